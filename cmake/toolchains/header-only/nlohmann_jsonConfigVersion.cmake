@@ -1,0 +1,23 @@
+# The version is read from the installed header, so the request in the
+# project's find_package is checked against what is really there.
+file(STRINGS "/usr/include/nlohmann/detail/abi_macros.hpp" _nj_version_lines
+  REGEX "^#define NLOHMANN_JSON_VERSION_(MAJOR|MINOR|PATCH) [0-9]+")
+set(PACKAGE_VERSION "")
+foreach(_part MAJOR MINOR PATCH)
+  foreach(_line IN LISTS _nj_version_lines)
+    if(_line MATCHES "NLOHMANN_JSON_VERSION_${_part} ([0-9]+)")
+      string(APPEND PACKAGE_VERSION "${CMAKE_MATCH_1}.")
+    endif()
+  endforeach()
+endforeach()
+string(REGEX REPLACE "\\.$" "" PACKAGE_VERSION "${PACKAGE_VERSION}")
+if(PACKAGE_FIND_VERSION_MAJOR AND NOT PACKAGE_FIND_VERSION_MAJOR STREQUAL "3")
+  set(PACKAGE_VERSION_COMPATIBLE FALSE)
+elseif(PACKAGE_VERSION VERSION_LESS PACKAGE_FIND_VERSION)
+  set(PACKAGE_VERSION_COMPATIBLE FALSE)
+else()
+  set(PACKAGE_VERSION_COMPATIBLE TRUE)
+  if(PACKAGE_VERSION VERSION_EQUAL PACKAGE_FIND_VERSION)
+    set(PACKAGE_VERSION_EXACT TRUE)
+  endif()
+endif()
