@@ -48,7 +48,9 @@ public:
     explicit DescID(const NocDescID& raw) : raw_(raw) {}
     Int32 GetDepth() const { return raw_.depth; }
     const DescLevel operator[](Int32 level) const;  // level beyond the depth: an empty level
-    // True when this ID starts with every level of `whole` (ids compared only).
+    // True when every level of this ID equals the level at the same depth of
+    // `whole`, i.e. this ID is a leading part of `whole` (ids compared only).
+    // `pos`, when given, receives the number of levels matched.
     Bool IsPartOf(const DescID& whole, Int32* pos) const;
     const NocDescID& Raw() const { return raw_; }
 
@@ -77,6 +79,7 @@ public:
     GeData(const char* v);  // NOLINT
     GeData(const BaseContainer& v);  // NOLINT
     GeData(Int32 customType, const Gradient& g);  // custom data type NOC_DA_GRADIENT
+    explicit GeData(const NocData& raw);  // deep copy of a host value
     GeData(const GeData& other);
     GeData& operator=(const GeData& other);
     ~GeData();
@@ -88,6 +91,7 @@ public:
     Float GetFloat() const;
     Vector GetVector() const;
     String GetString() const;
+    const Gradient* GetGradient() const;  // borrowed from this GeData; null unless a gradient
     const NocData& Raw() const { return raw_; }  // pointers borrowed from this GeData
 
 private:
@@ -95,6 +99,7 @@ private:
     void Release();
     NocData raw_{};
     String text_;  // storage behind raw_.s
+    NocContainer* holder_ = nullptr;  // owns the copy behind raw_.p for gradients and containers
 };
 
 // The host's parameter container. A BaseContainer either owns its handle (made
@@ -176,6 +181,8 @@ public:
     Vector CalcGradientPixel(Float pos) const;
     // The host's default sampling data (not owned; may be empty).
     static const NocGradientRender* HostDefault();
+    // The colour of any sampling data at a position; black when `data` is null.
+    static Vector ColorAt(const NocGradientRender* data, Float pos);
     explicit GradientRenderData(NocGradientRender* owned) : data_(owned) {}
     const NocGradientRender* Handle() const { return data_; }
 
@@ -284,18 +291,30 @@ public:
 class Description {
 public:
     Bool LoadDescription(Int32 nodeType);
-    const DescID* GetSingleDescID();  // null: every entry is wanted
+    // Null: every entry is wanted. The ID is a per-thread copy, valid until
+    // the next call on the same thread.
+    const DescID* GetSingleDescID();
     Bool SetParameter(const DescID& id, const BaseContainer& settings, const DescID& parentGroup);
-    BaseContainer* GetParameterI(const DescID& id);  // borrowed; null when absent
+    // A borrowed view of an entry's settings (edits go straight to the host's
+    // entry); null when absent. The wrapper lives in per-thread storage of
+    // kParameterViewSlots slots: it stays valid until that many further
+    // GetParameterI calls have been made on the same thread.
+    BaseContainer* GetParameterI(const DescID& id);
+    static constexpr Int32 kParameterViewSlots = 64;
     Description() = delete;
-
-private:
-    // storage for the wrapper handed out by GetSingleDescID / GetParameterI
+    NocDescription* Handle() { return reinterpret_cast<NocDescription*>(this); }
+    static Description* From(NocDescription* h) { return reinterpret_cast<Description*>(h); }
 };
 
 BaseContainer GetCustomDataTypeDefault(Int32 dtype);
 
 enum DESCFLAGS_DESC : Int32 { DESCFLAGS_DESC_NONE = 0, DESCFLAGS_DESC_LOADED = NOC_DESCFLAGS_LOADED };
+
+// ---- node messages -------------------------------------------------------------
+
+constexpr Int32 MSG_UPDATE = NOC_MSG_UPDATE;
+constexpr Int32 MSG_DESCRIPTION_COMMAND = NOC_MSG_DESCRIPTION_COMMAND;
+using DescriptionCommand = NocDescriptionCommand;  // data of MSG_DESCRIPTION_COMMAND
 
 // ---- plug-in classes ---------------------------------------------------------
 

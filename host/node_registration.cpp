@@ -1,0 +1,207 @@
+// Registration of shader plug-ins: the host reaches a registered node type
+// through a table of plain C callbacks. Each callback here forwards to the
+// plug-in object's virtuals and catches everything, so no exception ever
+// crosses into the host; a failure answers false, black or an error code.
+#include "c4d.h"
+
+#include <array>
+#include <utility>
+
+void* HostAlloc(std::size_t size)
+{
+    const NocHostTable* host = HostTable();
+    return host != nullptr ? host->mem_alloc(size) : nullptr;
+}
+
+void HostFree(void* block)
+{
+    if (block == nullptr) return;
+    if (const NocHostTable* host = HostTable()) host->mem_free(block);
+}
+
+namespace {
+
+NodeData* Self(void* self) { return static_cast<NodeData*>(self); }
+
+BaseShader* Shader(NocNode* node) { return reinterpret_cast<BaseShader*>(node); }
+
+// `alloc` takes no argument, so each registration gets its own allocator slot
+// and a callback bound to that slot at compile time.
+constexpr size_t kAllocatorSlots = 8;
+std::array<DataAllocator*, kAllocatorSlots> g_allocators{};
+std::array<NocNodeTable, kAllocatorSlots> g_tables{};
+size_t g_registered = 0;
+
+template <size_t Slot>
+void* NodeAlloc()
+{
+    try {
+        DataAllocator* allocator = g_allocators[Slot];
+        return allocator != nullptr ? static_cast<void*>(allocator()) : nullptr;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void NodeFree(void* self, NocNode* node)
+{
+    (void)node;
+    if (self == nullptr) return;
+    NodeData* data = Self(self);
+    // The block starts at the most derived object, which need not be where its
+    // NodeData part lies.
+    void* block = dynamic_cast<void*>(data);
+    try {
+        data->~NodeData();
+    } catch (...) {
+    }
+    HostFree(block);
+}
+
+int32_t NodeInit(void* self, NocNode* node)
+{
+    try {
+        return self != nullptr && Self(self)->Init(BaseList2D::From(node)) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int32_t NodeCopyTo(void* self, NocNode* source, void* destSelf, NocNode* dest, int32_t flags)
+{
+    try {
+        if (self == nullptr) return 0;
+        return Self(self)->CopyTo(Self(destSelf), BaseList2D::From(source), BaseList2D::From(dest), flags) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int32_t NodeMessage(void* self, NocNode* node, int32_t type, void* data)
+{
+    try {
+        return self != nullptr && Self(self)->Message(BaseList2D::From(node), type, data) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int32_t NodeGetDDescription(void* self, NocNode* node, NocDescription* description, int32_t* flags)
+{
+    try {
+        if (self == nullptr || description == nullptr) return 0;
+        Int32 f = flags != nullptr ? *flags : 0;
+        const Bool ok = Self(self)->GetDDescription(BaseList2D::From(node), Description::From(description), f);
+        if (flags != nullptr) *flags = f;
+        return ok ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int32_t NodeGetDEnabling(void* self, NocNode* node, const NocDescID* id, const NocData* value, int32_t flags,
+                         const NocContainer* itemDescription)
+{
+    try {
+        if (self == nullptr || id == nullptr) return 1;
+        const GeData data = value != nullptr ? GeData(*value) : GeData();
+        const BaseContainer item = BaseContainer::Borrow(const_cast<NocContainer*>(itemDescription));
+        return Self(self)->GetDEnabling(BaseList2D::From(node), DescID(*id), data, flags,
+                                        itemDescription != nullptr ? &item : nullptr)
+                   ? 1
+                   : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int32_t NodeInitRender(void* self, NocNode* node, const NocInitRender* irs)
+{
+    try {
+        if (self == nullptr) return NOC_INITRENDER_OUTOFMEMORY;
+        InitRenderStruct render;
+        render.doc = irs != nullptr ? reinterpret_cast<BaseDocument*>(irs->document) : nullptr;
+        return static_cast<ShaderData*>(Self(self))->InitRender(Shader(node), render);
+    } catch (...) {
+        return NOC_INITRENDER_OUTOFMEMORY;
+    }
+}
+
+void NodeFreeRender(void* self, NocNode* node)
+{
+    try {
+        if (self != nullptr) static_cast<ShaderData*>(Self(self))->FreeRender(Shader(node));
+    } catch (...) {
+    }
+}
+
+void NodeOutput(void* self, NocNode* node, NocChannelData* cd, double out[3])
+{
+    Vector colour;
+    try {
+        if (self != nullptr && cd != nullptr) colour = static_cast<ShaderData*>(Self(self))->Output(Shader(node), cd);
+    } catch (...) {
+        colour = Vector();
+    }
+    if (out != nullptr) {
+        out[0] = colour.x;
+        out[1] = colour.y;
+        out[2] = colour.z;
+    }
+}
+
+int32_t NodeGetRenderInfo(void* self, NocNode* node)
+{
+    try {
+        return self != nullptr ? static_cast<ShaderData*>(Self(self))->GetRenderInfo(Shader(node)) : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+template <size_t... Slot>
+constexpr std::array<void* (*)(), sizeof...(Slot)> MakeAllocators(std::index_sequence<Slot...>)
+{
+    return {&NodeAlloc<Slot>...};
+}
+
+constexpr auto kSlotAllocators = MakeAllocators(std::make_index_sequence<kAllocatorSlots>());
+
+}  // namespace
+
+Bool RegisterShaderPlugin(Int32 id, const String& name, Int32 info, DataAllocator* allocator,
+                          const String& description, Int32 diskLevel)
+{
+    const NocHostTable* host = HostTable();
+    if (host == nullptr || allocator == nullptr || g_registered >= kAllocatorSlots) return false;
+
+    const size_t slot = g_registered;
+    g_allocators[slot] = allocator;
+    NocNodeTable& table = g_tables[slot];
+    table = NocNodeTable{};
+    table.size = static_cast<int32_t>(sizeof(NocNodeTable));
+    table.alloc = kSlotAllocators[slot];
+    table.free = &NodeFree;
+    table.init = &NodeInit;
+    table.copy_to = &NodeCopyTo;
+    table.message = &NodeMessage;
+    table.get_d_description = &NodeGetDDescription;
+    table.get_d_enabling = &NodeGetDEnabling;
+    table.init_render = &NodeInitRender;
+    table.free_render = &NodeFreeRender;
+    table.output = &NodeOutput;
+    table.get_render_info = &NodeGetRenderInfo;
+
+    if (host->register_shader(id, name.c_str(), info, &table, description.c_str(), diskLevel) == 0) {
+        g_allocators[slot] = nullptr;
+        return false;
+    }
+    ++g_registered;
+    return true;
+}
+
+void ResetShaderRegistrations()
+{
+    g_allocators.fill(nullptr);
+    g_registered = 0;
+}
