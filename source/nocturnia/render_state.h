@@ -4,8 +4,16 @@
 #pragma once
 
 #include "layer_record.h"
+#include "prepared_gradient.h"
 
 #include <vector>
+
+// A mask prepared by an earlier preparation whose record has since been
+// replaced; its preparations are released with the render.
+struct HeldMask {
+    BaseShader* mask = nullptr;
+    Int32 initCount = 0;
+};
 
 struct RenderState {
     std::vector<LayerRecord> layers;  // index 0 is the base layer; keeps its storage between renders
@@ -20,4 +28,7 @@ struct RenderState {
     double gamma = 1.0;
     double minValue = 0.0;
     double maxValue = 0.0;
+
+    PreparedGradient background;      // `backgroundGradient` prepared for this render
+    std::vector<HeldMask> heldMasks;  // see HeldMask
 };

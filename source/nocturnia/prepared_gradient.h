@@ -1,0 +1,36 @@
+// A gradient's sampling data, prepared once per render and then read by every
+// sampling thread.
+//
+// The host may refuse the preparation (`failed`: whatever needs a colour from
+// it is black), hand out data (owned here until the render is released), or
+// hand out nothing, in which case its default sampling data stand in; with no
+// default either, every colour is black.
+#pragma once
+
+#include "c4d.h"
+
+// How a colour is looked up in sampling data. It is the host table's lookup
+// during a render; tests put their own in.
+using GradientColorLookup = void (*)(const NocGradientRender* data, double position, double out[3]);
+
+struct PreparedGradient {
+    bool failed = false;
+    GradientRenderData owner;                    // keeps the prepared data alive until release
+    const NocGradientRender* source = nullptr;   // what lookups read; null: black
+    GradientColorLookup lookup = nullptr;
+
+    Vector ColorAt(double position) const
+    {
+        if (source == nullptr || lookup == nullptr) return Vector();
+        double out[3] = {0.0, 0.0, 0.0};
+        lookup(source, position, out);
+        return Vector(out[0], out[1], out[2]);
+    }
+};
+
+// Prepares `gradient` (null: no gradient) for a render described by `irs`.
+// Needs a bound host.
+PreparedGradient PrepareGradient(const Gradient* gradient, const InitRenderStruct& irs);
+
+// Gives the sampling data back to the host; the result samples black.
+void ReleaseGradient(PreparedGradient& prepared);

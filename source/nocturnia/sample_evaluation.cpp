@@ -1,0 +1,92 @@
+#include "sample_evaluation.h"
+
+#include "color_hsv.h"
+#include "nocturnia.h"
+#include "single_star.h"
+#include "star_field.h"
+
+#include <cmath>
+
+namespace {
+
+// The mask's colour at the sample point turned about the origin by the
+// layer's rotation (the third coordinate becomes 0).
+Vector SampleMask(const LayerRecord& record, ChannelData* cd)
+{
+    const double c = record.maskCos;
+    const double s = record.maskSin;
+    const auto turn = [c, s](double (&p)[3]) {
+        const double x = p[0], y = p[1], z = p[2];
+        p[0] = c * x + s * y;
+        p[1] = -s * x + c * y;
+        p[2] = 0.0 * x + 0.0 * y + 0.0 * z;
+    };
+
+    const double remembered[3] = {cd->p[0], cd->p[1], cd->p[2]};
+    VolumeData* vd = cd->vd;
+    double rememberedHit[3] = {0.0, 0.0, 0.0};
+    if (vd != nullptr) {
+        for (int i = 0; i < 3; ++i) rememberedHit[i] = vd->p[i];
+        turn(vd->p);
+    }
+    turn(cd->p);
+
+    const Vector M = record.mask->Sample(cd);
+
+    for (int i = 0; i < 3; ++i) cd->p[i] = remembered[i];
+    if (vd != nullptr) {
+        for (int i = 0; i < 3; ++i) vd->p[i] = rememberedHit[i];
+    }
+    return M;
+}
+
+double BlackIfNaN(double v)
+{
+    return std::isnan(v) ? 0.0 : v;
+}
+
+}  // namespace
+
+Vector AdjustColor(const RenderState& state, const Vector& A)
+{
+    const double spread = 1.0 + state.contrast;
+    const auto contrast = [&](double a) { return (a - 0.5) * spread + 0.5 + state.brightnessOffset; };
+    Vector hsv = RgbToHsv(Vector(contrast(A.x), contrast(A.y), contrast(A.z)));
+
+    double S = hsv.y * state.saturationFactor;
+    if (S < 0.0) S = 0.0;
+    if (S > 1.0) S = 1.0;
+    hsv.y = S;
+    const Vector rgb = HsvToRgb(hsv);
+
+    return Vector(BlackIfNaN(std::pow(rgb.x, state.gamma)), BlackIfNaN(std::pow(rgb.y, state.gamma)),
+                  BlackIfNaN(std::pow(rgb.z, state.gamma)));
+}
+
+Vector EvaluateSample(const RenderState& state, ChannelData* cd)
+{
+    if (state.background.failed) return Vector();
+    Vector A = state.background.ColorAt((cd->p[1] - 0.5) + 0.5);
+
+    const Vector P((cd->p[0] - 0.5) * state.aspect, (cd->p[1] - 0.5) * (-1.0), cd->p[2]);
+
+    for (const LayerRecord& record : state.layers) {
+        if (!record.enabled || record.mode != 0) continue;
+        Vector L = StarFieldLayer(record, P);
+        if (record.mask != nullptr) {
+            const Vector M = SampleMask(record, cd);
+            L = Vector(L.x * M.x, L.y * M.y, L.z * M.z);
+        }
+        A = Vector(A.x + L.x, A.y + L.y, A.z + L.z);
+    }
+
+    A = SingleStarPass(state, P, A);
+    return AdjustColor(state, A);
+}
+
+Vector Nocturnia::Output(BaseShader* sh, ChannelData* cd)
+{
+    (void)sh;
+    if (cd == nullptr) return Vector();
+    return EvaluateSample(render_, cd);
+}

@@ -1,0 +1,24 @@
+// Star fields: stars scattered over an unbounded grid of unit cells, at most
+// one per cell and pass, placed, sized and coloured by the cell's hash. No
+// star is stored; every sample recomputes the stars around it.
+#pragma once
+
+#include "layer_record.h"
+
+// The flare weight of a field star of size measure sz: 0 up to 0.8, 1 from
+// 0.9, a smooth step between.
+double FieldStarFlareWeight(double sz);
+
+// The gradient position of a field star under "Size Dependent" colour, from
+// its size factor.
+double SizeDependentColorPosition(double sizeFactor, double scale);
+
+// The light of the stars in the 3 x 3 cells around `point` (cell units; only
+// x and y are used). In the last pass only cells whose hash lies above the
+// density's threshold hold a star. Each channel lies in [0, brightness].
+Vector StarFieldPass(const LayerRecord& record, const Vector& point, bool lastPass);
+
+// The sum of all passes of a star-field layer at the centred sample point P:
+// one pass per whole unit of density plus one, each with its own zoom and
+// offset. The mask is not applied here.
+Vector StarFieldLayer(const LayerRecord& record, const Vector& P);

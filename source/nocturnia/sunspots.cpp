@@ -1,0 +1,36 @@
+#include "sunspots.h"
+
+#include "seeded_random.h"
+
+Vector SunspotOffset(Int32 sunspotSeed, bool macOSOrder)
+{
+    SeededRandom random;
+    random.SetSeed(sunspotSeed);
+    const double first = random.Get01();
+    const double second = random.Get01();
+    return macOSOrder ? Vector(first, second, 0.0) : Vector(second, first, 0.0);
+}
+
+void SetUpSunspots(LayerRecord& record)
+{
+    record.sunspotOffset = SunspotOffset(record.sunspotSeed);
+    record.sunspotNoise = C4DNoise::Alloc(record.sunspotSeed);
+    if (record.sunspotNoise != nullptr) {
+        record.sunspotNoise->InitFbm(10, 2.1, 0.5);  // its result does not matter: the noise is used as it is
+    }
+}
+
+void ReleaseSunspots(LayerRecord& record)
+{
+    if (record.sunspotNoise != nullptr) C4DNoise::Free(record.sunspotNoise);
+    record.sunspotNoise = nullptr;
+}
+
+double SunspotFactor(const LayerRecord& record, const Vector& d)
+{
+    const double k = record.sunspotFrequency;
+    const Vector point((d.x + record.sunspotOffset.x) * k, (d.y + record.sunspotOffset.y) * k,
+                       (d.z + record.sunspotOffset.z) * k);
+    const double n = record.sunspotNoise->Noise(NOISE_TYPE_32, true, point, 0.0, 8.0, true, 0.25, 0.25, 0);
+    return SunspotFactorOfNoise(n, record.sunspotExtent);
+}
