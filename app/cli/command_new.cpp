@@ -1,0 +1,35 @@
+// `nocturnia new`: a document with a fresh Nocturnia shader.
+#include "commands.h"
+
+#include "program_session.h"
+#include "user_error.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace nocturnia_cli {
+
+int RunNew(const GlobalOptions& global, const NewOptions& options) {
+    // Checked first: an existing document is never replaced by accident.
+    std::error_code error;
+    if (options.output && !options.force && std::filesystem::exists(*options.output, error)) {
+        throw UserError(*options.output + " already exists (use --force to replace it)");
+    }
+    const std::unique_ptr<nhost::Host> host = StartHost(global);
+    nhost::Result<nhost::Document> document = nhost::Document::CreateNew();
+    if (!document) {
+        throw UserError("cannot create a document: " + document.error());
+    }
+    if (!options.output) {
+        const std::string text = document->ToText();
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return 0;
+    }
+    const nhost::Status saved = document->Save(*options.output);
+    if (!saved) {
+        throw UserError(saved.message());
+    }
+    return 0;
+}
+
+}  // namespace nocturnia_cli

@@ -1,0 +1,129 @@
+// `nocturnia render`: the document's shader over the whole texture, written
+// as an image.
+#include "commands.h"
+
+#include "image_file.h"
+#include "number_text.h"
+#include "program_session.h"
+#include "progress_display.h"
+#include "user_error.h"
+
+#include "host/render_session.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+namespace nocturnia_cli {
+
+namespace {
+
+// Large enough for any real render; small enough that the image buffer of
+// floats always fits in memory.
+constexpr int kMaxImageSide = 32768;
+constexpr long long kMaxPixels = 8192LL * 8192;
+constexpr int kMaxSamples = 64;
+
+int CheckedOption(const std::optional<int>& option, int fallback, int minimum, int maximum, const char* name) {
+    const int value = option.value_or(fallback);
+    if (value < minimum || value > maximum) {
+        throw UserError(std::string(name) + " must lie between " + std::to_string(minimum) + " and " +
+                        std::to_string(maximum) + ", got " + std::to_string(value));
+    }
+    return value;
+}
+
+std::filesystem::path OutputPath(const RenderOptions& options) {
+    if (options.output) {
+        return *options.output;
+    }
+    const std::string stem =
+        options.document ? std::filesystem::path(*options.document).stem().string() : kBuiltinExampleName;
+    return stem + ".png";
+}
+
+// Fails before the render rather than after it, where the time would be lost.
+void CheckOutputPath(const std::filesystem::path& path) {
+    if (!ImageWritingAvailable()) {
+        throw UserError("image writing is not available in this build (built without OpenImageIO)");
+    }
+    if (!ImageFormatFor(path)) {
+        throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
+    }
+    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+        throw UserError("cannot write " + path.string() + ": no folder " + folder.string());
+    }
+    if (std::filesystem::is_directory(path, error)) {
+        throw UserError("cannot write " + path.string() + ": it is a folder");
+    }
+}
+
+int DefaultThreadCount() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+}  // namespace
+
+int RunRender(const GlobalOptions& global, const RenderOptions& options) {
+    const std::filesystem::path output = OutputPath(options);
+    CheckOutputPath(output);
+
+    const std::unique_ptr<nhost::Host> host = StartHost(global);
+    nhost::Document document = OpenDocument(options.document);
+
+    // The command line overrides the document's render settings; an aspect
+    // the document does not fix follows the new size.
+    nhost::RenderSettings settings = document.Render();
+    RenderSize size;
+    size.width = CheckedOption(options.width, settings.Width(), 1, kMaxImageSide, "the width");
+    size.height = CheckedOption(options.height, settings.Height(), 1, kMaxImageSide, "the height");
+    size.samples = CheckedOption(options.samples, settings.Samples(), 1, kMaxSamples, "the samples per pixel side");
+    if (static_cast<long long>(size.width) * size.height > kMaxPixels) {
+        throw UserError("the image is too large: " + std::to_string(size.width) + " x " + std::to_string(size.height));
+    }
+    const int threads = CheckedOption(options.threads, DefaultThreadCount(), 1, 1024, "the thread count");
+    if (options.width || options.height) {
+        settings.width = size.width;
+        settings.height = size.height;
+        document.SetRender(settings);
+    }
+
+    ApplyEdits(document.Shader(), options.edits);
+
+    nhost::Result<std::unique_ptr<nhost::RenderSession>> session = nhost::RenderSession::Start(document.Shader());
+    if (!session) {
+        throw UserError("cannot render: " + session.error());
+    }
+    const nhost::RenderSession& renderer = *session.value();
+    const auto sampler = [&renderer](const double point[3], double colour[3]) {
+        const nhost::Vec3 c = renderer.Output(point[0], point[1], point[2]);
+        colour[0] = c.x;
+        colour[1] = c.y;
+        colour[2] = c.z;
+    };
+
+    const bool showProgress = !global.quiet && IsTerminal(stderr);
+    ProgressDisplay display(stderr);
+    RenderProgress progress;
+    const ImageBuffer image = RenderImage(size, sampler, threads, progress, [&] {
+        if (showProgress) {
+            display.Update(progress.rowsDone.load(), progress.rowsTotal);
+        }
+    });
+    display.Finish();
+    const double seconds = display.ElapsedSeconds();
+    session.value().reset();  // FreeRender before the image is written
+
+    WriteImage(output, image);
+    if (!global.quiet) {
+        std::fprintf(stderr, "rendered %d x %d, %d x %d samples per pixel, %d thread%s, %.2f s -> %s\n", size.width,
+                     size.height, size.samples, size.samples, threads, threads == 1 ? "" : "s", seconds,
+                     output.string().c_str());
+    }
+    return 0;
+}
+
+}  // namespace nocturnia_cli

@@ -1,0 +1,71 @@
+// `nocturnia sample`: the shader's colour at given texture points, printed
+// with all the digits a double needs.
+#include "commands.h"
+
+#include "program_session.h"
+#include "texture_point_text.h"
+#include "user_error.h"
+
+#include "host/render_session.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+namespace nocturnia_cli {
+
+namespace {
+
+std::vector<TexturePointValue> CollectPoints(const SampleOptions& options) {
+    std::vector<TexturePointValue> points;
+    for (const std::string& text : options.at) {
+        const std::optional<TexturePointValue> point = ParseTexturePointArgument(text);
+        if (!point) {
+            throw UserError("--at expects U,V or U,V,W, got \"" + text + "\"");
+        }
+        points.push_back(*point);
+    }
+    if (options.points) {
+        std::vector<TexturePointValue> read;
+        if (*options.points == "-") {
+            read = ReadTexturePoints(std::cin, "standard input");
+        } else {
+            std::ifstream file(*options.points);
+            if (!file) {
+                throw UserError("cannot read " + *options.points);
+            }
+            read = ReadTexturePoints(file, *options.points);
+        }
+        points.insert(points.end(), read.begin(), read.end());
+    }
+    return points;
+}
+
+}  // namespace
+
+int RunSample(const GlobalOptions& global, const SampleOptions& options) {
+    if (options.at.empty() && !options.points) {
+        throw UserError("no texture points: give --at U,V[,W] or --points FILE");
+    }
+    // Points are read before anything is loaded: a bad line costs nothing.
+    const std::vector<TexturePointValue> points = CollectPoints(options);
+
+    const std::unique_ptr<nhost::Host> host = StartHost(global);
+    nhost::Document document = OpenDocument(options.document);
+    nhost::Result<std::unique_ptr<nhost::RenderSession>> session = nhost::RenderSession::Start(document.Shader());
+    if (!session) {
+        throw UserError("cannot render: " + session.error());
+    }
+    std::string text;
+    for (const TexturePointValue& point : points) {
+        const nhost::Vec3 colour = session.value()->Output(point[0], point[1], point[2]);
+        char line[128];
+        std::snprintf(line, sizeof line, "%.17g %.17g %.17g\n", colour.x, colour.y, colour.z);
+        text += line;
+    }
+    session.value().reset();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+}
+
+}  // namespace nocturnia_cli

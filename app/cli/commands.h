@@ -1,0 +1,59 @@
+// The program's commands. Each takes its parsed options, does its work and
+// returns the exit status; problems with the user's input are thrown as
+// UserError and reported by main as one line.
+#pragma once
+
+#include "parameter_edits.h"
+#include "render_loop.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace nocturnia_cli {
+
+// Options every command shares.
+struct GlobalOptions {
+    std::optional<std::string> pluginFolder;  // --plugins; else NOCTURNIA_PLUGINS; else the program's folder
+    bool quiet = false;                       // --quiet: no console lines, no progress
+};
+
+struct RenderOptions {
+    std::optional<std::string> document;  // none: the built-in example
+    std::optional<std::string> output;
+    std::optional<int> width;
+    std::optional<int> height;
+    std::optional<int> samples;
+    std::optional<int> threads;
+    std::vector<EditOperation> edits;  // --set, applied before rendering
+};
+
+struct SampleOptions {
+    std::string document;
+    std::vector<std::string> at;         // "U,V[,W]"
+    std::optional<std::string> points;   // a file of "u v [w]" lines; "-" is standard input
+};
+
+struct DescribeOptions {
+    std::optional<std::string> document;  // none: the built-in example
+    bool json = false;
+};
+
+struct NewOptions {
+    std::optional<std::string> output;  // none: standard output
+    bool force = false;                 // overwrite an existing file
+};
+
+struct EditOptions {
+    std::string document;
+    std::optional<std::string> output;  // none: in place
+    std::vector<EditOperation> edits;
+};
+
+int RunRender(const GlobalOptions& global, const RenderOptions& options);
+int RunSample(const GlobalOptions& global, const SampleOptions& options);
+int RunDescribe(const GlobalOptions& global, const DescribeOptions& options);
+int RunNew(const GlobalOptions& global, const NewOptions& options);
+int RunEdit(const GlobalOptions& global, const EditOptions& options);
+
+}  // namespace nocturnia_cli

@@ -1,0 +1,27 @@
+// Numbers as text: strict parsing of what users type, and the shortest text
+// that reads back to the same double.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace nocturnia_cli {
+
+// The whole text as a finite double (an optional leading '+' or '-', no other
+// characters, surrounding spaces ignored); nullopt otherwise.
+std::optional<double> ParseReal(std::string_view text);
+
+// The whole text as a 32-bit integer; nullopt when not an integer or out of range.
+std::optional<std::int32_t> ParseInteger(std::string_view text);
+
+// The shortest decimal text that reads back to exactly `value` ("25.87", "1", "1e-07").
+std::string ShortestText(double value);
+
+// `value` with 17 significant digits, as printf's "%.17g".
+std::string SeventeenDigits(double value);
+
+std::string_view Trim(std::string_view text);
+
+}  // namespace nocturnia_cli

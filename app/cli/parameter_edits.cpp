@@ -1,0 +1,146 @@
+#include "parameter_edits.h"
+
+#include "entry_kind.h"
+#include "parameter_label.h"
+#include "user_error.h"
+
+#include "host/attribute_manager.h"
+#include "host/value_json.h"
+
+namespace nocturnia_cli {
+
+namespace {
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string EntryLabel(const nhost::DescriptionEntry& entry) {
+    return entry.name.empty() ? "parameter " + std::to_string(entry.id) : Quoted(entry.name);
+}
+
+// A gradient is written in the document's form, e.g.
+// {"knots": [{"color": [0, 0, 0], "position": 0}, {"color": [0, 0, 0.2], "position": 1}]}.
+std::optional<nhost::Value> ParseGradient(const std::string& text, std::string& problem) {
+    const nhost::Json json = nhost::Json::parse(text, nullptr, false);
+    if (json.is_discarded() || !json.is_object()) {
+        problem = "expected a gradient as JSON {\"knots\": [...]}";
+        return std::nullopt;
+    }
+    nhost::Result<nhost::Gradient> gradient = nhost::GradientFromJson(json, "the gradient");
+    if (!gradient) {
+        problem = gradient.error();
+        return std::nullopt;
+    }
+    return nhost::Value::OfGradient(gradient.value());
+}
+
+// The host value `text` stands for in this entry; nullopt with the reason
+// otherwise (an empty reason: the entry takes no value on the command line).
+std::optional<nhost::Value> ParseEntryValue(const nhost::DescriptionEntry& entry, const std::string& text,
+                                            std::string& problem) {
+    if (entry.type == NOC_DA_GRADIENT) {
+        return ParseGradient(text, problem);
+    }
+    const std::optional<ValueRules> rules = ValueRulesFor(entry);
+    if (!rules) {
+        problem.clear();
+        return std::nullopt;
+    }
+    const ValueParse parsed = ParseValueText(text, *rules);
+    if (!parsed.value) {
+        problem = parsed.problem;
+        return std::nullopt;
+    }
+    return ToHostValue(*parsed.value);
+}
+
+bool TakesValues(const nhost::DescriptionEntry& entry) {
+    return entry.type == NOC_DA_GRADIENT || ValueRulesFor(entry).has_value();
+}
+
+void SetParameter(nhost::Node& shader, const std::string& assignment) {
+    const std::size_t equals = assignment.find('=');
+    if (equals == std::string::npos) {
+        throw UserError("expected LABEL=VALUE, got " + Quoted(assignment));
+    }
+    const std::string label = assignment.substr(0, equals);
+    const std::string text = assignment.substr(equals + 1);
+
+    const std::vector<nhost::DescriptionEntry> entries = DescribeNode(shader);
+    std::string ignoredProblem;
+    const nhost::DescriptionEntry* found = &FindEntryByLabel(entries, label, [&](const nhost::DescriptionEntry& e) {
+        std::string ignored;
+        return ParseEntryValue(e, text, ignored).has_value();
+    });
+    if (!ParseEntryValue(*found, text, ignoredProblem)) {
+        // No entry of that name takes this value; explain it against the one
+        // the value was most likely meant for: a gradient for JSON, else a
+        // colour, number or switch rather than a gradient, button or group.
+        const bool looksLikeJson = !text.empty() && (text.front() == '{' || text.front() == '[');
+        found = &FindEntryByLabel(entries, label, [&](const nhost::DescriptionEntry& e) {
+            return looksLikeJson ? e.type == NOC_DA_GRADIENT : ValueRulesFor(e).has_value();
+        });
+        if (!TakesValues(*found)) {
+            found = &FindEntryByLabel(entries, label, TakesValues);
+        }
+    }
+    const nhost::DescriptionEntry& entry = *found;
+
+    if (entry.type == NOC_DA_BUTTON) {
+        throw UserError(EntryLabel(entry) + " is a button; use --press " + Quoted(label));
+    }
+    std::string problem;
+    const std::optional<nhost::Value> value = ParseEntryValue(entry, text, problem);
+    if (!value) {
+        if (problem.empty()) {
+            throw UserError(EntryLabel(entry) + " (" + EntryTypeName(entry) + ") cannot be set from the command line");
+        }
+        throw UserError(EntryLabel(entry) + ": " + problem);
+    }
+    const nhost::Status status = nhost::SetParameter(shader, entry.id, *value);
+    if (!status) {
+        throw UserError("cannot set " + EntryLabel(entry) + ": " + status.message());
+    }
+}
+
+void PressButton(nhost::Node& shader, const std::string& label) {
+    const std::vector<nhost::DescriptionEntry> entries = DescribeNode(shader);
+    const nhost::DescriptionEntry& entry = FindEntryByLabel(
+        entries, label, [](const nhost::DescriptionEntry& e) { return e.type == NOC_DA_BUTTON; });
+    if (entry.type != NOC_DA_BUTTON) {
+        throw UserError(EntryLabel(entry) + " is not a button");
+    }
+    // A greyed-out button cannot be pressed in the Attribute Manager either;
+    // saying so beats a press that silently does nothing.
+    if (!entry.editable) {
+        throw UserError(EntryLabel(entry) + " is greyed out and cannot be pressed now");
+    }
+    const nhost::Status status = nhost::PressButton(shader, entry.id);
+    if (!status) {
+        throw UserError("pressing " + EntryLabel(entry) + " failed: " + status.message());
+    }
+}
+
+}  // namespace
+
+std::vector<nhost::DescriptionEntry> DescribeNode(nhost::Node& shader) {
+    nhost::Result<std::vector<nhost::DescriptionEntry>> entries = nhost::BuildDescription(shader);
+    if (!entries) {
+        throw UserError("cannot describe the shader: " + entries.error());
+    }
+    return std::move(entries.value());
+}
+
+void ApplyEdits(nhost::Node& shader, const std::vector<EditOperation>& operations) {
+    for (const EditOperation& operation : operations) {
+        if (operation.kind == EditOperation::Kind::Set) {
+            SetParameter(shader, operation.text);
+        } else {
+            PressButton(shader, operation.text);
+        }
+    }
+    if (!operations.empty()) {
+        DescribeNode(shader);
+    }
+}
+
+}  // namespace nocturnia_cli

@@ -1,0 +1,29 @@
+// Edits as a user makes them in the Attribute Manager: set a parameter, press
+// a button. The description is built before each edit (labels are looked up
+// in it) and once more after the last, so that layers added by a button get
+// their defaults written, as they do when the Attribute Manager shows them.
+#pragma once
+
+#include "host/attribute_manager.h"
+#include "host/node.h"
+
+#include <string>
+#include <vector>
+
+namespace nocturnia_cli {
+
+struct EditOperation {
+    enum class Kind { Set, Press };
+    Kind kind = Kind::Set;
+    std::string text;  // "LABEL=VALUE" for Set, "LABEL" for Press
+};
+
+// Applies the operations in order to the shader node. Throws UserError at the
+// first one that cannot be applied (unknown label, a value of the wrong type,
+// a greyed-out button); earlier ones have then been applied to the node.
+void ApplyEdits(nhost::Node& shader, const std::vector<EditOperation>& operations);
+
+// Builds the node's description; throws UserError when the node cannot.
+std::vector<nhost::DescriptionEntry> DescribeNode(nhost::Node& shader);
+
+}  // namespace nocturnia_cli

@@ -1,0 +1,15 @@
+// Linear light to 8-bit sRGB, for image formats that store display values.
+#pragma once
+
+#include <cstdint>
+
+namespace nocturnia_cli {
+
+// The sRGB transfer curve of a linear value in [0, 1].
+double EncodeSrgb(double linear);
+
+// One channel as an 8-bit sRGB code: clamped to [0, 1] first (not-a-number
+// counts as 0), then encoded and rounded to the nearest code.
+std::uint8_t SrgbByte(float linear);
+
+}  // namespace nocturnia_cli

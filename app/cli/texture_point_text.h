@@ -1,0 +1,26 @@
+// Texture points as `sample` reads them: "U,V[,W]" after --at, and lines of
+// "u v [w]" in a points file (blank lines and lines starting with # skipped).
+#pragma once
+
+#include <array>
+#include <istream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nocturnia_cli {
+
+using TexturePointValue = std::array<double, 3>;
+
+// "0.25,0.5" or "0.25,0.5,0"; w defaults to 0.
+std::optional<TexturePointValue> ParseTexturePointArgument(std::string_view text);
+
+// One line of a points file: two or three numbers separated by spaces or tabs.
+std::optional<TexturePointValue> ParseTexturePointLine(std::string_view line);
+
+// Every point of a points file. Throws UserError naming `sourceName` and the
+// line number at the first malformed line.
+std::vector<TexturePointValue> ReadTexturePoints(std::istream& input, const std::string& sourceName);
+
+}  // namespace nocturnia_cli

@@ -1,0 +1,46 @@
+// Parameter values as users write them on the command line: a plain number
+// for reals (with "%" for percent and "deg" for degrees, stored as fractions
+// and radians), true/false, an integer or a cycle entry's label, r,g,b for
+// colours.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace nocturnia_cli {
+
+enum class ValueKind { Boolean, Integer, Real, Colour, Text };
+
+struct CycleChoice {
+    std::int32_t value = 0;
+    std::string label;
+};
+
+// What a parameter accepts, from its description entry.
+struct ValueRules {
+    ValueKind kind = ValueKind::Real;
+    std::vector<CycleChoice> cycle;  // integers: when not empty, only these values
+    std::optional<double> minimum;   // inclusive limits of integers and reals
+    std::optional<double> maximum;
+};
+
+using Colour = std::array<double, 3>;
+using ParsedValue = std::variant<bool, std::int32_t, double, Colour, std::string>;
+
+// Parses `text` for a parameter with these rules. Returns the value, or the
+// reason it is not acceptable (a short phrase such as "expected true or false").
+struct ValueParse {
+    std::optional<ParsedValue> value;
+    std::string problem;
+};
+ValueParse ParseValueText(std::string_view text, const ValueRules& rules);
+
+// A real written with an optional unit: "0.5", "50%", "90deg".
+std::optional<double> ParseRealWithUnit(std::string_view text);
+
+}  // namespace nocturnia_cli

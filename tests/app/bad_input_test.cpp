@@ -1,0 +1,137 @@
+// Bad input of every kind: one clear line on standard error, a non-zero exit
+// status, and no document or image on disk changed.
+#include "program_runner.h"
+
+#include <gtest/gtest.h>
+
+namespace nocturnia_test {
+namespace {
+
+class BadInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(Run({"new", "-o", "sky.json"}).status, 0);
+        original_ = ReadFile(folder_ / "sky.json");
+        WriteFile(folder_ / "sky.png", "an image the user keeps");
+    }
+
+    ProgramRun Run(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {}) {
+        return RunNocturnia(folder_.Path(), arguments, "", environment);
+    }
+
+    // The run failed as a user error should, mentioning `needle`, and left the
+    // files alone.
+    void ExpectRefused(const ProgramRun& run, const std::string& needle, int status = 1) {
+        EXPECT_EQ(run.status, status) << run.err;
+        const std::vector<std::string> lines = run.ErrLines();
+        ASSERT_EQ(lines.size(), 1u) << run.err;
+        EXPECT_EQ(lines[0].rfind("nocturnia: error: ", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find(needle), std::string::npos) << lines[0];
+        EXPECT_EQ(ReadFile(folder_ / "sky.json"), original_);
+        EXPECT_EQ(ReadFile(folder_ / "sky.png"), "an image the user keeps");
+        // No temporary file left behind.
+        for (const auto& file : std::filesystem::directory_iterator(folder_.Path())) {
+            EXPECT_EQ(file.path().filename().string().find(".tmp"), std::string::npos) << file.path();
+        }
+    }
+
+    TempFolder folder_;
+    std::string original_;
+};
+
+TEST_F(BadInput, UnknownLabelsAndWrongValues) {
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Sparkle=1"}), "unknown parameter \"Sparkle\"");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Gamma=bright"}), "\"Gamma\": expected a number");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Use Layer=maybe"}), "expected true or false");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Mode=Triple Star"}), "\"Single Star\"");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Mode=5"}), "expected one of");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Star Color=1,0"}), "r,g,b");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Seed=150"}), "above the maximum 100");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Gamma"}), "LABEL=VALUE");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Star Layer 1/Density=1"}), "unknown parameter");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "99999=1"}), "no parameter with ID 99999");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Add Layer=1"}), "is a button");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Mask=1"}), "cannot be set");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Background=[1]"}), "\"Background\"");
+    ExpectRefused(Run({"edit", "sky.json", "--press", "Gamma"}), "not a button");
+    ExpectRefused(Run({"edit", "sky.json", "--press", "Remove Layer"}), "greyed out");
+    // A good edit before a bad one is not saved either.
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Gamma=2", "--set", "Bogus=1"}), "\"Bogus\"");
+    // Render and sample refuse the same edits before writing anything.
+    ExpectRefused(Run({"render", "sky.json", "-o", "sky.png", "--width", "4", "--height", "4", "--set", "Bogus=1"}),
+                  "\"Bogus\"");
+}
+
+TEST_F(BadInput, BrokenDocuments) {
+    WriteFile(folder_ / "broken.json", original_.substr(0, original_.size() / 2));
+    const std::string broken = ReadFile(folder_ / "broken.json");
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"describe", "broken.json"},
+          std::vector<std::string>{"edit", "broken.json", "--set", "Gamma=2"},
+          std::vector<std::string>{"sample", "broken.json", "--at", "0.5,0.5"},
+          std::vector<std::string>{"render", "broken.json", "-o", "sky.png", "--width", "4", "--height", "4"}}) {
+        ExpectRefused(Run(arguments), "broken.json");
+        EXPECT_EQ(ReadFile(folder_ / "broken.json"), broken);
+    }
+    WriteFile(folder_ / "broken.json", R"({"format": "something-else", "version": 1})");
+    ExpectRefused(Run({"describe", "broken.json"}), "broken.json");
+    WriteFile(folder_ / "broken.json", R"({"format": "nocturnia-document", "version": 1, "material": {"type": 5703,
+        "shader": {"type": 1063226, "params": {"5003": {"real": "much"}}}}})");
+    ExpectRefused(Run({"edit", "broken.json", "--set", "Gamma=2"}), "broken.json");
+    ExpectRefused(Run({"describe", "missing.json"}), "missing.json");
+}
+
+TEST_F(BadInput, PluginFolderProblems) {
+    ExpectRefused(Run({"--plugins", "no-such-folder", "describe", "sky.json"}), "no-such-folder");
+    ExpectRefused(Run({"describe", "sky.json"}, {"NOCTURNIA_PLUGINS=" + (folder_ / "nowhere").string()}), "nowhere");
+
+    // The library without its resource folder: the plug-in's own complaint
+    // joins the one error line.
+    std::filesystem::create_directory(folder_ / "bare");
+    std::filesystem::copy_file(ProgramFolder() / "nocturnia.so", folder_ / "bare" / "nocturnia.so");
+    ExpectRefused(Run({"--plugins", "bare", "edit", "sky.json", "--set", "Gamma=2"}), "bare");
+    ExpectRefused(Run({"--quiet", "--plugins", "bare", "describe", "sky.json"}), "bare");
+    std::filesystem::remove_all(folder_ / "bare");
+
+    // A library that is not one.
+    std::filesystem::create_directory(folder_ / "junk");
+    WriteFile(folder_ / "junk" / "nocturnia.so", "not a library");
+    ExpectRefused(Run({"--plugins", "junk", "describe", "sky.json"}), "junk");
+    std::filesystem::remove_all(folder_ / "junk");
+}
+
+TEST_F(BadInput, RenderAndSampleOptions) {
+    ExpectRefused(Run({"render", "sky.json", "-o", "sky.bmp"}), "unknown image format");
+    ExpectRefused(Run({"render", "sky.json", "-o", "sky.png", "--width", "0"}), "the width must lie between 1 and");
+    ExpectRefused(Run({"render", "sky.json", "-o", "sky.png", "--samples", "-2"}), "samples per pixel side");
+    ExpectRefused(Run({"render", "sky.json", "-o", "sky.png", "--threads", "0"}), "thread count");
+    ExpectRefused(Run({"render", "sky.json", "-o", "no-folder/sky.png"}), "no-folder");
+    ExpectRefused(Run({"sample", "sky.json", "--at", "0.5"}), "--at");
+    ExpectRefused(Run({"sample", "sky.json"}), "no texture points");
+    WriteFile(folder_ / "points.txt", "0 0\n0.5 half\n");
+    ExpectRefused(Run({"sample", "sky.json", "--points", "points.txt"}), "points.txt:2");
+    std::filesystem::remove(folder_ / "points.txt");
+    ExpectRefused(Run({"sample", "sky.json", "--points", "points.txt"}), "points.txt");
+}
+
+TEST_F(BadInput, CommandLineMistakes) {
+    ExpectRefused(Run({"edit", "sky.json", "--frobnicate"}), "--frobnicate", 2);
+    ExpectRefused(Run({"edit"}), "DOC", 2);
+    ExpectRefused(Run({"paint"}), "unknown command \"paint\"", 2);
+    ExpectRefused(Run({"--plugins", "x", "paint", "sky.json"}), "unknown command \"paint\"", 2);
+    ExpectRefused(Run({"render", "sky.json", "--width", "wide"}), "wide", 2);
+}
+
+TEST_F(BadInput, HelpIsNotAnError) {
+    for (const char* command : {"render", "sample", "describe", "new", "edit"}) {
+        const ProgramRun help = Run({command, "--help"});
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find("Usage"), std::string::npos) << command;
+    }
+    const ProgramRun render = Run({"render", "--help"});
+    EXPECT_NE(render.out.find("--samples"), std::string::npos);
+    EXPECT_NE(render.out.find(".exr"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nocturnia_test
