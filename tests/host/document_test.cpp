@@ -272,7 +272,7 @@ TEST_F(DocumentTest, NewDocumentHoldsAFreshShaderAndDefaultRenderSettings)
     EXPECT_EQ(doc->Shader().Data().GetReal(fake::kDensity), 2.5);  // written by the plug-in's Init
     EXPECT_EQ(doc->Render().Width(), 1280);
     EXPECT_EQ(doc->Render().Height(), 720);
-    EXPECT_EQ(doc->Render().Samples(), 16);
+    EXPECT_EQ(doc->Render().Samples(), 4);
     const Json saved = doc->ToJson();
     EXPECT_EQ(saved["format"], "nocturnia-document");
     EXPECT_EQ(saved["render"], (Json{{"width", 1280}, {"height", 720}, {"samples", 4}}));
