@@ -11,13 +11,7 @@
 #include <system_error>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "host/windows_api.h"
 #elif defined(__APPLE__)
 #include <mach-o/dyld.h>
 #include <vector>

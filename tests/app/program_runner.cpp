@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <random>
 #include <sstream>
 
 #include <sys/wait.h>
@@ -39,36 +37,6 @@ std::vector<std::string> Lines(const std::string& text) {
 
 std::vector<std::string> ProgramRun::ErrLines() const { return Lines(err); }
 std::vector<std::string> ProgramRun::OutLines() const { return Lines(out); }
-
-TempFolder::TempFolder() {
-    std::random_device entropy;
-    const std::filesystem::path base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path candidate = base / ("nocturnia-test-" + std::to_string(entropy()));
-        if (std::filesystem::create_directory(candidate)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << content;
-}
 
 std::filesystem::path ProgramFolder() { return std::filesystem::path(NOCTURNIA_PROGRAM).parent_path(); }
 

@@ -2,6 +2,8 @@
 // and reading what it printed and wrote.
 #pragma once
 
+#include "../common/test_files.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,29 +19,15 @@ struct ProgramRun {
     std::vector<std::string> OutLines() const;
 };
 
-// A fresh temporary folder, removed with everything in it at the end.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using test_files::TempFolder;
+using test_files::ReadFile;
+using test_files::WriteFile;
 
 // Runs the program with `arguments` in `folder`, feeding `input` to its
 // standard input. NOCTURNIA_PLUGINS is cleared unless `environment` sets it
 // ("NAME=value" entries).
 ProgramRun RunNocturnia(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
                         const std::string& input = "", const std::vector<std::string>& environment = {});
-
-std::string ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const std::string& content);
 
 // Where the plug-in library and its resources lie in the build.
 std::filesystem::path ProgramFolder();

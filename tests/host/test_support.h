@@ -4,6 +4,8 @@
 
 #include "fake_plugin.h"
 
+#include "../common/test_files.h"
+
 #include "host/host.h"
 
 #include <gtest/gtest.h>
@@ -12,22 +14,9 @@
 #include <memory>
 #include <string>
 
-// A fresh folder, removed with everything in it at the end.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
-
-void WriteFile(const std::filesystem::path& path, const std::string& text);
-std::string ReadFile(const std::filesystem::path& path);
+using test_files::TempFolder;
+using test_files::ReadFile;
+using test_files::WriteFile;
 
 // Every test of this fixture runs with the fake plug-in started.
 class FakePluginTest : public testing::Test {
