@@ -34,7 +34,8 @@ Image ReadImage(const std::filesystem::path& path) {
         ADD_FAILURE() << "cannot open " << path << ": " << OIIO::geterror();
         return image;
     }
-    const OIIO::ImageSpec& header = input->spec();
+    // Size, channels and pixel type of the first image; its metadata is not needed.
+    const OIIO::ImageSpec header = input->spec_dimensions(0, 0);
     image.width = header.width;
     image.height = header.height;
     image.channels = header.nchannels;
