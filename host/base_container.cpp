@@ -4,12 +4,24 @@
 #include <utility>
 
 namespace {
+// Reads the value under `id` into `v`. False, with `v` of type NOC_DA_NIL,
+// when it is absent or unreadable.
+bool Fetch(const NocContainer* c, Int32 id, NocData& v)
+{
+    v = NocData{};
+    const NocHostTable* host = HostTable();
+    if (host == nullptr || c == nullptr || host->container_get(c, id, &v) == 0) {
+        v = NocData{};
+        return false;
+    }
+    return true;
+}
+
 // The value under `id`, or a value of type NOC_DA_NIL when absent or unreadable.
 NocData Lookup(const NocContainer* c, Int32 id)
 {
-    NocData v{};
-    const NocHostTable* host = HostTable();
-    if (host == nullptr || c == nullptr || host->container_get(c, id, &v) == 0) v = NocData{};
+    NocData v;
+    Fetch(c, id, v);
     return v;
 }
 
@@ -107,9 +119,8 @@ const Gradient* BaseContainer::GetGradient(Int32 id) const
 
 Bool BaseContainer::GetData(Int32 id, GeData& out) const
 {
-    const NocHostTable* host = HostTable();
-    NocData v{};
-    if (host == nullptr || handle_ == nullptr || host->container_get(handle_, id, &v) == 0) {
+    NocData v;
+    if (!Fetch(handle_, id, v)) {
         out = GeData();
         return false;
     }
@@ -119,9 +130,8 @@ Bool BaseContainer::GetData(Int32 id, GeData& out) const
 
 Bool BaseContainer::Contains(Int32 id) const
 {
-    const NocHostTable* host = HostTable();
-    NocData v{};
-    return host != nullptr && handle_ != nullptr && host->container_get(handle_, id, &v) != 0;
+    NocData v;
+    return Fetch(handle_, id, v);
 }
 
 void BaseContainer::SetBool(Int32 id, Bool v) { SetData(id, GeData(v)); }

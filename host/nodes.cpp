@@ -1,8 +1,7 @@
 // Node-like host objects: every pointer is the host's handle, every call goes
 // through the host table.
 #include "c4d.h"
-
-#include <vector>
+#include "host_text.h"
 
 namespace {
 NocNode* RawNode(const BaseList2D* node) { return reinterpret_cast<NocNode*>(const_cast<BaseList2D*>(node)); }
@@ -112,17 +111,7 @@ String CTrack::GetName() const
     const NocHostTable* host = HostTable();
     if (host == nullptr) return String();
     const NocTrack* self = reinterpret_cast<const NocTrack*>(this);
-    // The host answers the full length, so a long name takes a second call
-    // with a buffer of the right size.
-    std::vector<char> buffer(128, '\0');
-    int32_t length = host->track_name(self, buffer.data(), static_cast<int32_t>(buffer.size()));
-    if (length < 0) return String();
-    if (static_cast<size_t>(length) >= buffer.size()) {
-        buffer.assign(static_cast<size_t>(length) + 1, '\0');
-        length = host->track_name(self, buffer.data(), static_cast<int32_t>(buffer.size()));
-        if (length < 0) return String();
-    }
-    return String(buffer.data());
+    return ReadHostText([&](char* buffer, int32_t size) { return host->track_name(self, buffer, size); }, 128);
 }
 
 void CTrack::Remove()

@@ -1,6 +1,7 @@
 // The plug-in-wide resource object, the library's own folder, and the two
 // kinds of user output.
 #include "c4d.h"
+#include "host_text.h"
 
 #include <vector>
 
@@ -37,16 +38,8 @@ String GeResource::LoadString(Int32 id) const
 {
     const NocHostTable* host = HostTable();
     if (host == nullptr || handle_ == nullptr) return String();
-    // The host answers the full length, so a long text takes a second call.
-    std::vector<char> buffer(256, '\0');
-    int32_t length = host->resource_string(handle_, id, buffer.data(), static_cast<int32_t>(buffer.size()));
-    if (length < 0) return String();
-    if (static_cast<size_t>(length) >= buffer.size()) {
-        buffer.assign(static_cast<size_t>(length) + 1, '\0');
-        length = host->resource_string(handle_, id, buffer.data(), static_cast<int32_t>(buffer.size()));
-        if (length < 0) return String();
-    }
-    return String(buffer.data());
+    return ReadHostText([&](char* buffer, int32_t size) { return host->resource_string(handle_, id, buffer, size); },
+                        256);
 }
 
 String GeLoadString(Int32 id) { return g_resource.LoadString(id); }

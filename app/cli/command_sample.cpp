@@ -2,6 +2,7 @@
 // with all the digits a double needs.
 #include "commands.h"
 
+#include "number_text.h"
 #include "program_session.h"
 #include "texture_point_text.h"
 #include "user_error.h"
@@ -59,9 +60,7 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options) {
     std::string text;
     for (const TexturePointValue& point : points) {
         const nhost::Vec3 colour = session.value()->Output(point[0], point[1], point[2]);
-        char line[128];
-        std::snprintf(line, sizeof line, "%.17g %.17g %.17g\n", colour.x, colour.y, colour.z);
-        text += line;
+        text += SeventeenDigits(colour.x) + ' ' + SeventeenDigits(colour.y) + ' ' + SeventeenDigits(colour.z) + '\n';
     }
     session.value().reset();
     std::fwrite(text.data(), 1, text.size(), stdout);

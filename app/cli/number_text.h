@@ -24,4 +24,7 @@ std::string SeventeenDigits(double value);
 
 std::string_view Trim(std::string_view text);
 
+// Equal texts apart from the letter case of ASCII letters.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace nocturnia_cli

@@ -4,18 +4,12 @@
 #include "user_error.h"
 
 #include <algorithm>
-#include <cctype>
+#include <iterator>
 #include <unordered_map>
 
 namespace nocturnia_cli {
 
 namespace {
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
 
 std::vector<std::string_view> SplitPath(std::string_view label) {
     std::vector<std::string_view> parts;

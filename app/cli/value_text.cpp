@@ -2,9 +2,6 @@
 
 #include "number_text.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace nocturnia_cli {
 
 namespace {
@@ -13,12 +10,6 @@ constexpr double kPi = 3.141592653589793;
 
 bool EndsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
 }
 
 std::string Join(const std::vector<CycleChoice>& cycle) {

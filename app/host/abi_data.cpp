@@ -131,10 +131,8 @@ std::int32_t GradientGetKnot(const NocGradient* g, std::int32_t index, NocKnot* 
 void GradientSetSetting(NocGradient* g, std::int32_t id, const NocData* value)
 {
     GuardedVoid([&] {
-        if (g && value) {
-            if (auto v = Value::FromAbi(*value)) {
-                G(g)->Settings().Set(id, std::move(*v));
-            }
+        if (g) {
+            ContainerSet(G(g)->Settings().Handle(), id, value);
         }
     });
 }

@@ -13,8 +13,6 @@ Node* N(NocNode* h) { return Node::FromHandle(h); }
 const Node* N(const NocNode* h) { return Node::FromHandle(h); }
 Description* D(NocDescription* h) { return Description::FromHandle(h); }
 
-bool IsShader(const Node& n) { return n.IsPlugin() || n.IsColorShader() || n.IsGradientShader(); }
-
 std::int32_t NodeType(const NocNode* node)
 {
     return Guarded<std::int32_t>(0, [&] { return node ? N(node)->Type() : 0; });
@@ -69,7 +67,7 @@ void NodeRemoveAndFree(NocNode* node)
         // material's own shader or a document part would leave dangling owners.
         Node* n = node ? N(node) : nullptr;
         Node* owner = n ? n->Owner() : nullptr;
-        if (!owner || !IsShader(*n) || !IsShader(*owner)) {
+        if (!owner || !n->IsShader() || !owner->IsShader()) {
             return;
         }
         std::shared_ptr<Node> doomed = owner->DetachChild(n);

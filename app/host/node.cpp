@@ -81,8 +81,6 @@ void RemapTree(Node& node, const NodeMap& map)
     }
 }
 
-bool IsShaderNode(const Node& n) { return n.IsPlugin() || n.IsColorShader() || n.IsGradientShader(); }
-
 }  // namespace
 
 Node::Node(std::int32_t type) : type_(type)
@@ -112,16 +110,12 @@ Result<std::shared_ptr<Node>> Node::CreatePlugin(std::int32_t type)
     if (!nodeType) {
         return Result<std::shared_ptr<Node>>::Error("no plug-in has registered node type " + std::to_string(type));
     }
-    void* self = nodeType->callbacks.alloc();
-    if (!self) {
+    std::shared_ptr<Node> node = WithPluginObject(nodeType);
+    if (!node) {
         return Result<std::shared_ptr<Node>>::Error("the plug-in could not create a node of type " +
                                                     std::to_string(type));
     }
-    auto node = std::make_shared<Node>(type);
-    node->pluginType_ = nodeType;
-    node->pluginSelf_ = self;
-    AddLive(node.get());
-    if (nodeType->callbacks.init && nodeType->callbacks.init(self, node->Handle()) == 0) {
+    if (nodeType->callbacks.init && nodeType->callbacks.init(node->pluginSelf_, node->Handle()) == 0) {
         return Result<std::shared_ptr<Node>>::Error("the plug-in could not initialise a node of type " +
                                                     std::to_string(type));
     }
@@ -143,6 +137,19 @@ std::shared_ptr<Node> Node::CreateGradientShader(const Gradient& gradient, Gradi
     return node;
 }
 
+std::shared_ptr<Node> Node::WithPluginObject(std::shared_ptr<const NodeType> type)
+{
+    void* self = type->callbacks.alloc();
+    if (!self) {
+        return nullptr;
+    }
+    auto node = std::make_shared<Node>(type->id);
+    node->pluginType_ = std::move(type);
+    node->pluginSelf_ = self;
+    AddLive(node.get());
+    return node;
+}
+
 std::shared_ptr<Node> Node::CloneTree(NodeMap& map) const
 {
     std::shared_ptr<Node> copy;
@@ -150,14 +157,10 @@ std::shared_ptr<Node> Node::CloneTree(NodeMap& map) const
         if (!HasPluginObject()) {
             return nullptr;
         }
-        void* self = pluginType_->callbacks.alloc();
-        if (!self) {
+        copy = WithPluginObject(pluginType_);
+        if (!copy) {
             return nullptr;
         }
-        copy = std::make_shared<Node>(type_);
-        copy->pluginType_ = pluginType_;
-        copy->pluginSelf_ = self;
-        AddLive(copy.get());
     } else {
         copy = std::make_shared<Node>(type_);
     }
@@ -205,7 +208,7 @@ Result<std::shared_ptr<Node>> Node::Clone() const
 Node* Node::MainMaterial() const
 {
     for (Node* n = owner_; n; n = n->owner_) {
-        if (!IsShaderNode(*n)) {
+        if (!n->IsShader()) {
             return n->type_ == NOC_TYPE_DOCUMENT ? nullptr : n;
         }
     }

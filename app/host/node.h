@@ -81,6 +81,8 @@ public:
     // ---- built-in shaders ------------------------------------------------------
     bool IsColorShader() const { return type_ == NOC_TYPE_COLOR_SHADER; }
     bool IsGradientShader() const { return type_ == NOC_TYPE_GRADIENT_SHADER; }
+    // A plug-in node or a built-in shader: what a material's shader tree holds.
+    bool IsShader() const { return IsPlugin() || IsColorShader() || IsGradientShader(); }
     Vec3 ShaderColor() const { return color_; }
     void SetShaderColor(const Vec3& c) { color_ = c; }
     const Gradient& ShaderGradient() const { return gradient_; }
@@ -113,6 +115,9 @@ public:
     explicit Node(std::int32_t type);  // use the Create functions
 
 private:
+    // A node of a registered plug-in type holding a new object from the type's
+    // allocator (not yet initialised); null when the allocator gives none.
+    static std::shared_ptr<Node> WithPluginObject(std::shared_ptr<const NodeType> type);
     void SetDocumentRecursive(Node* document);
     std::shared_ptr<Node> CloneTree(std::vector<std::pair<const Node*, Node*>>& map) const;
 

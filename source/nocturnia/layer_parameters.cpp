@@ -1,5 +1,6 @@
 #include "layer_parameters.h"
 
+#include "gradient_writing.h"
 #include "parameter_ids.h"
 
 #include <initializer_list>
@@ -219,24 +220,9 @@ LayerSeeds ExtraLayerSeeds(Int32 layer, const std::array<Float, 10>& seedOffsets
 
 Bool WriteDefaultStarGradient(BaseContainer& data, Int32 id)
 {
-    Gradient* gradient = Gradient::Alloc();
-    if (gradient == nullptr) return false;
-    gradient->SetData(GRADIENT_MODE, GeData(Int32(0)));
-    GradientKnot warm;
-    warm.col = Vector(0.9, 0.69, 0.25);
-    warm.brightness = 1.0;
-    warm.pos = 0.8;
-    warm.bias = 0.5;
-    warm.index = 0;
-    warm.interpolation = GRADIENT_INTERPOLATION_SMOOTHKNOT;
-    GradientKnot pale = warm;
-    pale.col = Vector(0.25, 0.76, 1.0);
-    pale.pos = 1.0;
-    gradient->InsertKnot(warm);
-    gradient->InsertKnot(pale);
-    data.SetData(id, GeData(CUSTOMDATATYPE_GRADIENT, *gradient));
-    Gradient::Free(gradient);
-    return true;
+    const GradientKnot warm = SmoothKnot(Vector(0.9, 0.69, 0.25), 0.8);
+    const GradientKnot pale = SmoothKnot(Vector(0.25, 0.76, 1.0), 1.0);
+    return WriteGradient(data, id, {warm, pale});
 }
 
 void WriteLayerInitialValue(BaseContainer& data, Int32 id, Int32 offset, const LayerSeeds& seeds)

@@ -30,8 +30,7 @@ private:
 
 // Sets DESC_HIDE of the wanted entries of one layer by its Mode. A Mode other
 // than the two known ones hides nothing.
-template <class IdOf>
-void HideByMode(Description* description, const WantedEntries& wanted, Int32 mode, IdOf idOf)
+void HideByMode(Description* description, const WantedEntries& wanted, Int32 mode, const LayerParameterIds& idOf)
 {
     const auto apply = [&](Int32 offset, bool hide) {
         const DescID id(idOf(offset));
@@ -86,11 +85,10 @@ Bool Nocturnia::GetDDescription(GeListNode* node, Description* description, Int3
         data.SetBool(group + kOffsetDefaultsWritten, true);
     }
 
-    HideByMode(description, wanted, data.GetInt32(kBaseMode), [](Int32 offset) { return BaseLayerId(offset); });
+    HideByMode(description, wanted, data.GetInt32(kBaseMode), BaseLayerIds());
     for (Int32 layer = 0; layer < count; ++layer) {
-        const Int32 group = LayerGroupId(layer);
-        HideByMode(description, wanted, data.GetInt32(group + kOffsetMode),
-                   [group](Int32 offset) { return group + offset; });
+        const LayerParameterIds ids = ExtraLayerIds(layer);
+        HideByMode(description, wanted, data.GetInt32(ids(kOffsetMode)), ids);
     }
 
     flags |= DESCFLAGS_DESC_LOADED;

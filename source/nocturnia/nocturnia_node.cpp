@@ -3,6 +3,7 @@
 #include "nocturnia.h"
 
 #include "about_text.h"
+#include "gradient_writing.h"
 #include "layer_parameters.h"
 #include "node_allocation.h"
 #include "parameter_ids.h"
@@ -20,19 +21,8 @@ constexpr Int32 kRenderInfoFlags = 32;
 
 void WriteBackgroundDefault(BaseContainer& data)
 {
-    Gradient* gradient = Gradient::Alloc();
-    if (gradient == nullptr) return;  // the entry stays unset
-    gradient->SetData(GRADIENT_MODE, GeData(Int32(0)));
-    GradientKnot black;
-    black.col = Vector(0.0, 0.0, 0.0);
-    black.brightness = 1.0;
-    black.pos = 0.0;
-    black.bias = 0.5;
-    black.index = 0;
-    black.interpolation = GRADIENT_INTERPOLATION_SMOOTHKNOT;
-    gradient->InsertKnot(black);
-    data.SetData(kBackground, GeData(CUSTOMDATATYPE_GRADIENT, *gradient));
-    Gradient::Free(gradient);
+    // Without a gradient from the host the entry stays unset.
+    WriteGradient(data, kBackground, {SmoothKnot(Vector(0.0, 0.0, 0.0), 0.0)});
 }
 
 void AddLayer(GeListNode* node)

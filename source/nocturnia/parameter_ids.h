@@ -105,6 +105,20 @@ constexpr Int32 kMaxExtraLayerCount =
 constexpr Int32 LayerGroupId(Int32 layer) { return kFirstLayerGroup + kLayerBlockSize * layer; }
 constexpr Int32 LayerParameterId(Int32 layer, Int32 offset) { return LayerGroupId(layer) + offset; }
 
+// The IDs of one layer's parameters. The base layer and the extra layers
+// carry the same parameters under different IDs.
+struct LayerParameterIds {
+    Int32 layer = -1;  // extra layer number; -1 for the base layer
+
+    // The ID of the parameter with that offset.
+    constexpr Int32 operator()(Int32 offset) const
+    {
+        return layer < 0 ? BaseLayerId(offset) : LayerParameterId(layer, offset);
+    }
+};
+constexpr LayerParameterIds BaseLayerIds() { return LayerParameterIds{-1}; }
+constexpr LayerParameterIds ExtraLayerIds(Int32 layerNumber) { return LayerParameterIds{layerNumber}; }
+
 // The stored extra layer count made usable as a loop bound: 0 when negative,
 // at most kMaxExtraLayerCount.
 constexpr Int32 UsableLayerCount(Int32 stored)

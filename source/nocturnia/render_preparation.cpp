@@ -25,6 +25,12 @@ String FormatReal(double v)
     return String(buffer, result.ptr);
 }
 
+// Balances every outstanding preparation of `mask` with a release.
+void ReleaseMask(BaseShader* mask, Int32& initCount)
+{
+    for (; initCount > 0; --initCount) mask->FreeRender();
+}
+
 // Ends the per-render life of records left by a preparation that was never
 // released: noise and gradient data go back now; their masks' preparations
 // are held until the next release, so that every preparation is balanced.
@@ -37,7 +43,7 @@ void RetireRecords(RenderState& state)
         try {
             state.heldMasks.push_back(HeldMask{record.mask, record.maskInitCount});
         } catch (...) {
-            for (; record.maskInitCount > 0; --record.maskInitCount) record.mask->FreeRender();
+            ReleaseMask(record.mask, record.maskInitCount);
         }
         record.maskInitCount = 0;
     }
@@ -55,11 +61,12 @@ void AppendLayer(RenderState& state, LayerRecord&& record)
     }
 }
 
-double ReadAspect(const RenderState& state)
+// The node's own aspect, or under aspect mode 1 that of the render settings.
+double ReadAspect(const BaseContainer& container, BaseDocument* document)
 {
-    if (state.aspectMode != 1) return state.aspectValue;
-    if (state.document == nullptr) return 1.0;
-    RenderData* settings = state.document->GetActiveRenderData();
+    if (container.GetInt32(kAspectMode, 0) != 1) return container.GetFloat(kAspect, 0.0);
+    if (document == nullptr) return 1.0;
+    RenderData* settings = document->GetActiveRenderData();
     if (settings == nullptr) return 1.0;
     return settings->GetDataInstance().GetFloat(kRenderSettingsAspect, 0.0);
 }
@@ -73,21 +80,6 @@ void SwitchMaterial(BaseShader* shader, const BaseContainer& container)
 }
 
 }  // namespace
-
-Int32 LayerParameterIds::operator()(Int32 offset) const
-{
-    return layer < 0 ? BaseLayerId(offset) : LayerParameterId(layer, offset);
-}
-
-LayerParameterIds BaseLayerIds()
-{
-    return LayerParameterIds{-1};
-}
-
-LayerParameterIds ExtraLayerIds(Int32 layerNumber)
-{
-    return LayerParameterIds{layerNumber};
-}
 
 LayerRecord ReadLayer(const BaseContainer& container, const LayerParameterIds& id, BaseDocument* document)
 {
@@ -150,16 +142,14 @@ Int32 PrepareRender(RenderState& state, BaseShader* shader, const InitRenderStru
     RetireRecords(state);
     PrepareLayers(state, container, shader->GetDocument());
 
-    state.aspectMode = container.GetInt32(kAspectMode, 0);
-    state.aspectValue = container.GetFloat(kAspect, 0.0);
-    state.backgroundGradient = container.GetGradient(kBackground);
+    const Gradient* backgroundGradient = container.GetGradient(kBackground);
     state.brightnessOffset = container.GetFloat(kBrightness, 0.0);
     state.contrast = container.GetFloat(kContrast, 0.0);
     const double saturation = container.GetFloat(kSaturation, 0.0);
     state.saturationFactor = (saturation + 1.0) * (saturation + 1.0) * (saturation + 1.0);
     state.gamma = container.GetFloat(kGamma, 0.0);
     state.document = irs.doc;
-    state.aspect = ReadAspect(state);
+    state.aspect = ReadAspect(container, state.document);
 
     SwitchMaterial(shader, container);
 
@@ -167,7 +157,7 @@ Int32 PrepareRender(RenderState& state, BaseShader* shader, const InitRenderStru
     // description naming the render's document.
     InitRenderStruct gradientIrs;
     gradientIrs.doc = state.document;
-    state.background = PrepareGradient(state.backgroundGradient, gradientIrs);
+    state.background = PrepareGradient(backgroundGradient, gradientIrs);
     for (LayerRecord& record : state.layers) {
         record.colorGradientData = PrepareGradient(record.colorGradient, gradientIrs);
     }
@@ -184,15 +174,11 @@ void ReleaseRender(RenderState& state)
 {
     ApplicationOutput(RangeLine(state.minValue, state.maxValue));
     for (LayerRecord& record : state.layers) {
-        if (record.mask != nullptr) {
-            for (; record.maskInitCount > 0; --record.maskInitCount) record.mask->FreeRender();
-        }
+        if (record.mask != nullptr) ReleaseMask(record.mask, record.maskInitCount);
         ReleaseSunspots(record);
         ReleaseGradient(record.colorGradientData);
     }
-    for (HeldMask& held : state.heldMasks) {
-        for (; held.initCount > 0; --held.initCount) held.mask->FreeRender();
-    }
+    for (HeldMask& held : state.heldMasks) ReleaseMask(held.mask, held.initCount);
     state.heldMasks.clear();
     ReleaseGradient(state.background);
 }

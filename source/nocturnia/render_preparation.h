@@ -4,20 +4,13 @@
 // release.
 #pragma once
 
+#include "parameter_ids.h"
 #include "render_state.h"
-
-// The IDs of one layer's parameters. The base layer and the extra layers
-// carry the same parameters under different IDs.
-struct LayerParameterIds {
-    Int32 layer = -1;  // extra layer number; -1 for the base layer
-    Int32 operator()(Int32 offset) const;  // the ID of the parameter with that offset
-};
-LayerParameterIds BaseLayerIds();
-LayerParameterIds ExtraLayerIds(Int32 layerNumber);
 
 // One layer's parameters read into a record, with its sunspots set up. Its
 // gradient's sampling data are not yet prepared.
-LayerRecord ReadLayer(const BaseContainer& container, const LayerParameterIds& ids, BaseDocument* document);
+LayerRecord ReadLayer(const BaseContainer& container, const nocturnia::LayerParameterIds& ids,
+                      BaseDocument* document);
 
 // Rebuilds `state.layers` from the container: the base layer, then every extra
 // layer. Returns the number of extra layers read.

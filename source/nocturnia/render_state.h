@@ -19,9 +19,6 @@ struct RenderState {
     std::vector<LayerRecord> layers;  // index 0 is the base layer; keeps its storage between renders
     double aspect = 1.0;
     BaseDocument* document = nullptr;
-    Int32 aspectMode = 0;
-    double aspectValue = 1.0;
-    const Gradient* backgroundGradient = nullptr;
     double brightnessOffset = 0.0;
     double contrast = 0.0;
     double saturationFactor = 1.0;
@@ -29,6 +26,6 @@ struct RenderState {
     double minValue = 0.0;
     double maxValue = 0.0;
 
-    PreparedGradient background;      // `backgroundGradient` prepared for this render
+    PreparedGradient background;      // the node's Background gradient prepared for this render
     std::vector<HeldMask> heldMasks;  // see HeldMask
 };
