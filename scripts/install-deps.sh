@@ -15,6 +15,7 @@ packages=(
   libgtest-dev
   libbenchmark-dev
   libopenimageio-dev
+  python3
 )
 
 if [ "$(id -u)" -eq 0 ]; then
