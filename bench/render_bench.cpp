@@ -3,6 +3,7 @@
 // program loads it.
 #include "builtin_example.h"
 #include "render_loop.h"
+#include "session_sampler.h"
 
 #include "host/console.h"
 #include "host/document.h"
@@ -39,17 +40,9 @@ void RenderFrame(benchmark::State& state, int width, int height, int samples) {
             state.SkipWithError(session.error().c_str());
             return;
         }
-        const nhost::RenderSession& renderer = *session.value();
         nocturnia_cli::RenderProgress progress;
         const nocturnia_cli::ImageBuffer image = nocturnia_cli::RenderImage(
-            size,
-            [&renderer](const double point[3], double colour[3]) {
-                const nhost::Vec3 c = renderer.Output(point[0], point[1], point[2]);
-                colour[0] = c.x;
-                colour[1] = c.y;
-                colour[2] = c.z;
-            },
-            threads, progress);
+            size, nocturnia_cli::SessionSampler(*session.value()), threads, progress);
         benchmark::DoNotOptimize(image.rgb.data());
     }
     const double samplesPerFrame = static_cast<double>(width) * height * samples * samples;

@@ -6,6 +6,7 @@
 #include "number_text.h"
 #include "program_session.h"
 #include "progress_display.h"
+#include "session_sampler.h"
 #include "user_error.h"
 
 #include "host/render_session.h"
@@ -97,13 +98,7 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options) {
     if (!session) {
         throw UserError("cannot render: " + session.error());
     }
-    const nhost::RenderSession& renderer = *session.value();
-    const auto sampler = [&renderer](const double point[3], double colour[3]) {
-        const nhost::Vec3 c = renderer.Output(point[0], point[1], point[2]);
-        colour[0] = c.x;
-        colour[1] = c.y;
-        colour[2] = c.z;
-    };
+    const auto sampler = SessionSampler(*session.value());
 
     const bool showProgress = !global.quiet && IsTerminal(stderr);
     ProgressDisplay display(stderr);
