@@ -1,14 +1,14 @@
 // Frame time of a full render: the built-in example night sky at 1920 x 1080
 // with 4 x 4 samples per pixel on all cores, through the plug-in library as the
 // program loads it.
-#include "builtin_example.h"
-#include "render_loop.h"
-#include "session_sampler.h"
+#include "cli/builtin_example.h"
+#include "cli/render_loop.h"
+#include "cli/session_sampler.h"
 
-#include "host/console.h"
-#include "host/document.h"
-#include "host/host.h"
-#include "host/render_session.h"
+#include "runtime/console.h"
+#include "runtime/document.h"
+#include "runtime/host.h"
+#include "runtime/render_session.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,31 +18,31 @@
 namespace {
 
 void RenderFrame(benchmark::State& state, int width, int height, int samples) {
-    nhost::Console::Instance().SetSilenced(true);
-    nhost::Host host;
-    const nhost::Status loaded = host.LoadPlugins(nhost::ProgramFolder());
+    nocturnia::runtime::Console::Instance().SetSilenced(true);
+    nocturnia::runtime::Host host;
+    const nocturnia::runtime::Status loaded = host.LoadPlugins(nocturnia::runtime::ProgramFolder());
     if (!loaded) {
         state.SkipWithError(loaded.message().c_str());
         return;
     }
-    nhost::Result<nhost::Document> document =
-        nhost::Document::Parse(nocturnia_cli::BuiltinExampleDocument(), "built-in example");
+    nocturnia::runtime::Result<nocturnia::runtime::Document> document =
+        nocturnia::runtime::Document::Parse(nocturnia::cli::BuiltinExampleDocument(), "built-in example");
     if (!document) {
         state.SkipWithError(document.error().c_str());
         return;
     }
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const nocturnia_cli::RenderSize size{width, height, samples};
+    const nocturnia::cli::RenderSize size{width, height, samples};
     for (auto _ : state) {
-        nhost::Result<std::unique_ptr<nhost::RenderSession>> session =
-            nhost::RenderSession::Start(document->Shader());
+        nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
+            nocturnia::runtime::RenderSession::Start(document->Shader());
         if (!session) {
             state.SkipWithError(session.error().c_str());
             return;
         }
-        nocturnia_cli::RenderProgress progress;
-        const nocturnia_cli::ImageBuffer image = nocturnia_cli::RenderImage(
-            size, nocturnia_cli::SessionSampler(*session.value()), threads, progress);
+        nocturnia::cli::RenderProgress progress;
+        const nocturnia::cli::ImageBuffer image = nocturnia::cli::RenderImage(
+            size, nocturnia::cli::SessionSampler(*session.value()), threads, progress);
         benchmark::DoNotOptimize(image.rgb.data());
     }
     const double samplesPerFrame = static_cast<double>(width) * height * samples * samples;

@@ -2,10 +2,10 @@
 // node table the host uses: for a new node, and for the example night sky.
 #include "c4d_main.h"
 
-#include "host/console.h"
-#include "host/document.h"
-#include "host/host.h"
-#include "host/render_session.h"
+#include "runtime/console.h"
+#include "runtime/document.h"
+#include "runtime/host.h"
+#include "runtime/render_session.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,7 +24,7 @@ std::filesystem::path ExampleNightSky()
 
 // Samples a 512 x 512 grid of texture points over and over, so every
 // iteration is one Output call at a different point.
-void SampleLoop(benchmark::State& state, const nhost::RenderSession& session)
+void SampleLoop(benchmark::State& state, const nocturnia::runtime::RenderSession& session)
 {
     constexpr int kSide = 512;
     int i = 0, j = 0;
@@ -38,10 +38,10 @@ void SampleLoop(benchmark::State& state, const nhost::RenderSession& session)
     state.SetItemsProcessed(state.iterations());
 }
 
-void RunOn(benchmark::State& state, nhost::Document& document)
+void RunOn(benchmark::State& state, nocturnia::runtime::Document& document)
 {
-    nhost::Console::Instance().SetSilenced(true);
-    auto session = nhost::RenderSession::Start(document.Shader());
+    nocturnia::runtime::Console::Instance().SetSilenced(true);
+    auto session = nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {
         state.SkipWithError(session.error().c_str());
         return;
@@ -51,12 +51,12 @@ void RunOn(benchmark::State& state, nhost::Document& document)
 
 void OutputDefaultNode(benchmark::State& state)
 {
-    nhost::Host host;
+    nocturnia::runtime::Host host;
     if (auto status = host.BindEntry(&c4d_main); !status) {
         state.SkipWithError(status.message().c_str());
         return;
     }
-    auto document = nhost::Document::CreateNew();
+    auto document = nocturnia::runtime::Document::CreateNew();
     if (!document) {
         state.SkipWithError(document.error().c_str());
         return;
@@ -71,12 +71,12 @@ void OutputNightSkyExample(benchmark::State& state)
         state.SkipWithError(("no example document at " + path.string()).c_str());
         return;
     }
-    nhost::Host host;
+    nocturnia::runtime::Host host;
     if (auto status = host.BindEntry(&c4d_main); !status) {
         state.SkipWithError(status.message().c_str());
         return;
     }
-    auto document = nhost::Document::Load(path);
+    auto document = nocturnia::runtime::Document::Load(path);
     if (!document) {
         state.SkipWithError(document.error().c_str());
         return;

@@ -1,22 +1,22 @@
 // `nocturnia describe`: the shader's parameters as the Attribute Manager
 // shows them.
-#include "commands.h"
+#include "cli/commands.h"
 
-#include "description_listing.h"
-#include "program_session.h"
+#include "cli/description_listing.h"
+#include "cli/program_session.h"
 
 #include <cstdio>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 int RunDescribe(const GlobalOptions& global, const DescribeOptions& options) {
-    const std::unique_ptr<nhost::Host> host = StartHost(global);
-    nhost::Document document = OpenDocument(options.document);
-    const std::vector<nhost::DescriptionEntry> entries = DescribeNode(document.Shader());
+    const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
+    nocturnia::runtime::Document document = OpenDocument(options.document);
+    const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(document.Shader());
     const std::string text = options.json ? DescriptionJson(entries, document.Shader()).dump(2) + "\n"
                                           : DescriptionText(entries, document.Shader());
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -1,13 +1,13 @@
 // `nocturnia new`: a document with a fresh Nocturnia shader.
-#include "commands.h"
+#include "cli/commands.h"
 
-#include "program_session.h"
-#include "user_error.h"
+#include "cli/program_session.h"
+#include "cli/user_error.h"
 
 #include <cstdio>
 #include <filesystem>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 int RunNew(const GlobalOptions& global, const NewOptions& options) {
     // Checked first: an existing document is never replaced by accident.
@@ -15,8 +15,8 @@ int RunNew(const GlobalOptions& global, const NewOptions& options) {
     if (options.output && !options.force && std::filesystem::exists(*options.output, error)) {
         throw UserError(*options.output + " already exists (use --force to replace it)");
     }
-    const std::unique_ptr<nhost::Host> host = StartHost(global);
-    nhost::Result<nhost::Document> document = nhost::Document::CreateNew();
+    const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
+    nocturnia::runtime::Result<nocturnia::runtime::Document> document = nocturnia::runtime::Document::CreateNew();
     if (!document) {
         throw UserError("cannot create a document: " + document.error());
     }
@@ -25,11 +25,11 @@ int RunNew(const GlobalOptions& global, const NewOptions& options) {
         std::fwrite(text.data(), 1, text.size(), stdout);
         return 0;
     }
-    const nhost::Status saved = document->Save(*options.output);
+    const nocturnia::runtime::Status saved = document->Save(*options.output);
     if (!saved) {
         throw UserError(saved.message());
     }
     return 0;
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -1,21 +1,21 @@
 // `nocturnia render`: the document's shader over the whole texture, written
 // as an image.
-#include "commands.h"
+#include "cli/commands.h"
 
-#include "image_file.h"
-#include "number_text.h"
-#include "program_session.h"
-#include "progress_display.h"
-#include "session_sampler.h"
-#include "user_error.h"
+#include "cli/image_file.h"
+#include "cli/number_text.h"
+#include "cli/program_session.h"
+#include "cli/progress_display.h"
+#include "cli/session_sampler.h"
+#include "cli/user_error.h"
 
-#include "host/render_session.h"
+#include "runtime/render_session.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <thread>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 namespace {
 
@@ -72,12 +72,12 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options) {
     const std::filesystem::path output = OutputPath(options);
     CheckOutputPath(output);
 
-    const std::unique_ptr<nhost::Host> host = StartHost(global);
-    nhost::Document document = OpenDocument(options.document);
+    const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
+    nocturnia::runtime::Document document = OpenDocument(options.document);
 
     // The command line overrides the document's render settings; an aspect
     // the document does not fix follows the new size.
-    nhost::RenderSettings settings = document.Render();
+    nocturnia::runtime::RenderSettings settings = document.Render();
     RenderSize size;
     size.width = CheckedOption(options.width, settings.Width(), 1, kMaxImageSide, "the width");
     size.height = CheckedOption(options.height, settings.Height(), 1, kMaxImageSide, "the height");
@@ -94,7 +94,7 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options) {
 
     ApplyEdits(document.Shader(), options.edits);
 
-    nhost::Result<std::unique_ptr<nhost::RenderSession>> session = nhost::RenderSession::Start(document.Shader());
+    nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session = nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {
         throw UserError("cannot render: " + session.error());
     }
@@ -121,4 +121,4 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options) {
     return 0;
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

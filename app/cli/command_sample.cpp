@@ -1,19 +1,19 @@
 // `nocturnia sample`: the shader's colour at given texture points, printed
 // with all the digits a double needs.
-#include "commands.h"
+#include "cli/commands.h"
 
-#include "number_text.h"
-#include "program_session.h"
-#include "texture_point_text.h"
-#include "user_error.h"
+#include "cli/number_text.h"
+#include "cli/program_session.h"
+#include "cli/texture_point_text.h"
+#include "cli/user_error.h"
 
-#include "host/render_session.h"
+#include "runtime/render_session.h"
 
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 namespace {
 
@@ -51,15 +51,15 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options) {
     // Points are read before anything is loaded: a bad line costs nothing.
     const std::vector<TexturePointValue> points = CollectPoints(options);
 
-    const std::unique_ptr<nhost::Host> host = StartHost(global);
-    nhost::Document document = OpenDocument(options.document);
-    nhost::Result<std::unique_ptr<nhost::RenderSession>> session = nhost::RenderSession::Start(document.Shader());
+    const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
+    nocturnia::runtime::Document document = OpenDocument(options.document);
+    nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session = nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {
         throw UserError("cannot render: " + session.error());
     }
     std::string text;
     for (const TexturePointValue& point : points) {
-        const nhost::Vec3 colour = session.value()->Output(point[0], point[1], point[2]);
+        const nocturnia::runtime::Vec3 colour = session.value()->Output(point[0], point[1], point[2]);
         text += SeventeenDigits(colour.x) + ' ' + SeventeenDigits(colour.y) + ' ' + SeventeenDigits(colour.z) + '\n';
     }
     session.value().reset();
@@ -67,4 +67,4 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options) {
     return 0;
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

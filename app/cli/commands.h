@@ -3,14 +3,14 @@
 // UserError and reported by main as one line.
 #pragma once
 
-#include "parameter_edits.h"
-#include "render_loop.h"
+#include "cli/parameter_edits.h"
+#include "cli/render_loop.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 // Options every command shares.
 struct GlobalOptions {
@@ -56,4 +56,4 @@ int RunDescribe(const GlobalOptions& global, const DescribeOptions& options);
 int RunNew(const GlobalOptions& global, const NewOptions& options);
 int RunEdit(const GlobalOptions& global, const EditOptions& options);
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -1,32 +1,32 @@
-#include "description_listing.h"
+#include "cli/description_listing.h"
 
-#include "entry_kind.h"
-#include "number_text.h"
+#include "cli/entry_kind.h"
+#include "cli/number_text.h"
 
 #include <cstdio>
 #include <unordered_map>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 namespace {
 
-std::string VectorText(const nhost::Vec3& v) {
+std::string VectorText(const nocturnia::runtime::Vec3& v) {
     return ShortestText(v.x) + "," + ShortestText(v.y) + "," + ShortestText(v.z);
 }
 
 std::string InterpolationName(std::int32_t interpolation) {
     switch (interpolation) {
-    case nhost::kInterpolationSmooth: return "smooth";
-    case nhost::kInterpolationNone: return "none";
+    case nocturnia::runtime::kInterpolationSmooth: return "smooth";
+    case nocturnia::runtime::kInterpolationNone: return "none";
     default: return "linear";
     }
 }
 
-std::string GradientText(const nhost::Gradient& gradient) {
-    const std::vector<nhost::Knot>& knots = gradient.Knots();
+std::string GradientText(const nocturnia::runtime::Gradient& gradient) {
+    const std::vector<nocturnia::runtime::Knot>& knots = gradient.Knots();
     std::string text = std::to_string(knots.size()) + (knots.size() == 1 ? " knot" : " knots");
     for (std::size_t i = 0; i < knots.size(); ++i) {
-        const nhost::Knot& knot = knots[i];
+        const nocturnia::runtime::Knot& knot = knots[i];
         text += (i == 0 ? ": " : "; ") + VectorText(knot.color) + " at " + ShortestText(knot.position);
         if (knot.brightness != 1.0) {
             text += " x" + ShortestText(knot.brightness);
@@ -40,8 +40,8 @@ std::string GradientText(const nhost::Gradient& gradient) {
     return text;
 }
 
-std::string LinkText(const nhost::Value& value, const nhost::Node& shader) {
-    const nhost::Node* target = value.LinkTarget();
+std::string LinkText(const nocturnia::runtime::Value& value, const nocturnia::runtime::Node& shader) {
+    const nocturnia::runtime::Node* target = value.LinkTarget();
     if (target == nullptr) {
         return "empty";
     }
@@ -49,7 +49,7 @@ std::string LinkText(const nhost::Value& value, const nhost::Node& shader) {
     if (target->IsColorShader()) {
         text = "color shader " + VectorText(target->ShaderColor());
     } else if (target->IsGradientShader()) {
-        text = std::string("gradient shader along ") + (target->ShaderAxis() == nhost::GradientAxis::U ? "u" : "v") +
+        text = std::string("gradient shader along ") + (target->ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v") +
                ", " + GradientText(target->ShaderGradient());
     } else {
         text = "shader of type " + std::to_string(target->Type());
@@ -62,8 +62,8 @@ std::string LinkText(const nhost::Value& value, const nhost::Node& shader) {
 }
 
 // The real in its unit as the Attribute Manager would show it, e.g. "(50%)".
-std::string UnitSuffix(const nhost::DescriptionEntry& entry, double value) {
-    const nhost::Value* unit = entry.settings.Find(NOC_DESC_UNIT);
+std::string UnitSuffix(const nocturnia::runtime::DescriptionEntry& entry, double value) {
+    const nocturnia::runtime::Value* unit = entry.settings.Find(NOC_DESC_UNIT);
     if (unit == nullptr) {
         return {};
     }
@@ -81,11 +81,11 @@ std::string UnitSuffix(const nhost::DescriptionEntry& entry, double value) {
 
 }  // namespace
 
-std::string ValueDisplay(const nhost::DescriptionEntry& entry, const nhost::Value& value, const nhost::Node& shader) {
+std::string ValueDisplay(const nocturnia::runtime::DescriptionEntry& entry, const nocturnia::runtime::Value& value, const nocturnia::runtime::Node& shader) {
     switch (value.Type()) {
-    case nhost::ValueType::Nil: return "none";
-    case nhost::ValueType::Bool: return value.AsBool() ? "true" : "false";
-    case nhost::ValueType::Int: {
+    case nocturnia::runtime::ValueType::Nil: return "none";
+    case nocturnia::runtime::ValueType::Bool: return value.AsBool() ? "true" : "false";
+    case nocturnia::runtime::ValueType::Int: {
         const std::int32_t number = value.AsInt();
         for (const CycleChoice& choice : CycleChoices(entry)) {
             if (choice.value == number) {
@@ -94,20 +94,20 @@ std::string ValueDisplay(const nhost::DescriptionEntry& entry, const nhost::Valu
         }
         return std::to_string(number);
     }
-    case nhost::ValueType::Real: return ShortestText(value.AsReal()) + UnitSuffix(entry, value.AsReal());
-    case nhost::ValueType::Vector: return VectorText(value.AsVector());
-    case nhost::ValueType::String: return "\"" + value.AsString() + "\"";
-    case nhost::ValueType::Gradient: return GradientText(*value.AsGradient());
-    case nhost::ValueType::Link: return LinkText(value, shader);
-    case nhost::ValueType::Container: return "(container)";
+    case nocturnia::runtime::ValueType::Real: return ShortestText(value.AsReal()) + UnitSuffix(entry, value.AsReal());
+    case nocturnia::runtime::ValueType::Vector: return VectorText(value.AsVector());
+    case nocturnia::runtime::ValueType::String: return "\"" + value.AsString() + "\"";
+    case nocturnia::runtime::ValueType::Gradient: return GradientText(*value.AsGradient());
+    case nocturnia::runtime::ValueType::Link: return LinkText(value, shader);
+    case nocturnia::runtime::ValueType::Container: return "(container)";
     }
     return {};
 }
 
-std::string DescriptionText(const std::vector<nhost::DescriptionEntry>& entries, const nhost::Node& shader) {
+std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, const nocturnia::runtime::Node& shader) {
     std::unordered_map<std::int32_t, int> groupDepth;
     std::string text;
-    for (const nhost::DescriptionEntry& entry : entries) {
+    for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
         const auto parent = groupDepth.find(entry.parent);
         const int depth = parent == groupDepth.end() ? 0 : parent->second + 1;
         if (entry.type == NOC_DA_GROUP) {
@@ -130,10 +130,10 @@ std::string DescriptionText(const std::vector<nhost::DescriptionEntry>& entries,
     return text;
 }
 
-nhost::Json DescriptionJson(const std::vector<nhost::DescriptionEntry>& entries, const nhost::Node& shader) {
-    nhost::Json list = nhost::Json::array();
-    for (const nhost::DescriptionEntry& entry : entries) {
-        nhost::Json item = nhost::Json::object();
+nocturnia::runtime::Json DescriptionJson(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, const nocturnia::runtime::Node& shader) {
+    nocturnia::runtime::Json list = nocturnia::runtime::Json::array();
+    for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
+        nocturnia::runtime::Json item = nocturnia::runtime::Json::object();
         item["id"] = entry.id;
         item["name"] = entry.name;
         item["type"] = entry.type;
@@ -141,11 +141,11 @@ nhost::Json DescriptionJson(const std::vector<nhost::DescriptionEntry>& entries,
         item["hidden"] = entry.hidden;
         item["editable"] = entry.editable;
         if (entry.value) {
-            item["value"] = nhost::ValueToJson(*entry.value, &shader);
+            item["value"] = nocturnia::runtime::ValueToJson(*entry.value, &shader);
         }
         list.push_back(std::move(item));
     }
     return list;
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -2,26 +2,26 @@
 // as indented text for people or as a JSON array for programs.
 #pragma once
 
-#include "host/attribute_manager.h"
-#include "host/value_json.h"
+#include "runtime/attribute_manager.h"
+#include "runtime/value_json.h"
 
 #include <string>
 #include <vector>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 // One line per entry, indented by group:
 //   "    Density [5003] real = 1 (100%)"
 //   "    Star Size [5009] real = 0.5 (50%)  [hidden]"
 //   "  Remove Layer [20302] button  [greyed out]"
 // `shader` is the node whose children the entries' links point to.
-std::string DescriptionText(const std::vector<nhost::DescriptionEntry>& entries, const nhost::Node& shader);
+std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, const nocturnia::runtime::Node& shader);
 
 // [{"id", "name", "type", "parent", "hidden", "editable", "value"?}, ...]
-nhost::Json DescriptionJson(const std::vector<nhost::DescriptionEntry>& entries, const nhost::Node& shader);
+nocturnia::runtime::Json DescriptionJson(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, const nocturnia::runtime::Node& shader);
 
 // The value as `describe` shows it: colours "r,g,b", cycles "Label (n)",
 // gradients as their knots, links as the linked shader's kind.
-std::string ValueDisplay(const nhost::DescriptionEntry& entry, const nhost::Value& value, const nhost::Node& shader);
+std::string ValueDisplay(const nocturnia::runtime::DescriptionEntry& entry, const nocturnia::runtime::Value& value, const nocturnia::runtime::Node& shader);
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

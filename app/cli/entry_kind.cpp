@@ -1,10 +1,10 @@
-#include "entry_kind.h"
+#include "cli/entry_kind.h"
 
 #include <algorithm>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
-std::string EntryTypeName(const nhost::DescriptionEntry& entry) {
+std::string EntryTypeName(const nocturnia::runtime::DescriptionEntry& entry) {
     switch (entry.type) {
     case NOC_DA_GROUP: return "group";
     case NOC_DA_COLOR: return "colour";
@@ -20,17 +20,17 @@ std::string EntryTypeName(const nhost::DescriptionEntry& entry) {
     }
 }
 
-std::vector<CycleChoice> CycleChoices(const nhost::DescriptionEntry& entry) {
+std::vector<CycleChoice> CycleChoices(const nocturnia::runtime::DescriptionEntry& entry) {
     std::vector<CycleChoice> choices;
     if (entry.type != NOC_DA_LONG) {
         return choices;
     }
-    const nhost::Value* cycle = entry.settings.Find(NOC_DESC_CYCLE);
+    const nocturnia::runtime::Value* cycle = entry.settings.Find(NOC_DESC_CYCLE);
     if (cycle == nullptr || cycle->AsContainer() == nullptr) {
         return choices;
     }
     for (const auto& [key, label] : cycle->AsContainer()->Entries()) {
-        if (label.Type() == nhost::ValueType::String) {
+        if (label.Type() == nocturnia::runtime::ValueType::String) {
             choices.push_back({key, label.AsString()});
         }
     }
@@ -41,15 +41,15 @@ std::vector<CycleChoice> CycleChoices(const nhost::DescriptionEntry& entry) {
 
 namespace {
 
-std::optional<double> Limit(const nhost::DescriptionEntry& entry, std::int32_t key) {
-    const nhost::Value* limit = entry.settings.Find(key);
+std::optional<double> Limit(const nocturnia::runtime::DescriptionEntry& entry, std::int32_t key) {
+    const nocturnia::runtime::Value* limit = entry.settings.Find(key);
     if (limit == nullptr) {
         return std::nullopt;
     }
-    if (limit->Type() == nhost::ValueType::Real) {
+    if (limit->Type() == nocturnia::runtime::ValueType::Real) {
         return limit->AsReal();
     }
-    if (limit->Type() == nhost::ValueType::Int) {
+    if (limit->Type() == nocturnia::runtime::ValueType::Int) {
         return limit->AsInt();
     }
     return std::nullopt;
@@ -57,7 +57,7 @@ std::optional<double> Limit(const nhost::DescriptionEntry& entry, std::int32_t k
 
 }  // namespace
 
-std::optional<ValueRules> ValueRulesFor(const nhost::DescriptionEntry& entry) {
+std::optional<ValueRules> ValueRulesFor(const nocturnia::runtime::DescriptionEntry& entry) {
     ValueRules rules;
     switch (entry.type) {
     case NOC_DA_BOOL:
@@ -86,15 +86,15 @@ std::optional<ValueRules> ValueRulesFor(const nhost::DescriptionEntry& entry) {
     }
 }
 
-nhost::Value ToHostValue(const ParsedValue& value) {
+nocturnia::runtime::Value ToHostValue(const ParsedValue& value) {
     struct Convert {
-        nhost::Value operator()(bool v) const { return nhost::Value::OfBool(v); }
-        nhost::Value operator()(std::int32_t v) const { return nhost::Value::OfInt(v); }
-        nhost::Value operator()(double v) const { return nhost::Value::OfReal(v); }
-        nhost::Value operator()(const Colour& v) const { return nhost::Value::OfVector({v[0], v[1], v[2]}); }
-        nhost::Value operator()(const std::string& v) const { return nhost::Value::OfString(v); }
+        nocturnia::runtime::Value operator()(bool v) const { return nocturnia::runtime::Value::OfBool(v); }
+        nocturnia::runtime::Value operator()(std::int32_t v) const { return nocturnia::runtime::Value::OfInt(v); }
+        nocturnia::runtime::Value operator()(double v) const { return nocturnia::runtime::Value::OfReal(v); }
+        nocturnia::runtime::Value operator()(const Colour& v) const { return nocturnia::runtime::Value::OfVector({v[0], v[1], v[2]}); }
+        nocturnia::runtime::Value operator()(const std::string& v) const { return nocturnia::runtime::Value::OfString(v); }
     };
     return std::visit(Convert{}, value);
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

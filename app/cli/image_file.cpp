@@ -1,8 +1,8 @@
-#include "image_file.h"
+#include "cli/image_file.h"
 
-#include "srgb_encoding.h"
-#include "temporary_file.h"
-#include "user_error.h"
+#include "cli/srgb_encoding.h"
+#include "cli/temporary_file.h"
+#include "cli/user_error.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,7 +14,7 @@
 #include <OpenImageIO/imageio.h>
 #endif
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 std::optional<ImageFormat> ImageFormatFor(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
@@ -90,4 +90,4 @@ void WriteImage(const std::filesystem::path& path, const ImageBuffer&) {
 
 #endif
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

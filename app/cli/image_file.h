@@ -2,12 +2,12 @@
 // PNG stores clamped 8-bit sRGB. The format follows the file's extension.
 #pragma once
 
-#include "render_loop.h"
+#include "cli/render_loop.h"
 
 #include <filesystem>
 #include <optional>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 enum class ImageFormat { OpenExr, Png };
 
@@ -22,4 +22,4 @@ bool ImageWritingAvailable();
 // Throws UserError on any failure.
 void WriteImage(const std::filesystem::path& path, const ImageBuffer& image);
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

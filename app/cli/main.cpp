@@ -1,8 +1,8 @@
 // The program `nocturnia`: a small stand-in host that loads the Nocturnia
 // plug-in and renders, samples, describes, creates and edits documents.
-#include "commands.h"
-#include "image_file.h"
-#include "user_error.h"
+#include "cli/commands.h"
+#include "cli/image_file.h"
+#include "cli/user_error.h"
 
 #include <CLI/CLI.hpp>
 
@@ -14,7 +14,7 @@
 
 namespace {
 
-using namespace nocturnia_cli;
+using namespace nocturnia::cli;
 
 void Report(const std::string& message) {
     std::string line = message;

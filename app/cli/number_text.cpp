@@ -1,4 +1,4 @@
-#include "number_text.h"
+#include "cli/number_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 std::string_view Trim(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -79,4 +79,4 @@ std::string SeventeenDigits(double value) {
     return buffer;
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

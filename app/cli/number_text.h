@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 // The whole text as a finite double (an optional leading '+' or '-', no other
 // characters, surrounding spaces ignored); nullopt otherwise.
@@ -27,4 +27,4 @@ std::string_view Trim(std::string_view text);
 // Equal texts apart from the letter case of ASCII letters.
 bool SameIgnoringCase(std::string_view a, std::string_view b);
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -1,41 +1,41 @@
-#include "parameter_edits.h"
+#include "cli/parameter_edits.h"
 
-#include "entry_kind.h"
-#include "parameter_label.h"
-#include "user_error.h"
+#include "cli/entry_kind.h"
+#include "cli/parameter_label.h"
+#include "cli/user_error.h"
 
-#include "host/attribute_manager.h"
-#include "host/value_json.h"
+#include "runtime/attribute_manager.h"
+#include "runtime/value_json.h"
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string EntryLabel(const nhost::DescriptionEntry& entry) {
+std::string EntryLabel(const nocturnia::runtime::DescriptionEntry& entry) {
     return entry.name.empty() ? "parameter " + std::to_string(entry.id) : Quoted(entry.name);
 }
 
 // A gradient is written in the document's form, e.g.
 // {"knots": [{"color": [0, 0, 0], "position": 0}, {"color": [0, 0, 0.2], "position": 1}]}.
-std::optional<nhost::Value> ParseGradient(const std::string& text, std::string& problem) {
-    const nhost::Json json = nhost::Json::parse(text, nullptr, false);
+std::optional<nocturnia::runtime::Value> ParseGradient(const std::string& text, std::string& problem) {
+    const nocturnia::runtime::Json json = nocturnia::runtime::Json::parse(text, nullptr, false);
     if (json.is_discarded() || !json.is_object()) {
         problem = "expected a gradient as JSON {\"knots\": [...]}";
         return std::nullopt;
     }
-    nhost::Result<nhost::Gradient> gradient = nhost::GradientFromJson(json, "the gradient");
+    nocturnia::runtime::Result<nocturnia::runtime::Gradient> gradient = nocturnia::runtime::GradientFromJson(json, "the gradient");
     if (!gradient) {
         problem = gradient.error();
         return std::nullopt;
     }
-    return nhost::Value::OfGradient(gradient.value());
+    return nocturnia::runtime::Value::OfGradient(gradient.value());
 }
 
 // The host value `text` stands for in this entry; nullopt with the reason
 // otherwise (an empty reason: the entry takes no value on the command line).
-std::optional<nhost::Value> ParseEntryValue(const nhost::DescriptionEntry& entry, const std::string& text,
+std::optional<nocturnia::runtime::Value> ParseEntryValue(const nocturnia::runtime::DescriptionEntry& entry, const std::string& text,
                                             std::string& problem) {
     if (entry.type == NOC_DA_GRADIENT) {
         return ParseGradient(text, problem);
@@ -53,11 +53,11 @@ std::optional<nhost::Value> ParseEntryValue(const nhost::DescriptionEntry& entry
     return ToHostValue(*parsed.value);
 }
 
-bool TakesValues(const nhost::DescriptionEntry& entry) {
+bool TakesValues(const nocturnia::runtime::DescriptionEntry& entry) {
     return entry.type == NOC_DA_GRADIENT || ValueRulesFor(entry).has_value();
 }
 
-void SetParameter(nhost::Node& shader, const std::string& assignment) {
+void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment) {
     const std::size_t equals = assignment.find('=');
     if (equals == std::string::npos) {
         throw UserError("expected LABEL=VALUE, got " + Quoted(assignment));
@@ -65,9 +65,9 @@ void SetParameter(nhost::Node& shader, const std::string& assignment) {
     const std::string label = assignment.substr(0, equals);
     const std::string text = assignment.substr(equals + 1);
 
-    const std::vector<nhost::DescriptionEntry> entries = DescribeNode(shader);
+    const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(shader);
     std::string ignoredProblem;
-    const nhost::DescriptionEntry* found = &FindEntryByLabel(entries, label, [&](const nhost::DescriptionEntry& e) {
+    const nocturnia::runtime::DescriptionEntry* found = &FindEntryByLabel(entries, label, [&](const nocturnia::runtime::DescriptionEntry& e) {
         std::string ignored;
         return ParseEntryValue(e, text, ignored).has_value();
     });
@@ -76,36 +76,36 @@ void SetParameter(nhost::Node& shader, const std::string& assignment) {
         // the value was most likely meant for: a gradient for JSON, else a
         // colour, number or switch rather than a gradient, button or group.
         const bool looksLikeJson = !text.empty() && (text.front() == '{' || text.front() == '[');
-        found = &FindEntryByLabel(entries, label, [&](const nhost::DescriptionEntry& e) {
+        found = &FindEntryByLabel(entries, label, [&](const nocturnia::runtime::DescriptionEntry& e) {
             return looksLikeJson ? e.type == NOC_DA_GRADIENT : ValueRulesFor(e).has_value();
         });
         if (!TakesValues(*found)) {
             found = &FindEntryByLabel(entries, label, TakesValues);
         }
     }
-    const nhost::DescriptionEntry& entry = *found;
+    const nocturnia::runtime::DescriptionEntry& entry = *found;
 
     if (entry.type == NOC_DA_BUTTON) {
         throw UserError(EntryLabel(entry) + " is a button; use --press " + Quoted(label));
     }
     std::string problem;
-    const std::optional<nhost::Value> value = ParseEntryValue(entry, text, problem);
+    const std::optional<nocturnia::runtime::Value> value = ParseEntryValue(entry, text, problem);
     if (!value) {
         if (problem.empty()) {
             throw UserError(EntryLabel(entry) + " (" + EntryTypeName(entry) + ") cannot be set from the command line");
         }
         throw UserError(EntryLabel(entry) + ": " + problem);
     }
-    const nhost::Status status = nhost::SetParameter(shader, entry.id, *value);
+    const nocturnia::runtime::Status status = nocturnia::runtime::SetParameter(shader, entry.id, *value);
     if (!status) {
         throw UserError("cannot set " + EntryLabel(entry) + ": " + status.message());
     }
 }
 
-void PressButton(nhost::Node& shader, const std::string& label) {
-    const std::vector<nhost::DescriptionEntry> entries = DescribeNode(shader);
-    const nhost::DescriptionEntry& entry = FindEntryByLabel(
-        entries, label, [](const nhost::DescriptionEntry& e) { return e.type == NOC_DA_BUTTON; });
+void PressButton(nocturnia::runtime::Node& shader, const std::string& label) {
+    const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(shader);
+    const nocturnia::runtime::DescriptionEntry& entry = FindEntryByLabel(
+        entries, label, [](const nocturnia::runtime::DescriptionEntry& e) { return e.type == NOC_DA_BUTTON; });
     if (entry.type != NOC_DA_BUTTON) {
         throw UserError(EntryLabel(entry) + " is not a button");
     }
@@ -114,7 +114,7 @@ void PressButton(nhost::Node& shader, const std::string& label) {
     if (!entry.editable) {
         throw UserError(EntryLabel(entry) + " is greyed out and cannot be pressed now");
     }
-    const nhost::Status status = nhost::PressButton(shader, entry.id);
+    const nocturnia::runtime::Status status = nocturnia::runtime::PressButton(shader, entry.id);
     if (!status) {
         throw UserError("pressing " + EntryLabel(entry) + " failed: " + status.message());
     }
@@ -122,15 +122,15 @@ void PressButton(nhost::Node& shader, const std::string& label) {
 
 }  // namespace
 
-std::vector<nhost::DescriptionEntry> DescribeNode(nhost::Node& shader) {
-    nhost::Result<std::vector<nhost::DescriptionEntry>> entries = nhost::BuildDescription(shader);
+std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader) {
+    nocturnia::runtime::Result<std::vector<nocturnia::runtime::DescriptionEntry>> entries = nocturnia::runtime::BuildDescription(shader);
     if (!entries) {
         throw UserError("cannot describe the shader: " + entries.error());
     }
     return std::move(entries.value());
 }
 
-void ApplyEdits(nhost::Node& shader, const std::vector<EditOperation>& operations) {
+void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperation>& operations) {
     for (const EditOperation& operation : operations) {
         if (operation.kind == EditOperation::Kind::Set) {
             SetParameter(shader, operation.text);
@@ -143,4 +143,4 @@ void ApplyEdits(nhost::Node& shader, const std::vector<EditOperation>& operation
     }
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -4,13 +4,13 @@
 // their defaults written, as they do when the Attribute Manager shows them.
 #pragma once
 
-#include "host/attribute_manager.h"
-#include "host/node.h"
+#include "runtime/attribute_manager.h"
+#include "runtime/node.h"
 
 #include <string>
 #include <vector>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 struct EditOperation {
     enum class Kind { Set, Press };
@@ -21,9 +21,9 @@ struct EditOperation {
 // Applies the operations in order to the shader node. Throws UserError at the
 // first one that cannot be applied (unknown label, a value of the wrong type,
 // a greyed-out button); earlier ones have then been applied to the node.
-void ApplyEdits(nhost::Node& shader, const std::vector<EditOperation>& operations);
+void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperation>& operations);
 
 // Builds the node's description; throws UserError when the node cannot.
-std::vector<nhost::DescriptionEntry> DescribeNode(nhost::Node& shader);
+std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader);
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

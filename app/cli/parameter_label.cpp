@@ -1,13 +1,13 @@
-#include "parameter_label.h"
+#include "cli/parameter_label.h"
 
-#include "number_text.h"
-#include "user_error.h"
+#include "cli/number_text.h"
+#include "cli/user_error.h"
 
 #include <algorithm>
 #include <iterator>
 #include <unordered_map>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 namespace {
 
@@ -25,8 +25,8 @@ std::vector<std::string_view> SplitPath(std::string_view label) {
 
 class GroupIndex {
 public:
-    explicit GroupIndex(const std::vector<nhost::DescriptionEntry>& entries) {
-        for (const nhost::DescriptionEntry& entry : entries) {
+    explicit GroupIndex(const std::vector<nocturnia::runtime::DescriptionEntry>& entries) {
+        for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
             if (entry.type == NOC_DA_GROUP) {
                 groups_.emplace(entry.id, &entry);
             }
@@ -34,8 +34,8 @@ public:
     }
 
     // Group entries from the outermost to the entry's own parent.
-    std::vector<const nhost::DescriptionEntry*> Ancestors(const nhost::DescriptionEntry& entry) const {
-        std::vector<const nhost::DescriptionEntry*> chain;
+    std::vector<const nocturnia::runtime::DescriptionEntry*> Ancestors(const nocturnia::runtime::DescriptionEntry& entry) const {
+        std::vector<const nocturnia::runtime::DescriptionEntry*> chain;
         std::int32_t parent = entry.parent;
         // The walk is bounded: a malformed description could loop.
         for (std::size_t guard = 0; parent != 0 && guard <= groups_.size(); ++guard) {
@@ -51,10 +51,10 @@ public:
     }
 
 private:
-    std::unordered_map<std::int32_t, const nhost::DescriptionEntry*> groups_;
+    std::unordered_map<std::int32_t, const nocturnia::runtime::DescriptionEntry*> groups_;
 };
 
-bool GroupMatches(const nhost::DescriptionEntry& group, std::string_view qualifier) {
+bool GroupMatches(const nocturnia::runtime::DescriptionEntry& group, std::string_view qualifier) {
     if (const std::optional<std::int32_t> id = ParseInteger(qualifier)) {
         return group.id == *id;
     }
@@ -62,10 +62,10 @@ bool GroupMatches(const nhost::DescriptionEntry& group, std::string_view qualifi
 }
 
 // True when the qualifiers name groups of the chain in order.
-bool QualifiersMatch(const std::vector<const nhost::DescriptionEntry*>& chain,
+bool QualifiersMatch(const std::vector<const nocturnia::runtime::DescriptionEntry*>& chain,
                      const std::vector<std::string_view>& qualifiers) {
     std::size_t next = 0;
-    for (const nhost::DescriptionEntry* group : chain) {
+    for (const nocturnia::runtime::DescriptionEntry* group : chain) {
         if (next < qualifiers.size() && GroupMatches(*group, qualifiers[next])) {
             ++next;
         }
@@ -77,23 +77,23 @@ std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\
 
 }  // namespace
 
-std::vector<std::string> GroupPath(const std::vector<nhost::DescriptionEntry>& entries,
-                                   const nhost::DescriptionEntry& entry) {
+std::vector<std::string> GroupPath(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                                   const nocturnia::runtime::DescriptionEntry& entry) {
     std::vector<std::string> names;
-    for (const nhost::DescriptionEntry* group : GroupIndex(entries).Ancestors(entry)) {
+    for (const nocturnia::runtime::DescriptionEntry* group : GroupIndex(entries).Ancestors(entry)) {
         names.push_back(group->name);
     }
     return names;
 }
 
-const nhost::DescriptionEntry& FindEntryByLabel(const std::vector<nhost::DescriptionEntry>& entries,
+const nocturnia::runtime::DescriptionEntry& FindEntryByLabel(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
                                                 std::string_view label, const EntryFilter& accepts) {
     label = Trim(label);
     if (label.empty()) {
         throw UserError("empty parameter label");
     }
     if (const std::optional<std::int32_t> id = ParseInteger(label)) {
-        for (const nhost::DescriptionEntry& entry : entries) {
+        for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
             if (entry.id == *id) {
                 return entry;
             }
@@ -110,9 +110,9 @@ const nhost::DescriptionEntry& FindEntryByLabel(const std::vector<nhost::Descrip
 
     // Exact names first; a name in other letter case only when nothing matches exactly.
     const GroupIndex groups(entries);
-    std::vector<const nhost::DescriptionEntry*> named;
+    std::vector<const nocturnia::runtime::DescriptionEntry*> named;
     for (bool exact : {true, false}) {
-        for (const nhost::DescriptionEntry& entry : entries) {
+        for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
             const bool nameMatches = exact ? entry.name == name : SameIgnoringCase(entry.name, name);
             if (nameMatches && QualifiersMatch(groups.Ancestors(entry), qualifiers)) {
                 named.push_back(&entry);
@@ -126,14 +126,14 @@ const nhost::DescriptionEntry& FindEntryByLabel(const std::vector<nhost::Descrip
         throw UserError("unknown parameter " + Quoted(label));
     }
 
-    std::vector<const nhost::DescriptionEntry*> fitting;
+    std::vector<const nocturnia::runtime::DescriptionEntry*> fitting;
     std::copy_if(named.begin(), named.end(), std::back_inserter(fitting),
-                 [&](const nhost::DescriptionEntry* entry) { return !accepts || accepts(*entry); });
+                 [&](const nocturnia::runtime::DescriptionEntry* entry) { return !accepts || accepts(*entry); });
     if (fitting.empty()) {
         // Nothing fits: hand back the entry the name most likely meant (a
         // parameter rather than a group of the same name), for the caller's
         // error message.
-        const auto parameter = std::find_if(named.begin(), named.end(), [](const nhost::DescriptionEntry* entry) {
+        const auto parameter = std::find_if(named.begin(), named.end(), [](const nocturnia::runtime::DescriptionEntry* entry) {
             return entry->type != NOC_DA_GROUP;
         });
         return parameter != named.end() ? **parameter : *named.front();
@@ -141,10 +141,10 @@ const nhost::DescriptionEntry& FindEntryByLabel(const std::vector<nhost::Descrip
     if (fitting.size() > 1) {
         const std::int32_t group = fitting.front()->parent;
         const bool oneGroup = std::all_of(fitting.begin(), fitting.end(),
-                                          [&](const nhost::DescriptionEntry* entry) { return entry->parent == group; });
+                                          [&](const nocturnia::runtime::DescriptionEntry* entry) { return entry->parent == group; });
         if (oneGroup) {
             std::string ids;
-            for (const nhost::DescriptionEntry* entry : fitting) {
+            for (const nocturnia::runtime::DescriptionEntry* entry : fitting) {
                 ids += (ids.empty() ? "" : ", ") + std::to_string(entry->id);
             }
             throw UserError("parameter " + Quoted(label) + " is ambiguous (IDs " + ids + "); use the ID");
@@ -153,4 +153,4 @@ const nhost::DescriptionEntry& FindEntryByLabel(const std::vector<nhost::Descrip
     return *fitting.front();
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -3,18 +3,18 @@
 // or its numeric parameter ID ("30055").
 #pragma once
 
-#include "host/attribute_manager.h"
+#include "runtime/attribute_manager.h"
 
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 // Which entries a label may name, e.g. only buttons, or only entries that can
 // take a given value. Used to settle a name that several entries share.
-using EntryFilter = std::function<bool(const nhost::DescriptionEntry&)>;
+using EntryFilter = std::function<bool(const nocturnia::runtime::DescriptionEntry&)>;
 
 // The entry the label names, or a UserError explaining why there is none.
 //
@@ -24,11 +24,11 @@ using EntryFilter = std::function<bool(const nhost::DescriptionEntry&)>;
 // Manager shows first is taken, so "Density" is the base layer's and the
 // extra layers' need their group: "Star Layer 2/Density". Qualifiers name
 // groups the entry lies in, outermost first; they need not be consecutive.
-const nhost::DescriptionEntry& FindEntryByLabel(const std::vector<nhost::DescriptionEntry>& entries,
+const nocturnia::runtime::DescriptionEntry& FindEntryByLabel(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
                                                 std::string_view label, const EntryFilter& accepts);
 
 // The groups an entry lies in, outermost first, as names.
-std::vector<std::string> GroupPath(const std::vector<nhost::DescriptionEntry>& entries,
-                                   const nhost::DescriptionEntry& entry);
+std::vector<std::string> GroupPath(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                                   const nocturnia::runtime::DescriptionEntry& entry);
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -1,23 +1,23 @@
-#include "program_session.h"
+#include "cli/program_session.h"
 
-#include "user_error.h"
+#include "cli/user_error.h"
 
-#include "builtin_example.h"
-#include "host/console.h"
+#include "cli/builtin_example.h"
+#include "runtime/console.h"
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
-std::unique_ptr<nhost::Host> StartHost(const GlobalOptions& global) {
-    nhost::Console& console = nhost::Console::Instance();
+std::unique_ptr<nocturnia::runtime::Host> StartHost(const GlobalOptions& global) {
+    nocturnia::runtime::Console& console = nocturnia::runtime::Console::Instance();
     console.SetSilenced(global.quiet);
-    auto host = std::make_unique<nhost::Host>();
-    const std::filesystem::path folder = nhost::ChoosePluginFolder(global.pluginFolder);
+    auto host = std::make_unique<nocturnia::runtime::Host>();
+    const std::filesystem::path folder = nocturnia::runtime::ChoosePluginFolder(global.pluginFolder);
     // What a plug-in says while loading is held back: on failure it becomes
     // part of the one error line, on success it is shown as usual.
-    nhost::Status status = nhost::Status::Ok();
+    nocturnia::runtime::Status status = nocturnia::runtime::Status::Ok();
     std::vector<std::string> lines;
     {
-        nhost::ConsoleCapture capture;
+        nocturnia::runtime::ConsoleCapture capture;
         status = host->LoadPlugins(folder);
         lines = capture.Lines();
     }
@@ -34,14 +34,14 @@ std::unique_ptr<nhost::Host> StartHost(const GlobalOptions& global) {
     return host;
 }
 
-nhost::Document OpenDocument(const std::optional<std::string>& path) {
-    nhost::Result<nhost::Document> document =
-        path ? nhost::Document::Load(*path)
-             : nhost::Document::Parse(BuiltinExampleDocument(), std::string("built-in ") + kBuiltinExampleName);
+nocturnia::runtime::Document OpenDocument(const std::optional<std::string>& path) {
+    nocturnia::runtime::Result<nocturnia::runtime::Document> document =
+        path ? nocturnia::runtime::Document::Load(*path)
+             : nocturnia::runtime::Document::Parse(BuiltinExampleDocument(), std::string("built-in ") + kBuiltinExampleName);
     if (!document) {
         throw UserError(document.error());
     }
     return std::move(document.value());
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

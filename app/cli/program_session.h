@@ -2,26 +2,26 @@
 // and a document to work on.
 #pragma once
 
-#include "commands.h"
+#include "cli/commands.h"
 
-#include "host/document.h"
-#include "host/host.h"
+#include "runtime/document.h"
+#include "runtime/host.h"
 
 #include <memory>
 #include <optional>
 #include <string>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 // Loads the plug-ins of the chosen folder; throws UserError when they cannot
 // be loaded. The host lives as long as the returned object.
-std::unique_ptr<nhost::Host> StartHost(const GlobalOptions& global);
+std::unique_ptr<nocturnia::runtime::Host> StartHost(const GlobalOptions& global);
 
 // The document at `path`, or the built-in example night sky when there is no
 // path. Throws UserError when it cannot be read.
-nhost::Document OpenDocument(const std::optional<std::string>& path);
+nocturnia::runtime::Document OpenDocument(const std::optional<std::string>& path);
 
 // The name of the built-in example, used where a file name would be.
 inline constexpr const char* kBuiltinExampleName = "night-sky";
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -1,4 +1,4 @@
-#include "progress_display.h"
+#include "cli/progress_display.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <unistd.h>
 #endif
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
@@ -75,4 +75,4 @@ double ProgressDisplay::ElapsedSeconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

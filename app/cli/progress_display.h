@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 // True when the stream is an interactive terminal.
 bool IsTerminal(std::FILE* stream);
@@ -31,4 +31,4 @@ private:
     bool drawn_ = false;
 };
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 struct RenderSize {
     int width = 0;
@@ -153,4 +153,4 @@ ImageBuffer RenderImage(const RenderSize& size, const Sampler& sample, int threa
     return image;
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

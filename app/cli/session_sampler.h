@@ -3,18 +3,18 @@
 // the benchmark measures the path the program takes.
 #pragma once
 
-#include "host/render_session.h"
+#include "runtime/render_session.h"
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
-inline auto SessionSampler(const nhost::RenderSession& session)
+inline auto SessionSampler(const nocturnia::runtime::RenderSession& session)
 {
     return [&session](const double point[3], double colour[3]) {
-        const nhost::Vec3 c = session.Output(point[0], point[1], point[2]);
+        const nocturnia::runtime::Vec3 c = session.Output(point[0], point[1], point[2]);
         colour[0] = c.x;
         colour[1] = c.y;
         colour[2] = c.z;
     };
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -1,8 +1,8 @@
-#include "srgb_encoding.h"
+#include "cli/srgb_encoding.h"
 
 #include <cmath>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 double EncodeSrgb(double linear) {
     // The straight segment near black avoids the infinite slope of the power
@@ -24,4 +24,4 @@ std::uint8_t SrgbByte(float linear) {
     return static_cast<std::uint8_t>(std::lround(EncodeSrgb(value) * 255.0));
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 // The sRGB transfer curve of a linear value in [0, 1].
 double EncodeSrgb(double linear);
@@ -12,4 +12,4 @@ double EncodeSrgb(double linear);
 // counts as 0), then encoded and rounded to the nearest code.
 std::uint8_t SrgbByte(float linear);
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

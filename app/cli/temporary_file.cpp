@@ -1,16 +1,16 @@
-#include "temporary_file.h"
+#include "cli/temporary_file.h"
 
-#include "user_error.h"
+#include "cli/user_error.h"
 
-#include "host/atomic_file.h"
+#include "runtime/atomic_file.h"
 
 #include <system_error>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 void WriteFileAtomically(const std::filesystem::path& target,
                          const std::function<void(const std::filesystem::path& temporary)>& write) {
-    const std::filesystem::path temporary = nhost::TemporarySibling(target);
+    const std::filesystem::path temporary = nocturnia::runtime::TemporarySibling(target);
     try {
         write(temporary);
     } catch (...) {
@@ -18,10 +18,10 @@ void WriteFileAtomically(const std::filesystem::path& target,
         std::filesystem::remove(temporary, ignored);
         throw;
     }
-    const nhost::Status replaced = nhost::ReplaceFile(temporary, target);
+    const nocturnia::runtime::Status replaced = nocturnia::runtime::ReplaceFile(temporary, target);
     if (!replaced) {
         throw UserError(replaced.message());
     }
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

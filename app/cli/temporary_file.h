@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <functional>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 // Calls `write` with a fresh temporary path beside `target`, then renames the
 // temporary file to `target`. If `write` throws or the rename fails, the
@@ -14,4 +14,4 @@ namespace nocturnia_cli {
 void WriteFileAtomically(const std::filesystem::path& target,
                          const std::function<void(const std::filesystem::path& temporary)>& write);
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -1,9 +1,9 @@
-#include "texture_point_text.h"
+#include "cli/texture_point_text.h"
 
-#include "number_text.h"
-#include "user_error.h"
+#include "cli/number_text.h"
+#include "cli/user_error.h"
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 namespace {
 
@@ -78,4 +78,4 @@ std::vector<TexturePointValue> ReadTexturePoints(std::istream& input, const std:
     return points;
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

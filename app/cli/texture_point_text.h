@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 using TexturePointValue = std::array<double, 3>;
 
@@ -23,4 +23,4 @@ std::optional<TexturePointValue> ParseTexturePointLine(std::string_view line);
 // line number at the first malformed line.
 std::vector<TexturePointValue> ReadTexturePoints(std::istream& input, const std::string& sourceName);
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

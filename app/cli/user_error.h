@@ -6,11 +6,11 @@
 #include <stdexcept>
 #include <string>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 class UserError : public std::runtime_error {
 public:
     explicit UserError(const std::string& message) : std::runtime_error(message) {}
 };
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -1,8 +1,8 @@
-#include "value_text.h"
+#include "cli/value_text.h"
 
-#include "number_text.h"
+#include "cli/number_text.h"
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 namespace {
 
@@ -43,7 +43,7 @@ ValueParse ParseInteger(std::string_view text, const ValueRules& rules) {
                 return {choice.value, {}};
             }
         }
-        const std::optional<std::int32_t> number = nocturnia_cli::ParseInteger(text);
+        const std::optional<std::int32_t> number = nocturnia::cli::ParseInteger(text);
         if (number) {
             for (const CycleChoice& choice : rules.cycle) {
                 if (choice.value == *number) {
@@ -53,7 +53,7 @@ ValueParse ParseInteger(std::string_view text, const ValueRules& rules) {
         }
         return {std::nullopt, "expected one of " + Join(rules.cycle)};
     }
-    const std::optional<std::int32_t> number = nocturnia_cli::ParseInteger(text);
+    const std::optional<std::int32_t> number = nocturnia::cli::ParseInteger(text);
     if (!number) {
         return {std::nullopt, "expected an integer"};
     }
@@ -154,4 +154,4 @@ ValueParse ParseValueText(std::string_view text, const ValueRules& rules) {
     return parsed;
 }
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

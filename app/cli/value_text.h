@@ -12,7 +12,7 @@
 #include <variant>
 #include <vector>
 
-namespace nocturnia_cli {
+namespace nocturnia::cli {
 
 enum class ValueKind { Boolean, Integer, Real, Colour, Text };
 
@@ -43,4 +43,4 @@ ValueParse ParseValueText(std::string_view text, const ValueRules& rules);
 // A real written with an optional unit: "0.5", "50%", "90deg".
 std::optional<double> ParseRealWithUnit(std::string_view text);
 
-}  // namespace nocturnia_cli
+}  // namespace nocturnia::cli

@@ -1,7 +1,7 @@
 // The plug-in's own entry functions, reached through the framework entry.
 #include "c4d.h"
-#include "nocturnia.h"
-#include "plugin_identity.h"
+#include "nocturnia/nocturnia.h"
+#include "main/plugin_identity.h"
 
 Bool PluginStart()
 {

@@ -1,7 +1,7 @@
-#include "layer_parameters.h"
+#include "nocturnia/layer_parameters.h"
 
-#include "gradient_writing.h"
-#include "parameter_ids.h"
+#include "nocturnia/gradient_writing.h"
+#include "nocturnia/parameter_ids.h"
 
 #include <initializer_list>
 #include <optional>

@@ -1,8 +1,8 @@
-#include "layer_record.h"
+#include "nocturnia/layer_record.h"
 
-#include "cell_hash.h"
-#include "hue_shift.h"
-#include "single_star.h"
+#include "nocturnia/cell_hash.h"
+#include "nocturnia/hue_shift.h"
+#include "nocturnia/single_star.h"
 
 #include <cmath>
 #include <limits>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "c4d.h"
-#include "prepared_gradient.h"
+#include "nocturnia/prepared_gradient.h"
 
 struct LayerRecord {
     // ---- read from the layer's parameters ----

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "c4d.h"
-#include "render_state.h"
+#include "nocturnia/render_state.h"
 
 #include <array>
 

@@ -1,10 +1,10 @@
 // What the Attribute Manager shows: the resource's entries plus the generated
 // entries of every extra layer, entries hidden by each layer's Mode, and
 // entries greyed out where they have no effect.
-#include "nocturnia.h"
+#include "nocturnia/nocturnia.h"
 
-#include "layer_parameters.h"
-#include "parameter_ids.h"
+#include "nocturnia/layer_parameters.h"
+#include "nocturnia/parameter_ids.h"
 
 #include <cstdint>
 #include <vector>

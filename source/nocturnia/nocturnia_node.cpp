@@ -1,12 +1,12 @@
 // The node's own behaviour: creation, defaults, the three buttons, copying
 // and render capabilities.
-#include "nocturnia.h"
+#include "nocturnia/nocturnia.h"
 
-#include "about_text.h"
-#include "gradient_writing.h"
-#include "layer_parameters.h"
+#include "nocturnia/about_text.h"
+#include "nocturnia/gradient_writing.h"
+#include "nocturnia/layer_parameters.h"
 #include "node_allocation.h"
-#include "parameter_ids.h"
+#include "nocturnia/parameter_ids.h"
 
 using namespace nocturnia;
 

@@ -1,4 +1,4 @@
-#include "prepared_gradient.h"
+#include "nocturnia/prepared_gradient.h"
 
 #include <utility>
 

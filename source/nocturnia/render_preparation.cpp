@@ -1,8 +1,8 @@
-#include "render_preparation.h"
+#include "nocturnia/render_preparation.h"
 
-#include "nocturnia.h"
-#include "parameter_ids.h"
-#include "sunspots.h"
+#include "nocturnia/nocturnia.h"
+#include "nocturnia/parameter_ids.h"
+#include "nocturnia/sunspots.h"
 
 #include <charconv>
 #include <limits>

@@ -4,8 +4,8 @@
 // release.
 #pragma once
 
-#include "parameter_ids.h"
-#include "render_state.h"
+#include "nocturnia/parameter_ids.h"
+#include "nocturnia/render_state.h"
 
 // One layer's parameters read into a record, with its sunspots set up. Its
 // gradient's sampling data are not yet prepared.

@@ -3,8 +3,8 @@
 // sampling threads.
 #pragma once
 
-#include "layer_record.h"
-#include "prepared_gradient.h"
+#include "nocturnia/layer_record.h"
+#include "nocturnia/prepared_gradient.h"
 
 #include <vector>
 

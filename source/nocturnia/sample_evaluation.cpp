@@ -1,9 +1,9 @@
-#include "sample_evaluation.h"
+#include "nocturnia/sample_evaluation.h"
 
 #include "color_hsv.h"
-#include "nocturnia.h"
-#include "single_star.h"
-#include "star_field.h"
+#include "nocturnia/nocturnia.h"
+#include "nocturnia/single_star.h"
+#include "nocturnia/star_field.h"
 
 #include <cmath>
 

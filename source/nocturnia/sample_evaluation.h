@@ -2,7 +2,7 @@
 // single stars, then the shader-wide colour adjustments.
 #pragma once
 
-#include "render_state.h"
+#include "nocturnia/render_state.h"
 
 // Contrast, brightness, saturation and gamma, in that order. A channel that
 // the arithmetic would turn into NaN (a negative value under a non-integer

@@ -1,6 +1,6 @@
-#include "single_star.h"
+#include "nocturnia/single_star.h"
 
-#include "star_shape.h"
+#include "nocturnia/star_shape.h"
 
 double SingleStarFlareWeight(double g)
 {

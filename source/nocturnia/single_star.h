@@ -2,7 +2,7 @@
 // composited over everything the sample gathered before.
 #pragma once
 
-#include "render_state.h"
+#include "nocturnia/render_state.h"
 
 struct SingleStarSample {
     Vector color;          // the layer's contribution

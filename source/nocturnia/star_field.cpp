@@ -1,8 +1,8 @@
-#include "star_field.h"
+#include "nocturnia/star_field.h"
 
-#include "cell_hash.h"
-#include "hue_shift.h"
-#include "star_shape.h"
+#include "nocturnia/cell_hash.h"
+#include "nocturnia/hue_shift.h"
+#include "nocturnia/star_shape.h"
 
 #include <algorithm>
 

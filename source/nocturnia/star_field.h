@@ -3,7 +3,7 @@
 // star is stored; every sample recomputes the stars around it.
 #pragma once
 
-#include "layer_record.h"
+#include "nocturnia/layer_record.h"
 
 // The flare weight of a field star of size measure sz: 0 up to 0.8, 1 from
 // 0.9, a smooth step between.

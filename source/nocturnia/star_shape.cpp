@@ -1,6 +1,6 @@
-#include "star_shape.h"
+#include "nocturnia/star_shape.h"
 
-#include "sunspots.h"
+#include "nocturnia/sunspots.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // square of the distance, and optional flares along one or two crosses.
 #pragma once
 
-#include "layer_record.h"
+#include "nocturnia/layer_record.h"
 
 struct StarShapeResult {
     double intensity = 0.0;  // multiplies the star's colour

@@ -1,4 +1,4 @@
-#include "sunspots.h"
+#include "nocturnia/sunspots.h"
 
 #include "seeded_random.h"
 

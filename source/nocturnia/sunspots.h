@@ -1,7 +1,7 @@
 // Sunspots: dark noise spots inside the core of a single star.
 #pragma once
 
-#include "layer_record.h"
+#include "nocturnia/layer_record.h"
 
 // The two platforms' builds place the sunspot pattern differently for the
 // same seed: the Windows build takes the generator's second draw as the x

@@ -17,8 +17,8 @@ PLATFORMS = {"linux-x86_64": False, "windows-x64": False, "macos-x86_64": True}
 def plugin_commands(build):
     with open(os.path.join(build, "compile_commands.json")) as f:
         entries = json.load(f)
-    def in_plugin(path):  # source/ and the top-level host/, not app/host/
-        return "/source/" in path or ("/host/" in path and "/app/host/" not in path)
+    def in_plugin(path):  # source/ and the binding in host/
+        return "/source/" in path or "/host/" in path
     return [e["command"] for e in entries if in_plugin(e["file"])]
 
 

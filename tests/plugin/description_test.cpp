@@ -1,14 +1,14 @@
 // What the Attribute Manager shows of a Nocturnia node: the resource's entries,
 // the generated extra layers with their settings and first values, hiding by
 // Mode, editability, and the host refusing or failing along the way.
-#include "binding_test_support.h"
+#include "common/binding_test_support.h"
 
-#include "layer_parameters.h"
-#include "nocturnia.h"
-#include "parameter_ids.h"
+#include "nocturnia/layer_parameters.h"
+#include "nocturnia/nocturnia.h"
+#include "nocturnia/parameter_ids.h"
 
-#include "host/description.h"
-#include "host/registry.h"
+#include "runtime/description.h"
+#include "runtime/registry.h"
 
 #include <set>
 
@@ -20,7 +20,7 @@ using DescriptionTest = PluginTest;
 
 constexpr double kPi = 3.141592653589793;
 
-std::vector<std::int32_t> Ids(const std::vector<nhost::DescriptionEntry>& entries)
+std::vector<std::int32_t> Ids(const std::vector<nocturnia::runtime::DescriptionEntry>& entries)
 {
     std::vector<std::int32_t> ids;
     for (const auto& e : entries) ids.push_back(e.id);
@@ -30,7 +30,7 @@ std::vector<std::int32_t> Ids(const std::vector<nhost::DescriptionEntry>& entrie
 std::vector<std::int32_t> ResourceIds()
 {
     std::vector<std::int32_t> ids;
-    auto resource = nhost::FindDescriptionResource("XNocturnia");
+    auto resource = nocturnia::runtime::FindDescriptionResource("XNocturnia");
     EXPECT_NE(resource, nullptr);
     if (resource != nullptr) {
         for (const auto& e : resource->entries) ids.push_back(e.id.level[0].id);
@@ -38,10 +38,10 @@ std::vector<std::int32_t> ResourceIds()
     return ids;
 }
 
-const nhost::DescriptionResourceEntry* ResourceEntry(std::int32_t id)
+const nocturnia::runtime::DescriptionResourceEntry* ResourceEntry(std::int32_t id)
 {
-    static std::shared_ptr<const nhost::DescriptionResource> resource;
-    resource = nhost::FindDescriptionResource("XNocturnia");
+    static std::shared_ptr<const nocturnia::runtime::DescriptionResource> resource;
+    resource = nocturnia::runtime::FindDescriptionResource("XNocturnia");
     if (resource == nullptr) return nullptr;
     for (const auto& e : resource->entries) {
         if (e.id.level[0].id == id) return &e;
@@ -50,7 +50,7 @@ const nhost::DescriptionResourceEntry* ResourceEntry(std::int32_t id)
 }
 
 // The same keys with the same values, in any order, ignoring `skip`.
-void ExpectSameSettings(const nhost::Container& a, const nhost::Container& b, std::int32_t skip = -1)
+void ExpectSameSettings(const nocturnia::runtime::Container& a, const nocturnia::runtime::Container& b, std::int32_t skip = -1)
 {
     std::set<std::int32_t> keysA, keysB;
     for (const auto& [key, value] : a.Entries()) {
@@ -67,16 +67,16 @@ void ExpectSameSettings(const nhost::Container& a, const nhost::Container& b, st
     }
 }
 
-bool Hidden(const std::vector<nhost::DescriptionEntry>& entries, std::int32_t id)
+bool Hidden(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::int32_t id)
 {
-    const nhost::DescriptionEntry* e = FindEntry(entries, id);
+    const nocturnia::runtime::DescriptionEntry* e = FindEntry(entries, id);
     EXPECT_NE(e, nullptr) << "no entry " << id;
     return e != nullptr && e->hidden;
 }
 
-bool Editable(const std::vector<nhost::DescriptionEntry>& entries, std::int32_t id)
+bool Editable(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::int32_t id)
 {
-    const nhost::DescriptionEntry* e = FindEntry(entries, id);
+    const nocturnia::runtime::DescriptionEntry* e = FindEntry(entries, id);
     EXPECT_NE(e, nullptr) << "no entry " << id;
     return e != nullptr && e->editable;
 }
@@ -102,21 +102,21 @@ TEST_F(DescriptionTest, ResourceDeclaresEveryParameterWithItsType)
         {kAddLayer, NOC_DA_BUTTON},     {kRemoveLayer, NOC_DA_BUTTON},  {kExtraLayerCount, NOC_DA_LONG},
         {kLayersGroup, NOC_DA_GROUP}};
     for (const auto& [id, type] : globals) {
-        const nhost::DescriptionResourceEntry* e = ResourceEntry(id);
+        const nocturnia::runtime::DescriptionResourceEntry* e = ResourceEntry(id);
         ASSERT_NE(e, nullptr) << id;
-        EXPECT_EQ(nhost::DescIdType(e->id), type) << id;
+        EXPECT_EQ(nocturnia::runtime::DescIdType(e->id), type) << id;
     }
     EXPECT_TRUE(ResourceEntry(kExtraLayerCount)->settings.GetBool(NOC_DESC_HIDE));
 
     // The base layer is described exactly like every extra layer.
     for (std::int32_t k = kFirstLayerOffset; k <= kLastLayerOffset; ++k) {
         SCOPED_TRACE(testing::Message() << "offset " << k);
-        const nhost::DescriptionResourceEntry* e = ResourceEntry(BaseLayerId(k));
+        const nocturnia::runtime::DescriptionResourceEntry* e = ResourceEntry(BaseLayerId(k));
         ASSERT_NE(e, nullptr);
-        EXPECT_EQ(nhost::DescIdType(e->id), LayerParameterType(k));
+        EXPECT_EQ(nocturnia::runtime::DescIdType(e->id), LayerParameterType(k));
         const BaseContainer settings = LayerParameterSettings(k);
         ASSERT_TRUE(settings.IsValid());
-        ExpectSameSettings(e->settings, *nhost::Container::FromHandle(settings.Handle()));
+        ExpectSameSettings(e->settings, *nocturnia::runtime::Container::FromHandle(settings.Handle()));
     }
 
     // Groups of the resource never collide with a parameter.
@@ -144,7 +144,7 @@ TEST_F(DescriptionTest, ExtraLayersFollowTheResourceInDisplayOrder)
 
     for (std::int32_t layer = 0; layer < 2; ++layer) {
         const std::int32_t group = LayerGroupId(layer);
-        const nhost::DescriptionEntry* g = FindEntry(entries, group);
+        const nocturnia::runtime::DescriptionEntry* g = FindEntry(entries, group);
         EXPECT_EQ(g->name, "Star Layer " + std::to_string(layer + 1));
         EXPECT_EQ(g->settings.GetString(NOC_DESC_SHORT_NAME), g->name);
         EXPECT_EQ(g->type, NOC_DA_GROUP);
@@ -152,18 +152,18 @@ TEST_F(DescriptionTest, ExtraLayersFollowTheResourceInDisplayOrder)
         EXPECT_EQ(g->settings.GetInt(NOC_DESC_DEFAULT, -1), 0);
         EXPECT_EQ(g->settings.GetInt(NOC_DESC_COLUMNS), 1);
 
-        const nhost::DescriptionEntry* flag = FindEntry(entries, group + kOffsetDefaultsWritten);
+        const nocturnia::runtime::DescriptionEntry* flag = FindEntry(entries, group + kOffsetDefaultsWritten);
         EXPECT_TRUE(flag->hidden);
         EXPECT_TRUE(flag->name.empty());
         EXPECT_EQ(flag->type, NOC_DA_BOOL);
 
         for (std::int32_t k = kFirstLayerOffset; k <= kLastLayerOffset; ++k) {
             SCOPED_TRACE(testing::Message() << "layer " << layer << " offset " << k);
-            const nhost::DescriptionEntry* e = FindEntry(entries, group + k);
-            const nhost::DescriptionResourceEntry* base = ResourceEntry(BaseLayerId(k));
+            const nocturnia::runtime::DescriptionEntry* e = FindEntry(entries, group + k);
+            const nocturnia::runtime::DescriptionResourceEntry* base = ResourceEntry(BaseLayerId(k));
             ASSERT_NE(base, nullptr);
             EXPECT_EQ(e->parent, group);
-            EXPECT_EQ(e->type, nhost::DescIdType(base->id));
+            EXPECT_EQ(e->type, nocturnia::runtime::DescIdType(base->id));
             EXPECT_EQ(e->name, LayerParameterLabel(k));
             // Same labels, units, limits, cycles and interfaces as the base layer; only hiding differs.
             ExpectSameSettings(e->settings, base->settings, NOC_DESC_HIDE);
@@ -177,13 +177,13 @@ TEST_F(DescriptionTest, GeneratedSettingsCarryTheUnitsLimitsAndInterfaces)
     ASSERT_NE(scene.shader, nullptr);
     Press(*scene.shader, kAddLayer);
     const auto entries = Describe(*scene.shader);
-    const auto settings = [&](std::int32_t k) -> const nhost::Container& {
-        static const nhost::Container none;
-        const nhost::DescriptionEntry* e = FindEntry(entries, LayerParameterId(0, k));
+    const auto settings = [&](std::int32_t k) -> const nocturnia::runtime::Container& {
+        static const nocturnia::runtime::Container none;
+        const nocturnia::runtime::DescriptionEntry* e = FindEntry(entries, LayerParameterId(0, k));
         return e != nullptr ? e->settings : none;
     };
 
-    const nhost::Container& density = settings(kOffsetDensity);
+    const nocturnia::runtime::Container& density = settings(kOffsetDensity);
     EXPECT_EQ(density.GetInt(NOC_DESC_UNIT), NOC_UNIT_PERCENT);
     EXPECT_EQ(density.GetReal(NOC_DESC_MIN, -1), 0.0);
     EXPECT_FALSE(density.Has(NOC_DESC_MAX));
@@ -194,12 +194,12 @@ TEST_F(DescriptionTest, GeneratedSettingsCarryTheUnitsLimitsAndInterfaces)
     EXPECT_EQ(density.GetInt(NOC_DESC_CUSTOMGUI), NOC_CUSTOMGUI_REALSLIDER);
     EXPECT_TRUE(density.GetBool(NOC_DESC_SCALEH));
 
-    const nhost::Container& seed = settings(kOffsetSeed);
+    const nocturnia::runtime::Container& seed = settings(kOffsetSeed);
     EXPECT_EQ(seed.GetInt(NOC_DESC_UNIT), NOC_UNIT_REAL);
     EXPECT_EQ(seed.GetReal(NOC_DESC_MAX), 100.0);
     EXPECT_EQ(seed.GetReal(NOC_DESC_STEP), 0.1);
 
-    const nhost::Container& rotate = settings(kOffsetRotate);
+    const nocturnia::runtime::Container& rotate = settings(kOffsetRotate);
     EXPECT_EQ(rotate.GetInt(NOC_DESC_UNIT), NOC_UNIT_DEGREE);
     EXPECT_EQ(rotate.GetReal(NOC_DESC_MIN), -kPi);
     EXPECT_EQ(rotate.GetReal(NOC_DESC_MAX), kPi);
@@ -211,8 +211,8 @@ TEST_F(DescriptionTest, GeneratedSettingsCarryTheUnitsLimitsAndInterfaces)
     EXPECT_EQ(settings(kOffsetStarX).GetReal(NOC_DESC_MIN), -0.5);
     EXPECT_EQ(settings(kOffsetStarBrightness).GetReal(NOC_DESC_MAXSLIDER), 3.0);
 
-    const nhost::Container& flares = settings(kOffsetShowFlares);
-    const nhost::Value* cycle = flares.Find(NOC_DESC_CYCLE);
+    const nocturnia::runtime::Container& flares = settings(kOffsetShowFlares);
+    const nocturnia::runtime::Value* cycle = flares.Find(NOC_DESC_CYCLE);
     ASSERT_NE(cycle, nullptr);
     ASSERT_NE(cycle->AsContainer(), nullptr);
     EXPECT_EQ(cycle->AsContainer()->GetString(0), "Size Dependent");
@@ -221,7 +221,7 @@ TEST_F(DescriptionTest, GeneratedSettingsCarryTheUnitsLimitsAndInterfaces)
     EXPECT_EQ(flares.GetInt(NOC_DESC_DEFAULT), 2);
     EXPECT_FALSE(flares.Has(NOC_DESC_ANIMATE));
 
-    const nhost::Container& sunspotSeed = settings(kOffsetSunspotsSeed);
+    const nocturnia::runtime::Container& sunspotSeed = settings(kOffsetSunspotsSeed);
     std::set<std::int32_t> sunspotSeedKeys;
     for (const auto& [key, value] : sunspotSeed.Entries()) {
         if (key != NOC_DESC_HIDE) sunspotSeedKeys.insert(key);  // hiding by Mode adds DESC_HIDE
@@ -242,7 +242,7 @@ TEST_F(DescriptionTest, NewLayersGetTheirInitialValuesOnce)
 {
     TestScene scene = MakeScene();
     ASSERT_NE(scene.shader, nullptr);
-    nhost::Container& c = scene.shader->Data();
+    nocturnia::runtime::Container& c = scene.shader->Data();
     c.SetInt(kExtraLayerCount, 11);
     Describe(*scene.shader);
 
@@ -261,8 +261,8 @@ TEST_F(DescriptionTest, NewLayersGetTheirInitialValuesOnce)
     for (std::int32_t k = kFirstLayerOffset; k <= kLastLayerOffset; ++k) {
         if (k == kOffsetSeed || k == kOffsetSunspotsSeed) continue;
         SCOPED_TRACE(testing::Message() << "offset " << k);
-        const nhost::Value* extra = c.Find(LayerParameterId(3, k));
-        const nhost::Value* base = c.Find(BaseLayerId(k));
+        const nocturnia::runtime::Value* extra = c.Find(LayerParameterId(3, k));
+        const nocturnia::runtime::Value* base = c.Find(BaseLayerId(k));
         ASSERT_NE(extra, nullptr);
         ASSERT_NE(base, nullptr);
         EXPECT_TRUE(*extra == *base);
@@ -270,7 +270,7 @@ TEST_F(DescriptionTest, NewLayersGetTheirInitialValuesOnce)
     EXPECT_TRUE(c.GetBool(LayerParameterId(0, kOffsetUseLayer)));
     EXPECT_EQ(c.GetInt(LayerParameterId(0, kOffsetShowFlares)), 2);
     EXPECT_EQ(c.GetInt(LayerParameterId(0, kOffsetFlareType)), 1);
-    EXPECT_EQ(c.GetVector(LayerParameterId(0, kOffsetStarColor)), (nhost::Vec3{0.9, 0.69, 0.25}));
+    EXPECT_EQ(c.GetVector(LayerParameterId(0, kOffsetStarColor)), (nocturnia::runtime::Vec3{0.9, 0.69, 0.25}));
 
     // Later descriptions keep what the user changed.
     c.SetReal(LayerParameterId(0, kOffsetDensity), 4.25);
@@ -287,7 +287,7 @@ TEST_F(DescriptionTest, ModeHidesTheOtherModesEntriesOfThatLayerOnly)
     Press(*scene.shader, kAddLayer);
     Press(*scene.shader, kAddLayer);
     Describe(*scene.shader);
-    nhost::Container& c = scene.shader->Data();
+    nocturnia::runtime::Container& c = scene.shader->Data();
     c.SetInt(LayerParameterId(1, kOffsetMode), kModeSingleStar);
     c.SetInt(kBaseMode, 2);  // neither known Mode: nothing hidden
     const auto entries = Describe(*scene.shader);
@@ -314,10 +314,10 @@ TEST_F(DescriptionTest, SingleParameterRequestWritesOnlyThatValue)
     ASSERT_NE(scene.shader, nullptr);
     Press(*scene.shader, kAddLayer);
     const std::int32_t seedId = LayerParameterId(0, kOffsetSeed);
-    const NocDescID single = nhost::OneLevelId(seedId);
+    const NocDescID single = nocturnia::runtime::OneLevelId(seedId);
     const auto entries = Describe(*scene.shader, &single);
 
-    const nhost::Container& c = scene.shader->Data();
+    const nocturnia::runtime::Container& c = scene.shader->Data();
     EXPECT_EQ(c.GetReal(seedId), 45.32);
     EXPECT_TRUE(c.GetBool(LayerGroupId(0) + kOffsetDefaultsWritten));
     for (std::int32_t k = kFirstLayerOffset; k <= kLastLayerOffset; ++k) {
@@ -334,10 +334,10 @@ TEST_F(DescriptionTest, SingleParameterRequestWritesOnlyThatValue)
 struct DescribeCall {
     std::int32_t result = -1;
     std::int32_t flags = 0;
-    std::unique_ptr<nhost::Description> description = std::make_unique<nhost::Description>();
+    std::unique_ptr<nocturnia::runtime::Description> description = std::make_unique<nocturnia::runtime::Description>();
 };
 
-DescribeCall CallGetDDescription(nhost::Node& node)
+DescribeCall CallGetDDescription(nocturnia::runtime::Node& node)
 {
     DescribeCall call;
     const NocNodeTable& callbacks = node.PluginType()->callbacks;
@@ -377,11 +377,11 @@ TEST_F(DescriptionTest, RefusedEntryStopsTheBuildAtOnce)
         EXPECT_EQ(call.result, 1);
         EXPECT_EQ(call.flags & NOC_DESCFLAGS_LOADED, 0);
         // No hiding step: the base layer's single-star entries keep the resource's visibility.
-        const nhost::DescriptionResourceEntry* starSize = call.description->Find(nhost::OneLevelId(kBaseStarSize));
+        const nocturnia::runtime::DescriptionResourceEntry* starSize = call.description->Find(nocturnia::runtime::OneLevelId(kBaseStarSize));
         ASSERT_NE(starSize, nullptr);
         EXPECT_FALSE(starSize->settings.Has(NOC_DESC_HIDE));
     }
-    const nhost::Container& c = scene.shader->Data();
+    const nocturnia::runtime::Container& c = scene.shader->Data();
     EXPECT_TRUE(c.GetBool(LayerParameterId(0, kOffsetUseLayer)));
     EXPECT_TRUE(c.Has(LayerParameterId(0, kOffsetMode)));
     EXPECT_FALSE(c.Has(LayerParameterId(0, kOffsetDensity)));
@@ -394,7 +394,7 @@ TEST_F(DescriptionTest, UnloadableDescriptionDescribesAndWritesNothing)
     TestScene scene = MakeScene();
     ASSERT_NE(scene.shader, nullptr);
     Press(*scene.shader, kAddLayer);
-    const nhost::Container before = scene.shader->Data();
+    const nocturnia::runtime::Container before = scene.shader->Data();
     SwappedHostTable table;
     table->description_load = [](NocDescription*, std::int32_t) -> std::int32_t { return 0; };
     const DescribeCall call = CallGetDDescription(*scene.shader);
@@ -411,7 +411,7 @@ TEST_F(DescriptionTest, FlareShapeEntriesFollowTheirOwnLayersShowFlares)
     Press(*scene.shader, kAddLayer);
     Press(*scene.shader, kAddLayer);
     Describe(*scene.shader);
-    nhost::Container& c = scene.shader->Data();
+    nocturnia::runtime::Container& c = scene.shader->Data();
     c.SetInt(LayerParameterId(1, kOffsetShowFlares), 1);  // layer 0 keeps "Never", like the base layer
     const auto entries = Describe(*scene.shader);
 
@@ -433,7 +433,7 @@ TEST_F(DescriptionTest, GlobalEntriesGreyOutWhereTheyHaveNoEffect)
 {
     TestScene scene = MakeScene();
     ASSERT_NE(scene.shader, nullptr);
-    nhost::Container& c = scene.shader->Data();
+    nocturnia::runtime::Container& c = scene.shader->Data();
 
     auto entries = Describe(*scene.shader);
     EXPECT_TRUE(Editable(entries, kAspect));
@@ -462,16 +462,16 @@ TEST_F(DescriptionTest, EnablingOfIdsOutsideTheLayersIsAlwaysTrue)
     const std::int32_t ids[] = {LayerParameterId(5, kOffsetFlareType), INT32_MAX, INT32_MIN, -30051, 29999};
     const NocNodeTable& callbacks = scene.shader->PluginType()->callbacks;
     for (const std::int32_t id : ids) {
-        const NocDescID descId = nhost::OneLevelId(id);
+        const NocDescID descId = nocturnia::runtime::OneLevelId(id);
         EXPECT_EQ(callbacks.get_d_enabling(scene.shader->PluginSelf(), scene.shader->Handle(), &descId, nullptr, 0,
                                            nullptr),
                   1)
             << id;
     }
     // Without a document (no render settings) Material Override stays editable.
-    auto loose = nhost::Node::CreatePlugin(nhost::kNocturniaShaderType);
+    auto loose = nocturnia::runtime::Node::CreatePlugin(nocturnia::runtime::kNocturniaShaderType);
     ASSERT_TRUE(loose.ok());
-    const NocDescID materialOverride = nhost::OneLevelId(kMaterialOverride);
+    const NocDescID materialOverride = nocturnia::runtime::OneLevelId(kMaterialOverride);
     EXPECT_EQ(callbacks.get_d_enabling(loose.value()->PluginSelf(), loose.value()->Handle(), &materialOverride,
                                        nullptr, 0, nullptr),
               1);

@@ -1,13 +1,13 @@
 // The library's life as the host drives it through the framework entry:
 // binding, resources, registration, messages and the end, and that nothing a
 // plug-in object throws reaches the host.
-#include "binding_test_support.h"
+#include "common/binding_test_support.h"
 
 #include "node_allocation.h"
-#include "plugin_identity.h"
+#include "main/plugin_identity.h"
 
-#include "host/description.h"
-#include "host/registry.h"
+#include "runtime/description.h"
+#include "runtime/registry.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -21,7 +21,7 @@ void* MessageId(std::intptr_t id) { return reinterpret_cast<void*>(id); }
 // Drives c4d_main by hand with a table the test can alter.
 class EntryTest : public testing::Test {
 protected:
-    void SetUp() override { table_ = *nhost::TheHostTable(); }
+    void SetUp() override { table_ = *nocturnia::runtime::TheHostTable(); }
     void TearDown() override
     {
         // Balance whatever the test left bound.
@@ -103,7 +103,7 @@ TEST_F(EntryTest, FailedResourceLoadWritesOneLineAndAnswersFalse)
 {
     table_.resource_load = [](const char*) -> NocResource* { return nullptr; };
     ASSERT_EQ(Init(&table_), 1);
-    nhost::ConsoleCapture capture;
+    nocturnia::runtime::ConsoleCapture capture;
     EXPECT_EQ(c4d_main(NOC_ACTION_MESSAGE, MessageId(NOC_PLUGINMSG_SYSTEM_INIT), nullptr, nullptr), -1);
     EXPECT_EQ(capture.Lines(), std::vector<std::string>{"Nocturnia: failed to load resource file."});
     EXPECT_FALSE(g_resource.IsLoaded());
@@ -115,7 +115,7 @@ TEST_F(EntryTest, RefusedRegistrationWritesOneLineAndStartAnswersZero)
                                 std::int32_t) -> std::int32_t { return 0; };
     ASSERT_EQ(Init(&table_), 1);
     ASSERT_EQ(c4d_main(NOC_ACTION_MESSAGE, MessageId(NOC_PLUGINMSG_SYSTEM_INIT), nullptr, nullptr), 1);
-    nhost::ConsoleCapture capture;
+    nocturnia::runtime::ConsoleCapture capture;
     EXPECT_EQ(c4d_main(NOC_ACTION_START, nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(capture.Lines(), std::vector<std::string>{"An error occurred in loading the Nocturnia plugin."});
 }
@@ -123,27 +123,27 @@ TEST_F(EntryTest, RefusedRegistrationWritesOneLineAndStartAnswersZero)
 TEST(EntryLifecycle, TheHostFindsTheShaderRegisteredAsDescribed)
 {
     {
-        nhost::Host host;
+        nocturnia::runtime::Host host;
         ASSERT_TRUE(host.BindEntry(&c4d_main).ok());
-        auto type = nhost::FindNodeType(kNocturniaPluginId);
+        auto type = nocturnia::runtime::FindNodeType(kNocturniaPluginId);
         ASSERT_NE(type, nullptr);
         EXPECT_EQ(type->name, "Nocturnia");
         EXPECT_EQ(type->descriptionName, "XNocturnia");
         EXPECT_EQ(type->info, 0);
         EXPECT_EQ(type->diskLevel, 0);
-        EXPECT_EQ(HostTable(), nhost::TheHostTable());
+        EXPECT_EQ(HostTable(), nocturnia::runtime::TheHostTable());
     }
-    EXPECT_EQ(nhost::FindNodeType(kNocturniaPluginId), nullptr);
+    EXPECT_EQ(nocturnia::runtime::FindNodeType(kNocturniaPluginId), nullptr);
     EXPECT_EQ(HostTable(), nullptr);
     // A second life registers again from scratch.
-    nhost::Host again;
+    nocturnia::runtime::Host again;
     ASSERT_TRUE(again.BindEntry(&c4d_main).ok());
-    EXPECT_NE(nhost::FindNodeType(kNocturniaPluginId), nullptr);
+    EXPECT_NE(nocturnia::runtime::FindNodeType(kNocturniaPluginId), nullptr);
 }
 
 TEST(EntryIdentity, PluginPathIsTheFolderHoldingTheResources)
 {
-    nhost::Host host;
+    nocturnia::runtime::Host host;
     ASSERT_TRUE(host.BindEntry(&c4d_main).ok());
     const std::string folder = GeGetPluginPath();
     ASSERT_FALSE(folder.empty());
@@ -175,33 +175,33 @@ public:
 
 TEST(EntryCallbacks, NoExceptionCrossesIntoTheHost)
 {
-    nhost::Host host;
+    nocturnia::runtime::Host host;
     ASSERT_TRUE(host.BindEntry(&c4d_main).ok());
     constexpr Int32 kThrowingId = 1999001;
     constexpr Int32 kUnbuildableId = 1999002;
     {
-        nhost::RegistrationScope scope(&g_throwingObjects);
+        nocturnia::runtime::RegistrationScope scope(&g_throwingObjects);
         ASSERT_TRUE(RegisterShaderPlugin(kThrowingId, "Throwing", 0, &NewNodeData<ThrowingShader>, "XNocturnia", 0));
         ASSERT_TRUE(
             RegisterShaderPlugin(kUnbuildableId, "Unbuildable", 0, &NewNodeData<UnbuildableShader>, "XNocturnia", 0));
     }
-    const NocNodeTable& cb = nhost::FindNodeType(kThrowingId)->callbacks;
+    const NocNodeTable& cb = nocturnia::runtime::FindNodeType(kThrowingId)->callbacks;
 
     // A constructor that throws yields no object and leaks nothing.
-    EXPECT_EQ(nhost::FindNodeType(kUnbuildableId)->callbacks.alloc(), nullptr);
+    EXPECT_EQ(nocturnia::runtime::FindNodeType(kUnbuildableId)->callbacks.alloc(), nullptr);
     EXPECT_EQ(g_throwingObjects, 0);
 
     void* self = cb.alloc();
     ASSERT_NE(self, nullptr);
     EXPECT_EQ(g_throwingObjects, 1);
-    auto plain = nhost::Node::CreatePlain(NOC_TYPE_DOCUMENT);
+    auto plain = nocturnia::runtime::Node::CreatePlain(NOC_TYPE_DOCUMENT);
     NocNode* node = plain->Handle();
     EXPECT_EQ(cb.init(self, node), 0);
     EXPECT_EQ(cb.message(self, node, NOC_MSG_UPDATE, nullptr), 0);
-    nhost::Description description;
+    nocturnia::runtime::Description description;
     std::int32_t flags = 0;
     EXPECT_EQ(cb.get_d_description(self, node, description.Handle(), &flags), 0);
-    const NocDescID id = nhost::OneLevelId(5001);
+    const NocDescID id = nocturnia::runtime::OneLevelId(5001);
     EXPECT_EQ(cb.get_d_enabling(self, node, &id, nullptr, 0, nullptr), 0);
     const NocInitRender irs{nullptr};
     EXPECT_EQ(cb.init_render(self, node, &irs), NOC_INITRENDER_OUTOFMEMORY);
@@ -215,7 +215,7 @@ TEST(EntryCallbacks, NoExceptionCrossesIntoTheHost)
     EXPECT_EQ(cb.get_render_info(self, node), 0);
     cb.free(self, node);
     EXPECT_EQ(g_throwingObjects, 0);
-    nhost::UnregisterNodeTypesOf(&g_throwingObjects);
+    nocturnia::runtime::UnregisterNodeTypesOf(&g_throwingObjects);
 }
 
 }  // namespace

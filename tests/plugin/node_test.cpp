@@ -1,12 +1,12 @@
 // The shader node in the stand-in host: defaults of a new node, the About,
 // Add Layer and Remove Layer buttons, copying and render capabilities.
-#include "binding_test_support.h"
+#include "common/binding_test_support.h"
 
-#include "about_text.h"
-#include "nocturnia.h"
-#include "parameter_ids.h"
+#include "nocturnia/about_text.h"
+#include "nocturnia/nocturnia.h"
+#include "nocturnia/parameter_ids.h"
 
-#include "host/gradient.h"
+#include "runtime/gradient.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,20 +17,20 @@ namespace {
 
 using NodeTest = PluginTest;
 
-std::vector<std::int32_t> ContainerIds(const nhost::Container& c)
+std::vector<std::int32_t> ContainerIds(const nocturnia::runtime::Container& c)
 {
     std::vector<std::int32_t> ids;
     for (const auto& entry : c.Entries()) ids.push_back(entry.first);
     return ids;
 }
 
-const nhost::Gradient* GradientOf(const nhost::Container& c, std::int32_t id)
+const nocturnia::runtime::Gradient* GradientOf(const nocturnia::runtime::Container& c, std::int32_t id)
 {
-    const nhost::Value* v = c.Find(id);
+    const nocturnia::runtime::Value* v = c.Find(id);
     return v != nullptr ? v->AsGradient() : nullptr;
 }
 
-void ExpectKnot(const nhost::Knot& k, const nhost::Vec3& color, double position)
+void ExpectKnot(const nocturnia::runtime::Knot& k, const nocturnia::runtime::Vec3& color, double position)
 {
     EXPECT_EQ(k.color, color);
     EXPECT_EQ(k.position, position);
@@ -40,9 +40,9 @@ void ExpectKnot(const nhost::Knot& k, const nhost::Vec3& color, double position)
     EXPECT_EQ(k.index, 0);
 }
 
-void ExpectDefaultStarGradient(const nhost::Container& c, std::int32_t id)
+void ExpectDefaultStarGradient(const nocturnia::runtime::Container& c, std::int32_t id)
 {
-    const nhost::Gradient* g = GradientOf(c, id);
+    const nocturnia::runtime::Gradient* g = GradientOf(c, id);
     ASSERT_NE(g, nullptr) << "no gradient under " << id;
     ASSERT_EQ(g->Knots().size(), 2u);
     ExpectKnot(g->Knots()[0], {0.9, 0.69, 0.25}, 0.8);
@@ -50,13 +50,13 @@ void ExpectDefaultStarGradient(const nhost::Container& c, std::int32_t id)
     EXPECT_EQ(g->Settings().GetInt(GRADIENT_MODE, -1), 0);
 }
 
-std::int32_t TrackCount(const nhost::Node& node) { return static_cast<std::int32_t>(node.Tracks().size()); }
+std::int32_t TrackCount(const nocturnia::runtime::Node& node) { return static_cast<std::int32_t>(node.Tracks().size()); }
 
 TEST_F(NodeTest, NewNodeHoldsEveryDefaultInOrder)
 {
     TestScene scene = MakeScene();
     ASSERT_NE(scene.shader, nullptr);
-    const nhost::Container& c = scene.shader->Data();
+    const nocturnia::runtime::Container& c = scene.shader->Data();
 
     const std::vector<std::int32_t> expectedOrder = {
         20303, 5001, 5002, 5003, 5004, 5005, 5006, 5007, 5008, 5009, 5010, 5011, 5012, 5013, 5014, 5015, 5016,
@@ -71,7 +71,7 @@ TEST_F(NodeTest, NewNodeHoldsEveryDefaultInOrder)
     EXPECT_EQ(c.GetReal(kBaseScale), 0.5);
     EXPECT_FALSE(c.GetBool(kBaseNoSizeVariation, true));
     ASSERT_NE(c.Find(kBaseMask), nullptr);
-    EXPECT_EQ(c.Find(kBaseMask)->Type(), nhost::ValueType::Link);
+    EXPECT_EQ(c.Find(kBaseMask)->Type(), nocturnia::runtime::ValueType::Link);
     EXPECT_EQ(c.Find(kBaseMask)->LinkTarget(), nullptr);
     EXPECT_EQ(c.GetReal(kBaseRotate, -1), 0.0);
     EXPECT_EQ(c.GetReal(kBaseStarSize), 0.5);
@@ -82,7 +82,7 @@ TEST_F(NodeTest, NewNodeHoldsEveryDefaultInOrder)
     EXPECT_EQ(c.GetInt(kBaseSunspotsSeed), 3579);
     EXPECT_EQ(c.GetInt(kBaseStarColorMode, -1), 0);
     ExpectDefaultStarGradient(c, kBaseStarGradient);
-    EXPECT_EQ(c.GetVector(kBaseStarColor), (nhost::Vec3{0.9, 0.69, 0.25}));
+    EXPECT_EQ(c.GetVector(kBaseStarColor), (nocturnia::runtime::Vec3{0.9, 0.69, 0.25}));
     EXPECT_EQ(c.GetReal(kBaseHueShift, -1), 0.0);
     EXPECT_EQ(c.GetReal(kBaseStarBrightness), 1.0);
     EXPECT_EQ(c.GetReal(kBaseGlow, -1), 0.0);
@@ -100,7 +100,7 @@ TEST_F(NodeTest, NewNodeHoldsEveryDefaultInOrder)
     EXPECT_EQ(c.GetInt(kAspectMode, -1), 0);
     EXPECT_EQ(c.GetReal(kAspect), 1.0);
 
-    const nhost::Gradient* background = GradientOf(c, kBackground);
+    const nocturnia::runtime::Gradient* background = GradientOf(c, kBackground);
     ASSERT_NE(background, nullptr);
     ASSERT_EQ(background->Knots().size(), 1u);
     ExpectKnot(background->Knots()[0], {0, 0, 0}, 0.0);
@@ -111,9 +111,9 @@ TEST_F(NodeTest, InitWithoutGradientsLeavesThemUnsetAndStillSucceeds)
 {
     SwappedHostTable table;
     table->gradient_alloc = []() -> NocGradient* { return nullptr; };
-    auto node = nhost::Node::CreatePlugin(nhost::kNocturniaShaderType);
+    auto node = nocturnia::runtime::Node::CreatePlugin(nocturnia::runtime::kNocturniaShaderType);
     ASSERT_TRUE(node.ok()) << node.error();
-    const nhost::Container& c = node.value()->Data();
+    const nocturnia::runtime::Container& c = node.value()->Data();
     EXPECT_FALSE(c.Has(kBackground));
     EXPECT_FALSE(c.Has(kBaseStarGradient));
     EXPECT_EQ(c.GetReal(kGamma), 1.0);  // everything else is written
@@ -125,19 +125,19 @@ TEST_F(NodeTest, AllocatorAnswersNothingWithoutHostMemory)
     SwappedHostTable table;
     table->mem_alloc = [](size_t) -> void* { return nullptr; };
     EXPECT_EQ(Nocturnia::Alloc(), nullptr);
-    EXPECT_FALSE(nhost::Node::CreatePlugin(nhost::kNocturniaShaderType).ok());
+    EXPECT_FALSE(nocturnia::runtime::Node::CreatePlugin(nocturnia::runtime::kNocturniaShaderType).ok());
 }
 
 TEST_F(NodeTest, AboutShowsProductVersionMakerAndAddressOnThreeLines)
 {
     TestScene scene = MakeScene();
     ASSERT_NE(scene.shader, nullptr);
-    const nhost::Container before = scene.shader->Data();
+    const nocturnia::runtime::Container before = scene.shader->Data();
 
     std::int32_t flags = -1;
     static std::int32_t* seenFlags = nullptr;
     seenFlags = &flags;
-    nhost::ConsoleCapture capture;
+    nocturnia::runtime::ConsoleCapture capture;
     {
         SwappedHostTable table;
         const auto original = table->message_dialog;
@@ -165,7 +165,7 @@ TEST_F(NodeTest, AddLayerOnlyRaisesTheCount)
     ASSERT_NE(scene.shader, nullptr);
     Press(*scene.shader, kAddLayer);
     Press(*scene.shader, kAddLayer);
-    const nhost::Container& c = scene.shader->Data();
+    const nocturnia::runtime::Container& c = scene.shader->Data();
     EXPECT_EQ(c.GetInt(kExtraLayerCount), 2);
     // The layers' values come with the next description, not with the button.
     EXPECT_FALSE(c.Has(LayerParameterId(0, kOffsetUseLayer)));
@@ -194,11 +194,11 @@ protected:
         Press(*scene_.shader, kAddLayer);
         Press(*scene_.shader, kAddLayer);
         Describe(*scene_.shader);  // writes both layers' defaults
-        nhost::Node& shader = *scene_.shader;
-        maskOfLayer0_ = shader.AddChild(nhost::Node::CreateColorShader({1, 1, 1}));
-        maskOfLayer1_ = shader.AddChild(nhost::Node::CreateColorShader({0, 0, 0}));
-        shader.Data().Set(LayerParameterId(0, kOffsetMask), nhost::Value::OfLink(maskOfLayer0_));
-        shader.Data().Set(LayerParameterId(1, kOffsetMask), nhost::Value::OfLink(maskOfLayer1_));
+        nocturnia::runtime::Node& shader = *scene_.shader;
+        maskOfLayer0_ = shader.AddChild(nocturnia::runtime::Node::CreateColorShader({1, 1, 1}));
+        maskOfLayer1_ = shader.AddChild(nocturnia::runtime::Node::CreateColorShader({0, 0, 0}));
+        shader.Data().Set(LayerParameterId(0, kOffsetMask), nocturnia::runtime::Value::OfLink(maskOfLayer0_));
+        shader.Data().Set(LayerParameterId(1, kOffsetMask), nocturnia::runtime::Value::OfLink(maskOfLayer1_));
         shader.Data().SetReal(LayerParameterId(0, kOffsetDensity), 2.5);
         shader.Data().SetReal(LayerParameterId(1, kOffsetDensity), 3.5);
         shader.AddTrack(kBaseGlow, "Glow");
@@ -209,21 +209,21 @@ protected:
     }
 
     TestScene scene_;
-    nhost::Node* maskOfLayer0_ = nullptr;
-    nhost::Node* maskOfLayer1_ = nullptr;
+    nocturnia::runtime::Node* maskOfLayer0_ = nullptr;
+    nocturnia::runtime::Node* maskOfLayer1_ = nullptr;
 };
 
 TEST_F(RemoveLayerTest, RemovesOnlyTheLastLayersTracksMaskAndFlag)
 {
-    nhost::Node& shader = *scene_.shader;
+    nocturnia::runtime::Node& shader = *scene_.shader;
     ASSERT_EQ(TrackCount(shader), 8);
     const std::int32_t group1 = LayerGroupId(1);
     EXPECT_TRUE(shader.Data().GetBool(group1 + kOffsetDefaultsWritten));
 
-    nhost::ConsoleCapture capture;
+    nocturnia::runtime::ConsoleCapture capture;
     Press(shader, kRemoveLayer);
 
-    const nhost::Container& c = shader.Data();
+    const nocturnia::runtime::Container& c = shader.Data();
     EXPECT_EQ(c.GetInt(kExtraLayerCount), 1);
     EXPECT_FALSE(c.GetBool(group1 + kOffsetDefaultsWritten, true));
     // Every track of the removed layer is gone, Flare Width, Flare Length and Hue Shift included.
@@ -255,11 +255,11 @@ TEST_F(RemoveLayerTest, RemovesOnlyTheLastLayersTracksMaskAndFlag)
 
 TEST_F(RemoveLayerTest, ReaddedLayerStartsFromTheDefaults)
 {
-    nhost::Node& shader = *scene_.shader;
+    nocturnia::runtime::Node& shader = *scene_.shader;
     Press(shader, kRemoveLayer);
     Press(shader, kAddLayer);
     Describe(shader);
-    const nhost::Container& c = shader.Data();
+    const nocturnia::runtime::Container& c = shader.Data();
     EXPECT_EQ(c.GetInt(kExtraLayerCount), 2);
     EXPECT_EQ(c.GetReal(LayerParameterId(1, kOffsetDensity)), 1.0);
     EXPECT_EQ(c.GetReal(LayerParameterId(1, kOffsetSeed)), 1.87);
@@ -268,15 +268,15 @@ TEST_F(RemoveLayerTest, ReaddedLayerStartsFromTheDefaults)
 
 TEST_F(RemoveLayerTest, RemovingEveryLayerThenOnceMoreChangesNothing)
 {
-    nhost::Node& shader = *scene_.shader;
+    nocturnia::runtime::Node& shader = *scene_.shader;
     Press(shader, kRemoveLayer);
     Press(shader, kRemoveLayer);
     EXPECT_EQ(shader.Data().GetInt(kExtraLayerCount), 0);
     EXPECT_EQ(TrackCount(shader), 1);  // only the base layer's
     EXPECT_TRUE(shader.Children().empty());
 
-    const nhost::Container before = shader.Data();
-    nhost::ConsoleCapture capture;
+    const nocturnia::runtime::Container before = shader.Data();
+    nocturnia::runtime::ConsoleCapture capture;
     Press(shader, kRemoveLayer);
     EXPECT_TRUE(shader.Data() == before);
     EXPECT_TRUE(capture.Lines().empty());
@@ -303,7 +303,7 @@ TEST_F(NodeTest, OtherMessagesAndUnknownButtonsChangeNothing)
 {
     TestScene scene = MakeScene();
     ASSERT_NE(scene.shader, nullptr);
-    const nhost::Container before = scene.shader->Data();
+    const nocturnia::runtime::Container before = scene.shader->Data();
     NocDescriptionCommand unknown{};
     unknown.id.depth = 1;
     unknown.id.level[0].id = kGamma;

@@ -1,4 +1,4 @@
-#include "cell_hash.h"
+#include "nocturnia/cell_hash.h"
 
 #include <gtest/gtest.h>
 

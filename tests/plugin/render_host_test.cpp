@@ -1,12 +1,12 @@
 // Rendering against the in-process host: which parameter lands in which
 // record field, that everything taken from the host goes back once per
 // acquisition, and the colours the node answers through the node table.
-#include "binding_test_support.h"
-#include "parameter_ids.h"
-#include "render_preparation.h"
+#include "common/binding_test_support.h"
+#include "nocturnia/parameter_ids.h"
+#include "nocturnia/render_preparation.h"
 
-#include "host/gradient.h"
-#include "host/value.h"
+#include "runtime/gradient.h"
+#include "runtime/value.h"
 
 #include <cmath>
 #include <thread>
@@ -30,7 +30,7 @@ const NocHostTable* g_host = nullptr;
 void Intercept(NocHostTable& t)
 {
     g_calls = HostCalls();
-    g_host = nhost::TheHostTable();
+    g_host = nocturnia::runtime::TheHostTable();
     t.shader_init_render = [](NocNode* s, const NocInitRender* irs) { return ++g_calls.maskInits, g_host->shader_init_render(s, irs); };
     t.shader_free_render = [](NocNode* s) { ++g_calls.maskFrees, g_host->shader_free_render(s); };
     t.noise_alloc = [](int32_t seed) { return g_calls.refuseNoise ? nullptr : (++g_calls.noiseAllocs, g_host->noise_alloc(seed)); };
@@ -43,7 +43,7 @@ void Intercept(NocHostTable& t)
 }
 
 // Distinct values for every parameter of a layer, by offset, and the record they make.
-void WriteDistinctLayer(nhost::Container& c, Int32 (*id)(Int32))
+void WriteDistinctLayer(nocturnia::runtime::Container& c, Int32 (*id)(Int32))
 {
     c.SetBool(id(3), true);
     c.SetBool(id(8), true);
@@ -80,14 +80,14 @@ protected:
     }
     void TearDown() override
     {
-        nhost::ConsoleCapture quiet;  // the release's diagnostic line
+        nocturnia::runtime::ConsoleCapture quiet;  // the release's diagnostic line
         ReleaseRender(state_);
         if (nodePrepared_) scene_.shader->FreeRender();
         scene_ = TestScene();
         PluginTest::TearDown();
     }
-    nhost::Container& Params() { return scene_.shader->Data(); }
-    nhost::Node* AddColorShader(const nhost::Vec3& c) { return scene_.shader->AddChild(nhost::Node::CreateColorShader(c)); }
+    nocturnia::runtime::Container& Params() { return scene_.shader->Data(); }
+    nocturnia::runtime::Node* AddColorShader(const nocturnia::runtime::Vec3& c) { return scene_.shader->AddChild(nocturnia::runtime::Node::CreateColorShader(c)); }
 
     // Preparation into this test's own state.
     Int32 Prepare(bool withDocument = true)
@@ -100,19 +100,19 @@ protected:
     // The node's own render, through the node table as the host drives it.
     void InitNode()
     {
-        nhost::ConsoleCapture quiet;
+        nocturnia::runtime::ConsoleCapture quiet;
         if (nodePrepared_) scene_.shader->FreeRender();
         ASSERT_EQ(scene_.shader->InitRender(NocInitRender{scene_.document->Handle()}), NOC_INITRENDER_OK);
         nodePrepared_ = true;
     }
-    nhost::Vec3 At(double u, double v)
+    nocturnia::runtime::Vec3 At(double u, double v)
     {
         NocChannelData cd{{u, v, 0.0}, {}, {}, 0.0, 0, nullptr, 0.0, 0.0};
         return scene_.shader->Sample(&cd);
     }
-    std::vector<nhost::Vec3> Grid(int n)
+    std::vector<nocturnia::runtime::Vec3> Grid(int n)
     {
-        std::vector<nhost::Vec3> out;
+        std::vector<nocturnia::runtime::Vec3> out;
         for (int k = 0; k < n * n; ++k) out.push_back(At((k % n + 0.5) / n, (k / n + 0.5) / n));
         return out;
     }
@@ -175,18 +175,18 @@ TEST_F(RenderWithHost, ReleasesEveryAcquisitionOnce)
 {
     SwappedHostTable table;
     Intercept(*table);
-    nhost::Node* first = AddColorShader({1, 1, 1});
-    nhost::Node* second = AddColorShader({0, 0, 0});
+    nocturnia::runtime::Node* first = AddColorShader({1, 1, 1});
+    nocturnia::runtime::Node* second = AddColorShader({0, 0, 0});
     Params().SetBool(kBaseUseLayer, false);  // disabled layers are prepared all the same
-    Params().Set(kBaseMask, nhost::Value::OfLink(first));
+    Params().Set(kBaseMask, nocturnia::runtime::Value::OfLink(first));
     Params().SetInt(kExtraLayerCount, 1);
     Prepare();
     Prepare();  // again, without a release in between
     EXPECT_EQ(first->RenderPreparations(), 2);
-    Params().Set(kBaseMask, nhost::Value::OfLink(second));  // the first mask's preparations stay owed
+    Params().Set(kBaseMask, nocturnia::runtime::Value::OfLink(second));  // the first mask's preparations stay owed
     Prepare();
 
-    nhost::ConsoleCapture console;
+    nocturnia::runtime::ConsoleCapture console;
     ReleaseRender(state_);
     EXPECT_EQ(std::tuple(g_calls.maskInits, g_calls.maskFrees, first->RenderPreparations(), second->RenderPreparations()),
               std::tuple(3, 3, 0, 0));
@@ -201,19 +201,19 @@ TEST_F(RenderWithHost, MaskMultipliesStarFieldsAtTheTurnedPoint)
 {
     Params().SetReal(kBaseGlow, 0.5);  // light everywhere
     InitNode();
-    const std::vector<nhost::Vec3> unmasked = Grid(30);
-    Params().Set(kBaseMask, nhost::Value::OfLink(AddColorShader({1, 1, 1})));
+    const std::vector<nocturnia::runtime::Vec3> unmasked = Grid(30);
+    Params().Set(kBaseMask, nocturnia::runtime::Value::OfLink(AddColorShader({1, 1, 1})));
     InitNode();
     EXPECT_EQ(Grid(30), unmasked);
-    Params().Set(kBaseMask, nhost::Value::OfLink(AddColorShader({0, 0, 0})));
+    Params().Set(kBaseMask, nocturnia::runtime::Value::OfLink(AddColorShader({0, 0, 0})));
     InitNode();
-    for (const nhost::Vec3& c : Grid(30)) ASSERT_EQ(c, (nhost::Vec3{0, 0, 0}));
+    for (const nocturnia::runtime::Vec3& c : Grid(30)) ASSERT_EQ(c, (nocturnia::runtime::Vec3{0, 0, 0}));
 
     // A ramp along u, turned by 90 degrees, answers v; the sample's points come back unchanged.
-    nhost::Gradient ramp;
-    ramp.InsertKnot(nhost::Knot{{0, 0, 0}, 1.0, 0.0, 0.5, 1, 0});
-    ramp.InsertKnot(nhost::Knot{{1, 1, 1}, 1.0, 1.0, 0.5, 1, 0});
-    Params().Set(kBaseMask, nhost::Value::OfLink(scene_.shader->AddChild(nhost::Node::CreateGradientShader(ramp, nhost::GradientAxis::U))));
+    nocturnia::runtime::Gradient ramp;
+    ramp.InsertKnot(nocturnia::runtime::Knot{{0, 0, 0}, 1.0, 0.0, 0.5, 1, 0});
+    ramp.InsertKnot(nocturnia::runtime::Knot{{1, 1, 1}, 1.0, 1.0, 0.5, 1, 0});
+    Params().Set(kBaseMask, nocturnia::runtime::Value::OfLink(scene_.shader->AddChild(nocturnia::runtime::Node::CreateGradientShader(ramp, nocturnia::runtime::GradientAxis::U))));
     Params().SetReal(kBaseRotate, 1.5707963267948966);
     InitNode();
     for (int k = 0; k < 30 * 30; k += 97) {
@@ -259,18 +259,18 @@ TEST_F(RenderWithHost, FailedGradientPreparation)
     g_calls.failAllGradients = true;
     Params().SetReal(kGamma, 0.0);  // would make black white
     InitNode();
-    for (const nhost::Vec3& c : Grid(10)) ASSERT_EQ(c, (nhost::Vec3{0, 0, 0}));
+    for (const nocturnia::runtime::Vec3& c : Grid(10)) ASSERT_EQ(c, (nocturnia::runtime::Vec3{0, 0, 0}));
 
     // Only the layer's gradient fails: its stars go black, the background stays.
     g_calls.failAllGradients = false;
     g_calls.failingGradient = Params().Find(kBaseStarGradient)->AsGradient()->Handle();
     Params().SetReal(kGamma, 1.0);
     Params().SetReal(kBaseGlow, 0.5);
-    nhost::Gradient grey;
-    grey.InsertKnot(nhost::Knot{{0.25, 0.25, 0.25}, 1.0, 0.0, 0.5, 2, 0});
-    Params().Set(kBackground, nhost::Value::OfGradient(grey));
+    nocturnia::runtime::Gradient grey;
+    grey.InsertKnot(nocturnia::runtime::Knot{{0.25, 0.25, 0.25}, 1.0, 0.0, 0.5, 2, 0});
+    Params().Set(kBackground, nocturnia::runtime::Value::OfGradient(grey));
     InitNode();
-    for (const nhost::Vec3& c : Grid(10)) EXPECT_NEAR(c.x, 0.25, 1e-12);
+    for (const nocturnia::runtime::Vec3& c : Grid(10)) EXPECT_NEAR(c.x, 0.25, 1e-12);
 }
 
 TEST_F(RenderWithHost, ThreadsSeeTheSameColoursAsOneThread)
@@ -281,8 +281,8 @@ TEST_F(RenderWithHost, ThreadsSeeTheSameColoursAsOneThread)
     Params().SetReal(LayerParameterId(0, kOffsetSunspotsExtent), 0.5);
     Params().SetReal(LayerParameterId(0, kOffsetStarSize), 4.0);
     InitNode();
-    const std::vector<nhost::Vec3> serial = Grid(40);
-    std::vector<std::vector<nhost::Vec3>> parallel(4);
+    const std::vector<nocturnia::runtime::Vec3> serial = Grid(40);
+    std::vector<std::vector<nocturnia::runtime::Vec3>> parallel(4);
     std::vector<std::thread> threads;
     for (auto& result : parallel) threads.emplace_back([this, &result] { result = Grid(40); });
     for (std::thread& t : threads) t.join();

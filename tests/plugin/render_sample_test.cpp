@@ -1,7 +1,7 @@
-#include "sample_evaluation.h"
+#include "nocturnia/sample_evaluation.h"
 
 #include "render_test_support.h"
-#include "star_field.h"
+#include "nocturnia/star_field.h"
 
 #include <cmath>
 #include <limits>

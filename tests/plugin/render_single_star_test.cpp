@@ -1,7 +1,7 @@
-#include "single_star.h"
+#include "nocturnia/single_star.h"
 
 #include "render_test_support.h"
-#include "sunspots.h"
+#include "nocturnia/sunspots.h"
 
 namespace {
 

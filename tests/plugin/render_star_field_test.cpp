@@ -1,4 +1,4 @@
-#include "star_field.h"
+#include "nocturnia/star_field.h"
 
 #include "render_test_support.h"
 

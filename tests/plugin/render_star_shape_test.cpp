@@ -1,4 +1,4 @@
-#include "star_shape.h"
+#include "nocturnia/star_shape.h"
 
 #include "render_test_support.h"
 

@@ -1,9 +1,9 @@
 // Records and gradients for testing the rendering without a host.
 #pragma once
 
-#include "cell_hash.h"
-#include "layer_record.h"
-#include "render_state.h"
+#include "nocturnia/cell_hash.h"
+#include "nocturnia/layer_record.h"
+#include "nocturnia/render_state.h"
 
 #include <gtest/gtest.h>
 

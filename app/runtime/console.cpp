@@ -1,0 +1,109 @@
+#include "runtime/console.h"
+
+#include <cstdio>
+
+namespace nocturnia::runtime {
+
+Console& Console::Instance()
+{
+    static Console console;
+    return console;
+}
+
+void Console::Line(std::string_view text)
+{
+    std::lock_guard lock(mutex_);
+    if (silenced_) {
+        return;
+    }
+    if (lineSink_) {
+        lineSink_(text);
+        return;
+    }
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    std::fflush(stderr);
+}
+
+void Console::Dialog(std::string_view text)
+{
+    std::lock_guard lock(mutex_);
+    if (dialogSink_) {
+        dialogSink_(text);
+        return;
+    }
+    std::fprintf(stdout, "%.*s\n", static_cast<int>(text.size()), text.data());
+    std::fflush(stdout);
+}
+
+void Console::SetSilenced(bool silenced)
+{
+    std::lock_guard lock(mutex_);
+    silenced_ = silenced;
+}
+
+bool Console::Silenced() const
+{
+    std::lock_guard lock(mutex_);
+    return silenced_;
+}
+
+void Console::SetLineSink(Sink sink)
+{
+    std::lock_guard lock(mutex_);
+    lineSink_ = std::move(sink);
+}
+
+void Console::SetDialogSink(Sink sink)
+{
+    std::lock_guard lock(mutex_);
+    dialogSink_ = std::move(sink);
+}
+
+struct ConsoleCapture::Shared {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    std::vector<std::string> dialogs;
+    bool wasSilenced = false;
+};
+
+ConsoleCapture::ConsoleCapture() : shared_(std::make_shared<Shared>())
+{
+    Console& console = Console::Instance();
+    shared_->wasSilenced = console.Silenced();
+    console.SetSilenced(false);
+    std::weak_ptr<Shared> weak = shared_;
+    console.SetLineSink([weak](std::string_view text) {
+        if (auto s = weak.lock()) {
+            std::lock_guard lock(s->mutex);
+            s->lines.emplace_back(text);
+        }
+    });
+    console.SetDialogSink([weak](std::string_view text) {
+        if (auto s = weak.lock()) {
+            std::lock_guard lock(s->mutex);
+            s->dialogs.emplace_back(text);
+        }
+    });
+}
+
+ConsoleCapture::~ConsoleCapture()
+{
+    Console& console = Console::Instance();
+    console.SetLineSink(nullptr);
+    console.SetDialogSink(nullptr);
+    console.SetSilenced(shared_->wasSilenced);
+}
+
+std::vector<std::string> ConsoleCapture::Lines() const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->lines;
+}
+
+std::vector<std::string> ConsoleCapture::Dialogs() const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->dialogs;
+}
+
+}  // namespace nocturnia::runtime

@@ -1,0 +1,91 @@
+// A document: one standard material whose shader is a plug-in node, the
+// shader's child shaders and tracks, and the render settings. Loaded from and
+// saved to the JSON document format; what the model does not know is kept and
+// written back unchanged.
+#pragma once
+
+#include "runtime/node.h"
+#include "runtime/result.h"
+#include "runtime/value_json.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace nocturnia::runtime {
+
+constexpr std::int32_t kRenderAspectId = 6006;  // render settings: real aspect
+constexpr std::int32_t kRenderEngineId = 5300;  // render settings: render engine
+constexpr std::int32_t kDefaultWidth = 1280;
+constexpr std::int32_t kDefaultHeight = 720;
+constexpr std::int32_t kDefaultSamples = 4;  // per pixel side: 16 samples a pixel
+
+// The render settings as the document holds them. Every key is optional; an
+// absent one is not written back.
+struct RenderSettings {
+    std::optional<std::int32_t> width;
+    std::optional<std::int32_t> height;
+    std::optional<std::int32_t> samples;  // per pixel side: N x N per pixel
+    std::optional<double> aspect;
+    std::optional<std::int32_t> engine;
+
+    std::int32_t Width() const { return width.value_or(kDefaultWidth); }
+    std::int32_t Height() const { return height.value_or(kDefaultHeight); }
+    std::int32_t Samples() const { return samples.value_or(kDefaultSamples); }
+    double Aspect() const;  // the stored aspect, else Width() / Height()
+    std::int32_t Engine() const { return engine.value_or(0); }
+};
+
+class Document {
+public:
+    // A new document: a standard material whose shader is a new Nocturnia node
+    // (its allocator, then Init), render settings 1280 x 720, 4 x 4 samples.
+    static Result<Document> CreateNew();
+    static Result<Document> Load(const std::filesystem::path& path);
+    // `sourceName` names the text in error messages.
+    static Result<Document> Parse(std::string_view text, const std::string& sourceName);
+    static Result<Document> FromJson(const Json& json, const std::string& sourceName);
+
+    // Written to a temporary file in the same folder, then renamed over `path`.
+    Status Save(const std::filesystem::path& path) const;
+    Json ToJson() const;
+    std::string ToText() const;  // ToJson() indented, with a final newline
+
+    Node& DocumentNode() { return *root_; }
+    Node& Material() { return *material_; }
+    const Node& Material() const { return *material_; }
+    Node& Shader() { return *shader_; }
+    const Node& Shader() const { return *shader_; }
+    Node& RenderSettingsNode() { return *renderNode_; }
+
+    const RenderSettings& Render() const { return render_; }
+    // Also updates the render settings node's container (6006, 5300).
+    void SetRender(const RenderSettings& settings);
+
+    Document(Document&&) noexcept = default;
+    Document& operator=(Document&&) noexcept = default;
+    ~Document();
+
+private:
+    Document() = default;
+    void SyncRenderNode();
+    static Result<std::shared_ptr<Node>> ChildFromJson(const Json& json, const std::string& where);
+    static Status TrackFromJson(const Json& json, Node& shader, const std::string& where);
+    Json ChildToJson(const Node& child) const;
+
+    std::shared_ptr<Node> root_;
+    Node* material_ = nullptr;
+    Node* shader_ = nullptr;
+    Node* renderNode_ = nullptr;
+    RenderSettings render_;
+    Json original_;  // the loaded JSON: keys the model does not own survive
+    // Each loaded child's JSON object, for the keys the model does not own.
+    std::vector<std::pair<std::weak_ptr<Node>, Json>> childExtras_;
+};
+
+}  // namespace nocturnia::runtime

@@ -1,0 +1,95 @@
+#!/usr/bin/env python3
+"""Checks that no source file includes across the plug-in/host boundary.
+
+The plug-in (source/ and its binding host/) and the host program (app/) meet
+only through the plain C header in abi/. Their include paths already say so;
+this check also catches what an include path cannot: a relative path that
+climbs out of a folder, or a quoted include that only resolves because of the
+including file's own location. It also reads the build's compile commands and
+fails when a target has the repository root on its include path, which would
+let "app/..." or "host/..." resolve from anywhere.
+
+Usage: check_includes.py SOURCE_DIR [BUILD_DIR]
+"""
+import json
+import os
+import re
+import shlex
+import sys
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+
+# Which folders each side may include from, besides the including file's own.
+SIDES = {
+    "source": ["source", "host", "abi"],
+    "host": ["source", "host", "abi"],
+    "app": ["app", "abi"],
+    "abi": ["abi"],
+}
+
+
+def resolves(root, folder, name):
+    path = os.path.join(root, folder, name)
+    # Generated headers are made from a template beside where they would be.
+    return os.path.isfile(path) or os.path.isfile(path + ".in")
+
+
+def check_sources(root):
+    faults = []
+    for side, allowed in SIDES.items():
+        for dirpath, _, files in os.walk(os.path.join(root, side)):
+            for file in files:
+                if not file.endswith((".h", ".cpp", ".h.in")):
+                    continue
+                path = os.path.join(dirpath, file)
+                here = os.path.relpath(dirpath, root)
+                with open(path, encoding="utf-8") as f:
+                    text = f.read()
+                for name in INCLUDE.findall(text):
+                    rel = os.path.relpath(path, root)
+                    if ".." in name.split("/"):
+                        faults.append(f"{rel}: includes \"{name}\", which climbs out of its folder")
+                    elif not any(resolves(root, folder, name) for folder in [here] + allowed):
+                        faults.append(f"{rel}: includes \"{name}\", which is not in {', '.join(allowed)}/")
+    return faults
+
+
+def check_include_paths(root, build):
+    commands = os.path.join(build, "compile_commands.json")
+    if not os.path.isfile(commands):
+        return []
+    faults = []
+    root = os.path.realpath(root)
+    with open(commands, encoding="utf-8") as f:
+        for entry in json.load(f):
+            words = shlex.split(entry.get("command", ""))
+            for i, word in enumerate(words):
+                folder = None
+                if word in ("-I", "-isystem") and i + 1 < len(words):
+                    folder = words[i + 1]
+                elif word.startswith("-I"):
+                    folder = word[2:]
+                elif word.startswith("-isystem") and len(word) > len("-isystem"):
+                    folder = word[len("-isystem"):]
+                if folder and os.path.realpath(os.path.join(entry["directory"], folder)) == root:
+                    faults.append(f"{os.path.relpath(entry['file'], root)}: the repository root is on its include path")
+                    break
+    return faults
+
+
+def main():
+    if len(sys.argv) < 2:
+        print(__doc__)
+        return 2
+    root = sys.argv[1]
+    faults = check_sources(root)
+    if len(sys.argv) > 2:
+        faults += check_include_paths(root, sys.argv[2])
+    for fault in faults:
+        print(fault)
+    print(f"{len(faults)} include(s) cross the boundary" if faults else "every include stays on its side")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
