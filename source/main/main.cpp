@@ -6,7 +6,7 @@
 Bool PluginStart()
 {
     const String name = GeLoadString(kNocturniaNameString);
-    if (RegisterShaderPlugin(kNocturniaPluginId, name, 0, &Nocturnia::Alloc, kNocturniaDescription, 0)) return true;
+    if (RegisterShaderPlugin(kNocturniaPluginId, name, 0, &nocturnia::Nocturnia::Alloc, kNocturniaDescription, 0)) return true;
     ApplicationOutput("An error occurred in loading the Nocturnia plugin.");
     return false;
 }

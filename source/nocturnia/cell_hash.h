@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace nocturnia {
+
 // The fractional part a - floor(a): in [0, 1) for negative a too.
 inline double Frac(double a)
 {
@@ -22,3 +24,5 @@ inline double CellHash(double X, double Y, double seed)
     const double s2 = (s1 + seed) * s1 + B;
     return Frac(s2 * s1);
 }
+
+}  // namespace nocturnia

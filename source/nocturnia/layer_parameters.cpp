@@ -229,7 +229,7 @@ void WriteLayerInitialValue(BaseContainer& data, Int32 id, Int32 offset, const L
 {
     switch (offset) {
     case kOffsetUseLayer: data.SetBool(id, true); break;
-    case kOffsetMode: data.SetInt32(id, kModeStarField); break;
+    case kOffsetMode: data.SetInt32(id, StoredValue(LayerMode::kStarField)); break;
     case kOffsetDensity: data.SetFloat(id, 1.0); break;
     case kOffsetSeed: data.SetFloat(id, seeds.seed); break;
     case kOffsetScale: data.SetFloat(id, 0.5); break;
@@ -242,12 +242,12 @@ void WriteLayerInitialValue(BaseContainer& data, Int32 id, Int32 offset, const L
     case kOffsetSunspotsExtent: data.SetFloat(id, 0.0); break;
     case kOffsetSunspotsScale: data.SetFloat(id, 1.0); break;
     case kOffsetSunspotsSeed: data.SetInt32(id, seeds.sunspotSeed); break;
-    case kOffsetStarColorMode: data.SetInt32(id, 0); break;
+    case kOffsetStarColorMode: data.SetInt32(id, StoredValue(StarColorMode::kRandom)); break;
     case kOffsetStarGradient: WriteDefaultStarGradient(data, id); break;
     case kOffsetStarColor: data.SetVector(id, kDefaultStarColor); break;
     case kOffsetStarBrightness: data.SetFloat(id, 1.0); break;
-    case kOffsetShowFlares: data.SetInt32(id, kShowFlaresNever); break;
-    case kOffsetFlareType: data.SetInt32(id, 1); break;
+    case kOffsetShowFlares: data.SetInt32(id, StoredValue(ShowFlares::kNever)); break;
+    case kOffsetFlareType: data.SetInt32(id, StoredValue(FlareType::kOneCross)); break;
     case kOffsetFlareRotation: data.SetFloat(id, 0.0); break;
     case kOffsetGlow: data.SetFloat(id, 0.0); break;
     case kOffsetFlareWidth: data.SetFloat(id, 0.75); break;

@@ -4,24 +4,36 @@
 #pragma once
 
 #include "c4d.h"
+#include "nocturnia/layer_cycles.h"
+#include "nocturnia/parameter_ids.h"
 
 #include <array>
 
 namespace nocturnia {
 
-// The order in which a layer's entries are described (and shown).
-constexpr std::array<Int32, 26> kLayerDescriptionOrder = {2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
-                                                          15, 16, 17, 18, 19, 27, 20, 24, 21, 22, 25, 26, 23};
+// The order in which a layer's entries are described (and shown): the hidden
+// flag, then the entries as the Attribute Manager lists them, with Hue Shift
+// beside the colours and Glow before the flare settings.
+constexpr std::array<Int32, 26> kLayerDescriptionOrder = {
+    kOffsetDefaultsWritten, kOffsetUseLayer,       kOffsetMode,           kOffsetDensity,
+    kOffsetSeed,            kOffsetScale,          kOffsetNoSizeVariation, kOffsetMask,
+    kOffsetRotate,          kOffsetStarSize,       kOffsetStarX,          kOffsetStarY,
+    kOffsetSunspotsExtent,  kOffsetSunspotsScale,  kOffsetSunspotsSeed,   kOffsetStarColorMode,
+    kOffsetStarGradient,    kOffsetStarColor,      kOffsetHueShift,       kOffsetStarBrightness,
+    kOffsetGlow,            kOffsetShowFlares,     kOffsetFlareType,      kOffsetFlareWidth,
+    kOffsetFlareLength,     kOffsetFlareRotation};
 
 // Entries that only matter for one Mode, hidden in the other.
-constexpr std::array<Int32, 9> kStarFieldOnlyOffsets = {5, 6, 7, 8, 9, 10, 17, 18, 27};
-constexpr std::array<Int32, 7> kSingleStarOnlyOffsets = {11, 12, 13, 14, 15, 16, 19};
+constexpr std::array<Int32, 9> kStarFieldOnlyOffsets = {
+    kOffsetDensity, kOffsetSeed,          kOffsetScale,        kOffsetNoSizeVariation, kOffsetMask,
+    kOffsetRotate,  kOffsetStarColorMode, kOffsetStarGradient, kOffsetHueShift};
+constexpr std::array<Int32, 7> kSingleStarOnlyOffsets = {
+    kOffsetStarSize,       kOffsetStarX,        kOffsetStarY, kOffsetSunspotsExtent,
+    kOffsetSunspotsScale, kOffsetSunspotsSeed, kOffsetStarColor};
 
 // Entries greyed out when the layer shows no flares.
-constexpr std::array<Int32, 4> kFlareShapeOffsets = {22, 23, 25, 26};
-constexpr Int32 kShowFlaresNever = 2;
-constexpr Int32 kModeStarField = 0;
-constexpr Int32 kModeSingleStar = 1;
+constexpr std::array<Int32, 4> kFlareShapeOffsets = {kOffsetFlareType, kOffsetFlareRotation, kOffsetFlareWidth,
+                                                     kOffsetFlareLength};
 
 // The description data type of the layer parameter at `offset` (2 to 27).
 Int32 LayerParameterType(Int32 offset);

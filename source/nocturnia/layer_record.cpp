@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 
+namespace nocturnia {
+
 namespace {
 
 // The number of star-field passes: the whole part of the density plus one.
@@ -44,3 +46,5 @@ void CompleteLayerRecord(LayerRecord& record)
     record.singleStarFlareWeight = SingleStarFlareWeight(record.starSize);
     record.singleStarColor = record.hueShift > 0.0 ? ShiftHue(record.color, record.hueShift) : record.color;
 }
+
+}  // namespace nocturnia

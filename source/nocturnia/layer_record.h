@@ -3,7 +3,10 @@
 #pragma once
 
 #include "c4d.h"
+#include "nocturnia/layer_cycles.h"
 #include "nocturnia/prepared_gradient.h"
+
+namespace nocturnia {
 
 struct LayerRecord {
     // ---- read from the layer's parameters ----
@@ -11,11 +14,11 @@ struct LayerRecord {
     double density = 0.0;
     double scale = 0.01;          // raised to 0.01 when smaller
     double rotate = 0.0;          // radians; turns the point at which the mask is sampled
-    Int32 showFlares = 2;         // 0 size dependent, 1 always, 2 never
+    ShowFlares showFlares = ShowFlares::kNever;
     double glow = 0.0;
-    Int32 colorMode = 0;          // 0 random, 1 size dependent
+    StarColorMode colorMode = StarColorMode::kRandom;
     double starSize = 0.5;
-    Int32 mode = 0;               // 0 star field, 1 single star
+    LayerMode mode = LayerMode::kStarField;
     bool noSizeVariation = false;
     double positionX = 0.0;
     double positionY = 0.0;
@@ -28,7 +31,7 @@ struct LayerRecord {
     double sunspotExtent = 0.0;
     Int32 sunspotSeed = 0;
     double flareRotation = 0.0;
-    Int32 flareType = 1;          // 0 two crosses, 1 one cross, 2 single
+    FlareType flareType = FlareType::kOneCross;
     double flareWidthComplement = 0.25;   // 1 - Flare Width
     double flareLengthComplement = 0.75;  // 1 - Flare Length
     double hueShift = 0.0;                // turns
@@ -54,3 +57,5 @@ struct LayerRecord {
 // Fills the derived fields from the read ones. Everything here depends only on
 // parameters, so sampling never recomputes it.
 void CompleteLayerRecord(LayerRecord& record);
+
+}  // namespace nocturnia

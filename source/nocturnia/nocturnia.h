@@ -8,6 +8,8 @@
 
 #include <array>
 
+namespace nocturnia {
+
 class Nocturnia : public ShaderData {
 public:
     // The registered allocator: a new object in host memory, or null.
@@ -41,3 +43,5 @@ public:
 private:
     std::array<Float, 10> seedOffsets_ = kSeedOffsets;
 };
+
+}  // namespace nocturnia

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-using namespace nocturnia;
+namespace nocturnia {
 
 namespace {
 
@@ -30,15 +30,15 @@ private:
 
 // Sets DESC_HIDE of the wanted entries of one layer by its Mode. A Mode other
 // than the two known ones hides nothing.
-void HideByMode(Description* description, const WantedEntries& wanted, Int32 mode, const LayerParameterIds& idOf)
+void HideByMode(Description* description, const WantedEntries& wanted, LayerMode mode, const LayerParameterIds& idOf)
 {
     const auto apply = [&](Int32 offset, bool hide) {
         const DescID id(idOf(offset));
         if (!wanted(id)) return;
         if (BaseContainer* entry = description->GetParameterI(id)) entry->SetBool(NOC_DESC_HIDE, hide);
     };
-    for (const Int32 offset : kStarFieldOnlyOffsets) apply(offset, mode == kModeSingleStar);
-    for (const Int32 offset : kSingleStarOnlyOffsets) apply(offset, mode == kModeStarField);
+    for (const Int32 offset : kStarFieldOnlyOffsets) apply(offset, mode == LayerMode::kSingleStar);
+    for (const Int32 offset : kSingleStarOnlyOffsets) apply(offset, mode == LayerMode::kStarField);
 }
 
 bool IsFlareShapeOffset(std::int64_t offset)
@@ -85,10 +85,10 @@ Bool Nocturnia::GetDDescription(GeListNode* node, Description* description, Int3
         data.SetBool(group + kOffsetDefaultsWritten, true);
     }
 
-    HideByMode(description, wanted, data.GetInt32(kBaseMode), BaseLayerIds());
+    HideByMode(description, wanted, static_cast<LayerMode>(data.GetInt32(kBaseMode)), BaseLayerIds());
     for (Int32 layer = 0; layer < count; ++layer) {
         const LayerParameterIds ids = ExtraLayerIds(layer);
-        HideByMode(description, wanted, data.GetInt32(ids(kOffsetMode)), ids);
+        HideByMode(description, wanted, static_cast<LayerMode>(data.GetInt32(ids(kOffsetMode))), ids);
     }
 
     flags |= DESCFLAGS_DESC_LOADED;
@@ -109,7 +109,7 @@ Bool Nocturnia::GetDEnabling(GeListNode* node, const DescID& id, const GeData& v
     case kBaseFlareType:
     case kBaseFlareRotation:
     case kBaseFlareWidth:
-    case kBaseFlareLength: return data.GetInt32(kBaseShowFlares) != kShowFlaresNever;
+    case kBaseFlareLength: return static_cast<ShowFlares>(data.GetInt32(kBaseShowFlares)) != ShowFlares::kNever;
     case kMaterialOverride: {
         BaseDocument* document = node->GetDocument();
         RenderData* settings = document != nullptr ? document->GetActiveRenderData() : nullptr;
@@ -130,5 +130,7 @@ Bool Nocturnia::GetDEnabling(GeListNode* node, const DescID& id, const GeData& v
     const std::int64_t offset = fromFirst % kLayerBlockSize;
     if (!IsFlareShapeOffset(offset) || layer >= UsableLayerCount(data.GetInt32(kExtraLayerCount))) return true;
     const Int32 group = LayerGroupId(static_cast<Int32>(layer));
-    return data.GetInt32(group + kOffsetShowFlares) != kShowFlaresNever;
+    return static_cast<ShowFlares>(data.GetInt32(group + kOffsetShowFlares)) != ShowFlares::kNever;
 }
+
+}  // namespace nocturnia

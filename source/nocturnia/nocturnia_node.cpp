@@ -8,13 +8,17 @@
 #include "node_allocation.h"
 #include "nocturnia/parameter_ids.h"
 
-using namespace nocturnia;
+namespace nocturnia {
 
 namespace {
 
 // The base layer's defaults in the order a new node's container lists them.
-constexpr std::array<Int32, 25> kBaseLayerInitOrder = {3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
-                                                       16, 17, 18, 19, 27, 20, 24, 21, 22, 23, 25, 26};
+constexpr std::array<Int32, 25> kBaseLayerInitOrder = {
+    kOffsetUseLayer,      kOffsetMode,           kOffsetDensity,        kOffsetSeed,         kOffsetScale,
+    kOffsetNoSizeVariation, kOffsetMask,         kOffsetRotate,         kOffsetStarSize,     kOffsetStarX,
+    kOffsetStarY,         kOffsetSunspotsExtent, kOffsetSunspotsScale,  kOffsetSunspotsSeed, kOffsetStarColorMode,
+    kOffsetStarGradient,  kOffsetStarColor,      kOffsetHueShift,       kOffsetStarBrightness, kOffsetGlow,
+    kOffsetShowFlares,    kOffsetFlareType,      kOffsetFlareRotation,  kOffsetFlareWidth,   kOffsetFlareLength};
 
 // Capability flags answered to the host for every node.
 constexpr Int32 kRenderInfoFlags = 32;
@@ -128,3 +132,5 @@ Int32 Nocturnia::GetRenderInfo(BaseShader* sh)
     (void)sh;
     return kRenderInfoFlags;
 }
+
+}  // namespace nocturnia

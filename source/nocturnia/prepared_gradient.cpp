@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace nocturnia {
+
 PreparedGradient PrepareGradient(const Gradient* gradient, const InitRenderStruct& irs)
 {
     PreparedGradient prepared;
@@ -29,3 +31,5 @@ void ReleaseGradient(PreparedGradient& prepared)
     prepared.failed = false;
     prepared.owner = GradientRenderData();  // the old data go back to the host here
 }
+
+}  // namespace nocturnia

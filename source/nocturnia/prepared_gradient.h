@@ -9,6 +9,8 @@
 
 #include "c4d.h"
 
+namespace nocturnia {
+
 // How a colour is looked up in sampling data. It is the host table's lookup
 // during a render; tests put their own in.
 using GradientColorLookup = void (*)(const NocGradientRender* data, double position, double out[3]);
@@ -34,3 +36,5 @@ PreparedGradient PrepareGradient(const Gradient* gradient, const InitRenderStruc
 
 // Gives the sampling data back to the host; the result samples black.
 void ReleaseGradient(PreparedGradient& prepared);
+
+}  // namespace nocturnia

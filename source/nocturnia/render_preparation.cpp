@@ -8,7 +8,7 @@
 #include <limits>
 #include <utility>
 
-using namespace nocturnia;
+namespace nocturnia {
 
 namespace {
 
@@ -85,7 +85,7 @@ LayerRecord ReadLayer(const BaseContainer& container, const LayerParameterIds& i
 {
     LayerRecord r;
     r.enabled = container.GetBool(id(kOffsetUseLayer), false);
-    r.mode = container.GetInt32(id(kOffsetMode), 0);
+    r.mode = static_cast<LayerMode>(container.GetInt32(id(kOffsetMode), 0));
     r.density = container.GetFloat(id(kOffsetDensity), 0.0);
     r.seed = container.GetFloat(id(kOffsetSeed), 0.0);
     r.scale = container.GetFloat(id(kOffsetScale), 0.0);
@@ -101,12 +101,12 @@ LayerRecord ReadLayer(const BaseContainer& container, const LayerParameterIds& i
     r.sunspotScale = container.GetFloat(id(kOffsetSunspotsScale), 0.0);
     if (r.sunspotScale < 0.01) r.sunspotScale = 0.01;
     r.sunspotSeed = container.GetInt32(id(kOffsetSunspotsSeed), 0);
-    r.colorMode = container.GetInt32(id(kOffsetStarColorMode), 0);
+    r.colorMode = static_cast<StarColorMode>(container.GetInt32(id(kOffsetStarColorMode), 0));
     r.colorGradient = container.GetGradient(id(kOffsetStarGradient));
     r.color = container.GetVector(id(kOffsetStarColor), Vector());
     r.brightness = container.GetFloat(id(kOffsetStarBrightness), 0.0);
-    r.showFlares = container.GetInt32(id(kOffsetShowFlares), 0);
-    r.flareType = container.GetInt32(id(kOffsetFlareType), 0);
+    r.showFlares = static_cast<ShowFlares>(container.GetInt32(id(kOffsetShowFlares), 0));
+    r.flareType = static_cast<FlareType>(container.GetInt32(id(kOffsetFlareType), 0));
     r.flareRotation = container.GetFloat(id(kOffsetFlareRotation), 0.0);
     r.glow = container.GetFloat(id(kOffsetGlow), 0.0);
     r.flareWidthComplement = 1.0 - container.GetFloat(id(kOffsetFlareWidth), 0.0);
@@ -199,3 +199,5 @@ void Nocturnia::FreeRender(BaseShader* sh)
     (void)sh;
     ReleaseRender(render_);
 }
+
+}  // namespace nocturnia

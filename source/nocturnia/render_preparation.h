@@ -7,6 +7,8 @@
 #include "nocturnia/parameter_ids.h"
 #include "nocturnia/render_state.h"
 
+namespace nocturnia {
+
 // One layer's parameters read into a record, with its sunspots set up. Its
 // gradient's sampling data are not yet prepared.
 LayerRecord ReadLayer(const BaseContainer& container, const nocturnia::LayerParameterIds& ids,
@@ -26,3 +28,5 @@ void ReleaseRender(RenderState& state);
 
 // The text of the release's diagnostic line.
 String RangeLine(double minValue, double maxValue);
+
+}  // namespace nocturnia

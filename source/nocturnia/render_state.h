@@ -8,6 +8,8 @@
 
 #include <vector>
 
+namespace nocturnia {
+
 // A mask prepared by an earlier preparation whose record has since been
 // replaced; its preparations are released with the render.
 struct HeldMask {
@@ -29,3 +31,5 @@ struct RenderState {
     PreparedGradient background;      // the node's Background gradient prepared for this render
     std::vector<HeldMask> heldMasks;  // see HeldMask
 };
+
+}  // namespace nocturnia

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+namespace nocturnia {
+
 namespace {
 
 // The mask's colour at the sample point turned about the origin by the
@@ -71,7 +73,7 @@ Vector EvaluateSample(const RenderState& state, ChannelData* cd)
     const Vector P((cd->p[0] - 0.5) * state.aspect, (cd->p[1] - 0.5) * (-1.0), cd->p[2]);
 
     for (const LayerRecord& record : state.layers) {
-        if (!record.enabled || record.mode != 0) continue;
+        if (!record.enabled || record.mode != LayerMode::kStarField) continue;
         Vector L = StarFieldLayer(record, P);
         if (record.mask != nullptr) {
             const Vector M = SampleMask(record, cd);
@@ -90,3 +92,5 @@ Vector Nocturnia::Output(BaseShader* sh, ChannelData* cd)
     if (cd == nullptr) return Vector();
     return EvaluateSample(render_, cd);
 }
+
+}  // namespace nocturnia

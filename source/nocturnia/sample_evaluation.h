@@ -4,6 +4,8 @@
 
 #include "nocturnia/render_state.h"
 
+namespace nocturnia {
+
 // Contrast, brightness, saturation and gamma, in that order. A channel that
 // the arithmetic would turn into NaN (a negative value under a non-integer
 // gamma, or an overflow of absurd settings) comes out black.
@@ -12,3 +14,5 @@ Vector AdjustColor(const RenderState& state, const Vector& A);
 // The shader's colour for the sample in `cd`. The texture point (and the
 // volume hit point) are turned for each mask's sampling and always restored.
 Vector EvaluateSample(const RenderState& state, ChannelData* cd);
+
+}  // namespace nocturnia

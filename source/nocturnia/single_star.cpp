@@ -2,6 +2,8 @@
 
 #include "nocturnia/star_shape.h"
 
+namespace nocturnia {
+
 double SingleStarFlareWeight(double g)
 {
     if (g <= 0.8) return 0.0;
@@ -43,7 +45,7 @@ Vector SingleStarPass(const RenderState& state, const Vector& P, const Vector& A
 {
     Vector result = A;
     for (const LayerRecord& record : state.layers) {
-        if (!record.enabled || record.mode != 1 || !record.drawsSingleStar) continue;
+        if (!record.enabled || record.mode != LayerMode::kSingleStar || !record.drawsSingleStar) continue;
         const SingleStarSample star = SingleStarColor(record, P, state.aspect);
         if (star.covered) {
             result = star.color;
@@ -53,3 +55,5 @@ Vector SingleStarPass(const RenderState& state, const Vector& P, const Vector& A
     }
     return result;
 }
+
+}  // namespace nocturnia

@@ -4,6 +4,8 @@
 
 #include "nocturnia/render_state.h"
 
+namespace nocturnia {
+
 struct SingleStarSample {
     Vector color;          // the layer's contribution
     bool covered = false;  // inside the core: the contribution replaces what lies behind
@@ -18,3 +20,5 @@ SingleStarSample SingleStarColor(const LayerRecord& record, const Vector& P, dou
 
 // Composites every enabled single-star layer, in layer order, over A.
 Vector SingleStarPass(const RenderState& state, const Vector& P, const Vector& A);
+
+}  // namespace nocturnia

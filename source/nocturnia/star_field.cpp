@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace nocturnia {
+
 double FieldStarFlareWeight(double sz)
 {
     if (sz <= 0.8) return 0.0;
@@ -44,7 +46,9 @@ Vector StarFieldPass(const LayerRecord& record, const Vector& point, bool lastPa
             const double J = StarShape(record, d, W).intensity;
 
             if (record.colorGradientData.failed) return Vector();
-            const double position = record.colorMode == 1 ? SizeDependentColorPosition(F, record.scale) : h;
+            const double position = record.colorMode == StarColorMode::kSizeDependent
+                                        ? SizeDependentColorPosition(F, record.scale)
+                                        : h;
             Vector K = record.colorGradientData.ColorAt(position);
             if (record.hueShift > 0.0) K = ShiftHue(K, record.hueShift);
 
@@ -75,3 +79,5 @@ Vector StarFieldLayer(const LayerRecord& record, const Vector& P)
     }
     return sum;
 }
+
+}  // namespace nocturnia

@@ -5,6 +5,8 @@
 
 #include "nocturnia/layer_record.h"
 
+namespace nocturnia {
+
 // The flare weight of a field star of size measure sz: 0 up to 0.8, 1 from
 // 0.9, a smooth step between.
 double FieldStarFlareWeight(double sz);
@@ -22,3 +24,5 @@ Vector StarFieldPass(const LayerRecord& record, const Vector& point, bool lastPa
 // one pass per whole unit of density plus one, each with its own zoom and
 // offset. The mask is not applied here.
 Vector StarFieldLayer(const LayerRecord& record, const Vector& P);
+
+}  // namespace nocturnia

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace nocturnia {
+
 namespace {
 
 // One cross's streak value: a band around the rotated axes (where x * y is
@@ -18,8 +20,8 @@ double CrossStreak(double x, double y, double r, const LayerRecord& record)
 double ShownFlare(double streak, const LayerRecord& record, double flareWeight)
 {
     switch (record.showFlares) {
-    case 1: return streak;                // always
-    case 0: return streak * flareWeight;  // size dependent
+    case ShowFlares::kAlways: return streak;
+    case ShowFlares::kSizeDependent: return streak * flareWeight;
     default: return 0.0;
     }
 }
@@ -40,23 +42,25 @@ StarShapeResult StarShape(const LayerRecord& record, const Vector& d, double fla
         result.intensity = std::isinf(q) ? kStarCentreIntensity : q;
     }
 
-    if (record.flareWidthComplement < 1.0 && record.flareLengthComplement < 1.0 && record.showFlares != 2) {
+    if (record.flareWidthComplement < 1.0 && record.flareLengthComplement < 1.0 && record.showFlares != ShowFlares::kNever) {
         const double c = record.flareCos;
         const double s = record.flareSin;
         const double x1 = c * d.x + s * d.y;
         const double y1 = -s * d.x + c * d.y;
-        if (!(record.flareType == 2 && std::fabs(x1) >= 0.01)) {
+        if (!(record.flareType == FlareType::kSingle && std::fabs(x1) >= 0.01)) {
             result.intensity = result.intensity + ShownFlare(CrossStreak(x1, y1, r, record), record, flareWeight);
         }
-        if (record.flareType == 0) {
+        if (record.flareType == FlareType::kTwoCrosses) {
             const double x2 = kCos45 * x1 + kSin45 * y1;
             const double y2 = -kSin45 * x1 + kCos45 * y1;
             result.intensity = result.intensity + ShownFlare(CrossStreak(x2, y2, r, record), record, flareWeight);
         }
     }
 
-    if (q > 2.0 && record.mode == 1 && record.sunspotNoise != nullptr) {
+    if (q > 2.0 && record.mode == LayerMode::kSingleStar && record.sunspotNoise != nullptr) {
         result.intensity = result.intensity * SunspotFactor(record, d);
     }
     return result;
 }
+
+}  // namespace nocturnia

@@ -4,6 +4,8 @@
 
 #include "nocturnia/layer_record.h"
 
+namespace nocturnia {
+
 struct StarShapeResult {
     double intensity = 0.0;  // multiplies the star's colour
     bool covered = false;    // the point lies inside the core (r <= 0.025)
@@ -26,3 +28,5 @@ inline constexpr double kSin45 = 0.7071067811865475;
 // they are shown "Size Dependent". Inside the core of a single star the
 // sunspot factor applies.
 StarShapeResult StarShape(const LayerRecord& record, const Vector& d, double flareWeight);
+
+}  // namespace nocturnia

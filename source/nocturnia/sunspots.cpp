@@ -2,6 +2,8 @@
 
 #include "seeded_random.h"
 
+namespace nocturnia {
+
 Vector SunspotOffset(Int32 sunspotSeed, bool macOSOrder)
 {
     SeededRandom random;
@@ -34,3 +36,5 @@ double SunspotFactor(const LayerRecord& record, const Vector& d)
     const double n = record.sunspotNoise->Noise(NOISE_TYPE_32, true, point, 0.0, 8.0, true, 0.25, 0.25, 0);
     return SunspotFactorOfNoise(n, record.sunspotExtent);
 }
+
+}  // namespace nocturnia

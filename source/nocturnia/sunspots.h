@@ -3,6 +3,8 @@
 
 #include "nocturnia/layer_record.h"
 
+namespace nocturnia {
+
 // The two platforms' builds place the sunspot pattern differently for the
 // same seed: the Windows build takes the generator's second draw as the x
 // offset and the first as y; the macOS build the other way round.
@@ -34,3 +36,5 @@ inline double SunspotFactorOfNoise(double n, double m)
     if (m <= f) f = 1.0;
     return f;
 }
+
+}  // namespace nocturnia

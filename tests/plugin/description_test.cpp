@@ -288,7 +288,7 @@ TEST_F(DescriptionTest, ModeHidesTheOtherModesEntriesOfThatLayerOnly)
     Press(*scene.shader, kAddLayer);
     Describe(*scene.shader);
     nocturnia::runtime::Container& c = scene.shader->Data();
-    c.SetInt(LayerParameterId(1, kOffsetMode), kModeSingleStar);
+    c.SetInt(LayerParameterId(1, kOffsetMode), StoredValue(LayerMode::kSingleStar));
     c.SetInt(kBaseMode, 2);  // neither known Mode: nothing hidden
     const auto entries = Describe(*scene.shader);
 

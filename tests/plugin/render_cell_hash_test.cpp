@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace nocturnia;
+
 TEST(CellHash, ReproducesTheWorkedValuesBitForBit)
 {
     EXPECT_EQ(CellHash(1.0, 2.0, 25.87), 0.9185771633128752);

@@ -59,7 +59,8 @@ void WriteDistinctLayer(nocturnia::runtime::Container& c, Int32 (*id)(Int32))
 void ExpectDistinctLayer(const LayerRecord& r)
 {
     EXPECT_TRUE(r.enabled && r.noSizeVariation);
-    EXPECT_EQ(std::tuple(r.mode, r.sunspotSeed, r.colorMode, r.showFlares, r.flareType), std::tuple(1, 77, 1, 1, 0));
+    EXPECT_EQ(std::tuple(r.mode, r.sunspotSeed, r.colorMode, r.showFlares, r.flareType),
+              std::tuple(LayerMode::kSingleStar, 77, StarColorMode::kSizeDependent, ShowFlares::kAlways, FlareType::kTwoCrosses));
     EXPECT_EQ(std::tuple(r.density, r.seed, r.scale, r.rotate, r.starSize, r.positionX, r.positionY, r.color.y),
               std::tuple(2.5, 12.5, 0.75, 0.3, 1.1, 0.125, -0.2, 0.2));
     EXPECT_EQ(std::tuple(r.sunspotExtent, r.sunspotScale, r.brightness, r.flareRotation, r.glow),

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace nocturnia;
+
 namespace {
 
 ChannelData At(double u, double v)
@@ -119,7 +121,7 @@ TEST(EvaluateSample, NoNaNForUnusableLayersOrAtStarCentres)
     state.layers.push_back(DefaultLayer(0, std::numeric_limits<double>::quiet_NaN()));
     LayerRecord flared = DefaultLayer(1);
     flared.color = Vector(0.0, 0.5, 1.0);
-    flared.showFlares = 1;
+    flared.showFlares = ShowFlares::kAlways;
     CompleteLayerRecord(flared);
     state.layers.push_back(std::move(flared));
     for (double u : {0.25, 0.0}) {

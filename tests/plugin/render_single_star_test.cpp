@@ -3,6 +3,8 @@
 #include "render_test_support.h"
 #include "nocturnia/sunspots.h"
 
+using namespace nocturnia;
+
 namespace {
 
 const Vector kBehind(0.1, 0.2, 0.3);
@@ -74,7 +76,7 @@ TEST(SingleStar, LayerOrderDecidesOverlaps)
 TEST(SingleStar, SizeZeroDrawsNothing)
 {
     LayerRecord r = Star(0.0, kDefaultStarColor, 1.0);
-    r.showFlares = 1;
+    r.showFlares = ShowFlares::kAlways;
     RenderState state;
     state.layers.push_back(std::move(r));
     for (double x : {0.0, 0.01, 0.3}) ExpectSame(SingleStarPass(state, Vector(x, 0.0, 0.0), kBehind), kBehind);

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace nocturnia;
+
 namespace {
 
 // Over a 60 x 60 block, how many cells light up at their own star's centre in
@@ -62,7 +64,7 @@ TEST(StarFieldPass, ColourBrightnessAndGradientFailure)
     UsePositionColor(r.colorGradientData);
     const Vector random = StarFieldPass(r, beside, false);  // position h (neighbours add a little)
     EXPECT_NEAR(random.x / (random.x + random.y), h, 0.02);
-    r.colorMode = 1;  // size dependent at scale 0.5: always position 0
+    r.colorMode = StarColorMode::kSizeDependent;  // size dependent at scale 0.5: always position 0
     EXPECT_EQ(StarFieldPass(r, beside, false).x, 0.0);
 
     static const Vector nearlyGrey(1.0, 1.0, 0.9995);  // HSV would turn it grey

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace nocturnia;
+
 namespace {
 
 constexpr Int32 kSizeDependent = 0, kAlways = 1, kNever = 2;
@@ -13,8 +15,8 @@ constexpr Int32 kTwoCrosses = 0, kOneCross = 1, kSingle = 2;
 LayerRecord Flared(Int32 showFlares, Int32 flareType, double rotation = 0.0)
 {
     LayerRecord r = DefaultLayer();
-    r.showFlares = showFlares;
-    r.flareType = flareType;
+    r.showFlares = static_cast<ShowFlares>(showFlares);
+    r.flareType = static_cast<FlareType>(flareType);
     r.flareRotation = rotation;
     CompleteLayerRecord(r);
     return r;

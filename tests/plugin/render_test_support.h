@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace nocturnia;
+
 // A lookup that returns the colour stored behind the data pointer.
 inline void ConstantColorLookup(const NocGradientRender* data, double, double out[3])
 {
@@ -47,7 +49,7 @@ inline LayerRecord DefaultLayer(Int32 mode = 0, double density = 1.0, double glo
 {
     LayerRecord r;
     r.enabled = true;
-    r.mode = mode;
+    r.mode = static_cast<LayerMode>(mode);
     r.density = density;
     r.seed = 25.87;
     r.scale = 0.5;
