@@ -51,11 +51,18 @@ extern "C" {
 #define NOC_DESCFLAGS_LOADED 2
 
 /* Node types known to the host. */
+#define NOC_TYPE_NOCTURNIA_SHADER 1063226 /* the plug-in ID under which the shader registers */
 #define NOC_TYPE_STANDARD_MATERIAL 5703
 #define NOC_TYPE_COLOR_SHADER 5832     /* built-in shader: one colour everywhere */
 #define NOC_TYPE_GRADIENT_SHADER 1011100 /* built-in shader: a gradient along u or v */
 #define NOC_TYPE_DOCUMENT 110059
 #define NOC_TYPE_RENDER_SETTINGS 110304
+
+/* Parameters of host nodes that a shader reads or writes. */
+#define NOC_RENDERSETTINGS_ASPECT 6006 /* render settings: real, the frame's aspect */
+#define NOC_RENDERSETTINGS_ENGINE 5300 /* render settings: integer, the render engine */
+#define NOC_RENDERENGINE_HARDWARE 1036219 /* a render engine to which a material's switch does not apply */
+#define NOC_MATERIAL_SHADER_SWITCH 2004 /* standard material: integer, set by a shader's render preparation */
 
 /* Value types of a container entry. The numbers are the host's description data
  * types, so a container value and a description entry speak the same language. */

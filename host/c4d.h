@@ -28,6 +28,14 @@ struct Vector {
     constexpr explicit Vector(Float v) : x(v), y(v), z(v) {}
 };
 
+// Component-wise arithmetic, as the SDK's vector has it. Each component is
+// one operation, so an expression keeps the order of operations it spells.
+constexpr Vector operator+(const Vector& a, const Vector& b) { return Vector(a.x + b.x, a.y + b.y, a.z + b.z); }
+constexpr Vector operator-(const Vector& a, const Vector& b) { return Vector(a.x - b.x, a.y - b.y, a.z - b.z); }
+constexpr Vector operator*(const Vector& a, const Vector& b) { return Vector(a.x * b.x, a.y * b.y, a.z * b.z); }
+constexpr Vector operator*(const Vector& a, Float s) { return Vector(a.x * s, a.y * s, a.z * s); }
+constexpr Vector operator*(Float s, const Vector& a) { return Vector(s * a.x, s * a.y, s * a.z); }
+
 // ---- description IDs -------------------------------------------------------
 
 struct DescLevel {
@@ -295,12 +303,10 @@ public:
     // the next call on the same thread.
     const DescID* GetSingleDescID();
     Bool SetParameter(const DescID& id, const BaseContainer& settings, const DescID& parentGroup);
-    // A borrowed view of an entry's settings (edits go straight to the host's
-    // entry); null when absent. The wrapper lives in per-thread storage of
-    // kParameterViewSlots slots: it stays valid until that many further
-    // GetParameterI calls have been made on the same thread.
-    BaseContainer* GetParameterI(const DescID& id);
-    static constexpr Int32 kParameterViewSlots = 64;
+    // A borrowed view of an entry's settings: edits go straight to the host's
+    // entry, and the view stays usable while the description holds the entry.
+    // Not valid (IsValid() false) when the entry is absent.
+    BaseContainer GetParameterI(const DescID& id);
     Description() = delete;
     NocDescription* Handle() { return reinterpret_cast<NocDescription*>(this); }
     static Description* From(NocDescription* h) { return reinterpret_cast<Description*>(h); }

@@ -25,6 +25,18 @@ NodeData* Self(void* self) { return static_cast<NodeData*>(self); }
 
 BaseShader* Shader(NocNode* node) { return reinterpret_cast<BaseShader*>(node); }
 
+// Runs one callback body; whatever it throws ends in `fallback`, so no
+// exception crosses into the host.
+template <class R, class F>
+R Guarded(R fallback, F&& body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        return fallback;
+    }
+}
+
 // `alloc` takes no argument, so each registration gets its own allocator slot
 // and a callback bound to that slot at compile time.
 constexpr size_t kAllocatorSlots = 8;
@@ -35,12 +47,10 @@ size_t g_registered = 0;
 template <size_t Slot>
 void* NodeAlloc()
 {
-    try {
+    return Guarded<void*>(nullptr, [] {
         DataAllocator* allocator = g_allocators[Slot];
         return allocator != nullptr ? static_cast<void*>(allocator()) : nullptr;
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 void NodeFree(void* self, NocNode* node)
@@ -51,58 +61,48 @@ void NodeFree(void* self, NocNode* node)
     // The block starts at the most derived object, which need not be where its
     // NodeData part lies.
     void* block = dynamic_cast<void*>(data);
-    try {
+    Guarded(0, [data] {
         data->~NodeData();
-    } catch (...) {
-    }
+        return 0;
+    });
     HostFree(block);
 }
 
 int32_t NodeInit(void* self, NocNode* node)
 {
-    try {
-        return self != nullptr && Self(self)->Init(BaseList2D::From(node)) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    return Guarded<int32_t>(0, [&] { return self != nullptr && Self(self)->Init(BaseList2D::From(node)) ? 1 : 0; });
 }
 
 int32_t NodeCopyTo(void* self, NocNode* source, void* destSelf, NocNode* dest, int32_t flags)
 {
-    try {
+    return Guarded<int32_t>(0, [&] {
         if (self == nullptr) return 0;
         return Self(self)->CopyTo(Self(destSelf), BaseList2D::From(source), BaseList2D::From(dest), flags) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int32_t NodeMessage(void* self, NocNode* node, int32_t type, void* data)
 {
-    try {
+    return Guarded<int32_t>(0, [&] {
         return self != nullptr && Self(self)->Message(BaseList2D::From(node), type, data) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int32_t NodeGetDDescription(void* self, NocNode* node, NocDescription* description, int32_t* flags)
 {
-    try {
+    return Guarded<int32_t>(0, [&] {
         if (self == nullptr || description == nullptr) return 0;
         Int32 f = flags != nullptr ? *flags : 0;
         const Bool ok = Self(self)->GetDDescription(BaseList2D::From(node), Description::From(description), f);
         if (flags != nullptr) *flags = f;
         return ok ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int32_t NodeGetDEnabling(void* self, NocNode* node, const NocDescID* id, const NocData* value, int32_t flags,
                          const NocContainer* itemDescription)
 {
-    try {
+    return Guarded<int32_t>(0, [&] {
         if (self == nullptr || id == nullptr) return 1;
         const GeData data = value != nullptr ? GeData(*value) : GeData();
         const BaseContainer item = BaseContainer::Borrow(const_cast<NocContainer*>(itemDescription));
@@ -110,39 +110,33 @@ int32_t NodeGetDEnabling(void* self, NocNode* node, const NocDescID* id, const N
                                         itemDescription != nullptr ? &item : nullptr)
                    ? 1
                    : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int32_t NodeInitRender(void* self, NocNode* node, const NocInitRender* irs)
 {
-    try {
+    return Guarded<int32_t>(NOC_INITRENDER_OUTOFMEMORY, [&] {
         if (self == nullptr) return NOC_INITRENDER_OUTOFMEMORY;
         InitRenderStruct render;
         render.doc = irs != nullptr ? reinterpret_cast<BaseDocument*>(irs->document) : nullptr;
         return static_cast<ShaderData*>(Self(self))->InitRender(Shader(node), render);
-    } catch (...) {
-        return NOC_INITRENDER_OUTOFMEMORY;
-    }
+    });
 }
 
 void NodeFreeRender(void* self, NocNode* node)
 {
-    try {
+    Guarded(0, [&] {
         if (self != nullptr) static_cast<ShaderData*>(Self(self))->FreeRender(Shader(node));
-    } catch (...) {
-    }
+        return 0;
+    });
 }
 
 void NodeOutput(void* self, NocNode* node, NocChannelData* cd, double out[3])
 {
-    Vector colour;
-    try {
-        if (self != nullptr && cd != nullptr) colour = static_cast<ShaderData*>(Self(self))->Output(Shader(node), cd);
-    } catch (...) {
-        colour = Vector();
-    }
+    const Vector colour = Guarded(Vector(), [&] {
+        return self != nullptr && cd != nullptr ? static_cast<ShaderData*>(Self(self))->Output(Shader(node), cd)
+                                                : Vector();
+    });
     if (out != nullptr) {
         out[0] = colour.x;
         out[1] = colour.y;
@@ -152,11 +146,9 @@ void NodeOutput(void* self, NocNode* node, NocChannelData* cd, double out[3])
 
 int32_t NodeGetRenderInfo(void* self, NocNode* node)
 {
-    try {
+    return Guarded<int32_t>(0, [&] {
         return self != nullptr ? static_cast<ShaderData*>(Self(self))->GetRenderInfo(Shader(node)) : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 template <size_t... Slot>

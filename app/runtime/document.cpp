@@ -97,7 +97,7 @@ Result<Document> Document::CreateNew()
         doc.root_ = Node::CreatePlain(NOC_TYPE_DOCUMENT);
         doc.renderNode_ = doc.root_->AddChild(Node::CreatePlain(NOC_TYPE_RENDER_SETTINGS));
         doc.material_ = doc.root_->AddChild(Node::CreatePlain(NOC_TYPE_STANDARD_MATERIAL));
-        doc.material_->Data().SetInt(2004, 0);
+        doc.material_->Data().SetInt(NOC_MATERIAL_SHADER_SWITCH, 0);
         auto shader = Node::CreatePlugin(kNocturniaShaderType);
         if (!shader) {
             return Result<Document>::Error("cannot create the Nocturnia shader: " + shader.error());

@@ -19,8 +19,8 @@
 
 namespace nocturnia::runtime {
 
-constexpr std::int32_t kRenderAspectId = 6006;  // render settings: real aspect
-constexpr std::int32_t kRenderEngineId = 5300;  // render settings: render engine
+constexpr std::int32_t kRenderAspectId = NOC_RENDERSETTINGS_ASPECT;
+constexpr std::int32_t kRenderEngineId = NOC_RENDERSETTINGS_ENGINE;
 constexpr std::int32_t kDefaultWidth = 1280;
 constexpr std::int32_t kDefaultHeight = 720;
 constexpr std::int32_t kDefaultSamples = 4;  // per pixel side: 16 samples a pixel

@@ -25,7 +25,7 @@ struct NocNode;
 
 namespace nocturnia::runtime {
 
-constexpr std::int32_t kNocturniaShaderType = 1063226;
+constexpr std::int32_t kNocturniaShaderType = NOC_TYPE_NOCTURNIA_SHADER;
 
 // Which axis of the texture point a built-in gradient shader follows.
 enum class GradientAxis { U, V };

@@ -11,8 +11,11 @@ Result<std::unique_ptr<RenderSession>> RenderSession::Start(Node& shader)
     if (result != NOC_INITRENDER_OK) {
         // Released at once: whatever the preparation acquired goes back.
         shader.FreeRender();
-        return R::Error("the shader could not prepare the render (InitRender answered " + std::to_string(result) +
-                        ")");
+        // The shader answers -100 when it has no document to render in.
+        const std::string answer = "InitRender answered " + std::to_string(result);
+        const bool noDocument = irs.document == nullptr && result == NOC_INITRENDER_OUTOFMEMORY;
+        return R::Error("the shader could not prepare the render: " +
+                        (noDocument ? "it belongs to no document (" + answer + ")" : answer));
     }
     return std::unique_ptr<RenderSession>(new RenderSession(shader));
 }

@@ -3,7 +3,7 @@
 
 #include "c4d.h"
 
-constexpr Int32 kNocturniaPluginId = 1063226;
+constexpr Int32 kNocturniaPluginId = NOC_TYPE_NOCTURNIA_SHADER;
 constexpr Int32 kNocturniaNameString = 20000;  // string table id of the display name
 constexpr const char* kNocturniaDescription = "XNocturnia";
 

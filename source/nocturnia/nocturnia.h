@@ -35,13 +35,11 @@ public:
     // modulo 10), so that neighbouring layers do not repeat one pattern.
     static constexpr std::array<Float, 10> kSeedOffsets = {45.32, 1.87,  57.89, 22.46, 12.65,
                                                             75.22, 87.35, 38.47, 66.67, 7.91};
-    const std::array<Float, 10>& SeedOffsets() const { return seedOffsets_; }
-
-    // Written by render preparation, read by the sampling threads.
-    RenderState render_;
+    static const std::array<Float, 10>& SeedOffsets() { return kSeedOffsets; }
 
 private:
-    std::array<Float, 10> seedOffsets_ = kSeedOffsets;
+    // Written by render preparation, read by the sampling threads.
+    RenderState render_;
 };
 
 }  // namespace nocturnia

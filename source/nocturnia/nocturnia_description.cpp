@@ -13,8 +13,8 @@ namespace nocturnia {
 
 namespace {
 
-constexpr Int32 kHardwareRenderEngine = 1036219;  // a render engine the material switch does not apply to
-constexpr Int32 kRenderEngineEntry = 5300;
+constexpr Int32 kHardwareRenderEngine = NOC_RENDERENGINE_HARDWARE;
+constexpr Int32 kRenderEngineEntry = NOC_RENDERSETTINGS_ENGINE;
 
 // A one-level ID carrying its description data type, as the host describes it.
 DescID EntryId(Int32 id, Int32 dtype) { return DescID(DescLevel(id, dtype, 0)); }
@@ -35,7 +35,8 @@ void HideByMode(Description* description, const WantedEntries& wanted, LayerMode
     const auto apply = [&](Int32 offset, bool hide) {
         const DescID id(idOf(offset));
         if (!wanted(id)) return;
-        if (BaseContainer* entry = description->GetParameterI(id)) entry->SetBool(NOC_DESC_HIDE, hide);
+        BaseContainer entry = description->GetParameterI(id);
+        if (entry.IsValid()) entry.SetBool(NOC_DESC_HIDE, hide);
     };
     for (const Int32 offset : kStarFieldOnlyOffsets) apply(offset, mode == LayerMode::kSingleStar);
     for (const Int32 offset : kSingleStarOnlyOffsets) apply(offset, mode == LayerMode::kStarField);

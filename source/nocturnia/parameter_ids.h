@@ -26,12 +26,6 @@ constexpr Int32 kRemoveLayer = 20302;
 constexpr Int32 kExtraLayerCount = 20303;
 constexpr Int32 kLayersGroup = 30000;
 
-// Groups of the description resource (ids outside every parameter range).
-constexpr Int32 kShaderGroup = 1000;
-constexpr Int32 kBackgroundGroup = 1100;
-constexpr Int32 kAdjustmentsGroup = 1200;
-constexpr Int32 kBaseLayerGroup = 1300;
-
 // ---- layer parameter offsets ----
 constexpr Int32 kOffsetDefaultsWritten = 2;  // extra layers only; hidden
 constexpr Int32 kOffsetUseLayer = 3;

@@ -13,8 +13,8 @@ namespace nocturnia {
 namespace {
 
 // Render settings and material parameters.
-constexpr Int32 kRenderSettingsAspect = 6006;
-constexpr Int32 kStandardMaterialSwitch = 2004;
+constexpr Int32 kRenderSettingsAspect = NOC_RENDERSETTINGS_ASPECT;
+constexpr Int32 kStandardMaterialSwitch = NOC_MATERIAL_SHADER_SWITCH;
 
 constexpr double kTwoPi = 6.283185307179586;
 

@@ -21,6 +21,8 @@ Vector SampleMask(const LayerRecord& record, ChannelData* cd)
         const double x = p[0], y = p[1], z = p[2];
         p[0] = c * x + s * y;
         p[1] = -s * x + c * y;
+        // Not simply 0: an infinite or NaN coordinate makes it NaN, and
+        // the zeros' signs decide between +0 and -0.
         p[2] = 0.0 * x + 0.0 * y + 0.0 * z;
     };
 
@@ -68,8 +70,12 @@ Vector AdjustColor(const RenderState& state, const Vector& A)
 Vector EvaluateSample(const RenderState& state, ChannelData* cd)
 {
     if (state.background.failed) return Vector();
+    // (y - 0.5) + 0.5 is not y for every y (it rounds away bits below 2^-53
+    // and turns tiny values into 0): the background is looked up exactly there.
     Vector A = state.background.ColorAt((cd->p[1] - 0.5) + 0.5);
 
+    // A product with -1 rather than 0.5 - y or a negation: it gives -0 at the
+    // centre line and keeps a NaN's sign, which `sample` prints.
     const Vector P((cd->p[0] - 0.5) * state.aspect, (cd->p[1] - 0.5) * (-1.0), cd->p[2]);
 
     for (const LayerRecord& record : state.layers) {
@@ -77,9 +83,9 @@ Vector EvaluateSample(const RenderState& state, ChannelData* cd)
         Vector L = StarFieldLayer(record, P);
         if (record.mask != nullptr) {
             const Vector M = SampleMask(record, cd);
-            L = Vector(L.x * M.x, L.y * M.y, L.z * M.z);
+            L = L * M;
         }
-        A = Vector(A.x + L.x, A.y + L.y, A.z + L.z);
+        A = A + L;
     }
 
     A = SingleStarPass(state, P, A);

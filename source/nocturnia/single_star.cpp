@@ -50,7 +50,7 @@ Vector SingleStarPass(const RenderState& state, const Vector& P, const Vector& A
         if (star.covered) {
             result = star.color;
         } else {
-            result = Vector(result.x + star.color.x, result.y + star.color.y, result.z + star.color.z);
+            result = result + star.color;
         }
     }
     return result;

@@ -74,7 +74,7 @@ Vector StarFieldLayer(const LayerRecord& record, const Vector& P)
         const double Z = (0.5 - B) * f + B;
         const double o = t * 453.2;
         const Vector pass = StarFieldPass(record, Vector(Z * P.x + o, Z * P.y + o, Z * P.z + o), k == last);
-        sum = Vector(sum.x + pass.x, sum.y + pass.y, sum.z + pass.z);
+        sum = sum + pass;
         t = t + record.passStep;
     }
     return sum;

@@ -31,8 +31,7 @@ void ReleaseSunspots(LayerRecord& record)
 double SunspotFactor(const LayerRecord& record, const Vector& d)
 {
     const double k = record.sunspotFrequency;
-    const Vector point((d.x + record.sunspotOffset.x) * k, (d.y + record.sunspotOffset.y) * k,
-                       (d.z + record.sunspotOffset.z) * k);
+    const Vector point = (d + record.sunspotOffset) * k;
     const double n = record.sunspotNoise->Noise(NOISE_TYPE_32, true, point, 0.0, 8.0, true, 0.25, 0.25, 0);
     return SunspotFactorOfNoise(n, record.sunspotExtent);
 }

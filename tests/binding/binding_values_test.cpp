@@ -118,22 +118,22 @@ TEST_F(BindingValues, ContainerCopiesAreDeepAndMovesHandOverOwnership)
     EXPECT_EQ(outer.GetInt32(2), 3);
 }
 
-TEST_F(BindingValues, EntryViewsStayUsableWhileFewerThanTheirSlotsFollow)
+TEST_F(BindingValues, EntryViewsStayUsableWhileOtherViewsFollow)
 {
     nocturnia::runtime::Description hostDescription;
     ASSERT_TRUE(hostDescription.LoadForNodeType(nocturnia::runtime::kNocturniaShaderType));
     Description* description = Description::From(hostDescription.Handle());
-    BaseContainer* density = description->GetParameterI(DescID(5003));
-    BaseContainer* seed = description->GetParameterI(DescID(5004));
-    ASSERT_NE(density, nullptr);
-    ASSERT_NE(seed, nullptr);
-    EXPECT_NE(density, seed);
-    for (Int32 i = 0; i < Description::kParameterViewSlots - 2; ++i) description->GetParameterI(DescID(5005));
-    EXPECT_EQ(density->GetString(NOC_DESC_NAME), "Density");
-    EXPECT_EQ(seed->GetString(NOC_DESC_NAME), "Seed");
-    density->SetBool(NOC_DESC_HIDE, true);  // edits reach the host's entry
+    BaseContainer density = description->GetParameterI(DescID(5003));
+    BaseContainer seed = description->GetParameterI(DescID(5004));
+    ASSERT_TRUE(density.IsValid());
+    ASSERT_TRUE(seed.IsValid());
+    EXPECT_NE(density.Handle(), seed.Handle());
+    for (Int32 i = 0; i < 100; ++i) description->GetParameterI(DescID(5005));
+    EXPECT_EQ(density.GetString(NOC_DESC_NAME), "Density");
+    EXPECT_EQ(seed.GetString(NOC_DESC_NAME), "Seed");
+    density.SetBool(NOC_DESC_HIDE, true);  // edits reach the host's entry
     EXPECT_TRUE(hostDescription.Find(nocturnia::runtime::OneLevelId(5003))->settings.GetBool(NOC_DESC_HIDE));
-    EXPECT_EQ(description->GetParameterI(DescID(4242)), nullptr);
+    EXPECT_FALSE(description->GetParameterI(DescID(4242)).IsValid());
     EXPECT_EQ(description->GetSingleDescID(), nullptr);
 }
 
