@@ -6,7 +6,7 @@
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfOutputFile.h>
-#include <OpenEXR/ImfStandardAttributes.h>
+#include <OpenEXR/ImfStringAttribute.h>
 
 #include <algorithm>
 #include <exception>
@@ -23,7 +23,7 @@ void WriteExrFile(const std::filesystem::path& path, const ImageBuffer& image,
         for (const char* name : names) {
             header.channels().insert(name, Imf::Channel(Imf::FLOAT));
         }
-        Imf::addSoftware(header, "Nocturnia");
+        header.insert("Software", Imf::StringAttribute("Nocturnia"));
 
         // Slices into the render's buffer: interleaved RGB, row-major.
         const std::size_t pixelStride = 3 * sizeof(float);
