@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-namespace nocturnia_bench {
+namespace nocturnia::bench {
 
 std::string SceneName(Scene scene) {
     switch (scene) {
@@ -17,27 +17,27 @@ std::string SceneName(Scene scene) {
     return "?";
 }
 
-nocturnia::runtime::Result<LoadedScene> LoadScene(Scene scene) {
-    nocturnia::runtime::Console::Instance().SetSilenced(true);
-    auto host = std::make_unique<nocturnia::runtime::Host>();
-    if (const nocturnia::runtime::Status loaded = host->LoadPlugins(nocturnia::runtime::ProgramFolder()); !loaded) {
-        return nocturnia::runtime::Result<LoadedScene>::Error(loaded.message());
+runtime::Result<LoadedScene> LoadScene(Scene scene) {
+    runtime::Console::Instance().SetSilenced(true);
+    auto host = std::make_unique<runtime::Host>();
+    if (const runtime::Status loaded = host->LoadPlugins(runtime::ProgramFolder()); !loaded) {
+        return runtime::Result<LoadedScene>::Error(loaded.message());
     }
-    nocturnia::runtime::Result<nocturnia::runtime::Document> document = [&] {
+    runtime::Result<runtime::Document> document = [&] {
         switch (scene) {
             case Scene::Heavy:
-                return nocturnia::runtime::Document::Load(std::filesystem::path(NOCTURNIA_BENCH_SCENES) / "heavy.json");
+                return runtime::Document::Load(std::filesystem::path(NOCTURNIA_BENCH_SCENES) / "heavy.json");
             case Scene::BuiltinExample:
-                return nocturnia::runtime::Document::Parse(nocturnia::cli::BuiltinExampleDocument(), "built-in example");
+                return runtime::Document::Parse(cli::BuiltinExampleDocument(), "built-in example");
             case Scene::DefaultNode:
                 break;
         }
-        return nocturnia::runtime::Document::CreateNew();
+        return runtime::Document::CreateNew();
     }();
     if (!document) {
-        return nocturnia::runtime::Result<LoadedScene>::Error(document.error());
+        return runtime::Result<LoadedScene>::Error(document.error());
     }
     return LoadedScene{std::move(host), std::move(document.value())};
 }
 
-}  // namespace nocturnia_bench
+}  // namespace nocturnia::bench

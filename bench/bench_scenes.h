@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-namespace nocturnia_bench {
+namespace nocturnia::bench {
 
 enum class Scene {
     DefaultNode,     // a new node, as `nocturnia new` writes it
@@ -23,10 +23,10 @@ std::string SceneName(Scene scene);
 // A host with the plug-in loaded and the scene's document, kept together
 // because the document's shader belongs to the host's plug-in.
 struct LoadedScene {
-    std::unique_ptr<nocturnia::runtime::Host> host;
-    nocturnia::runtime::Document document;
+    std::unique_ptr<runtime::Host> host;
+    runtime::Document document;
 };
 
-nocturnia::runtime::Result<LoadedScene> LoadScene(Scene scene);
+runtime::Result<LoadedScene> LoadScene(Scene scene);
 
-}  // namespace nocturnia_bench
+}  // namespace nocturnia::bench
