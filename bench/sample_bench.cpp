@@ -1,92 +1,83 @@
-// Samples per second of the shader's Output on one thread, through the same
-// node table the host uses: for a new node, and for the example night sky.
-#include "c4d_main.h"
+// Samples per second on one thread, per scene and per sampling path. Every
+// path is measured by the same helper, which takes a sampler as the render
+// loop does: a new path (e.g. a batched one) is one more sampler factory in
+// kSamplingPaths below, and every scene gets a case for it.
+#include "bench_scenes.h"
+#include "cli/render_loop.h"
+#include "cli/session_sampler.h"
 
-#include "runtime/console.h"
-#include "runtime/document.h"
-#include "runtime/host.h"
 #include "runtime/render_session.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <optional>
+#include <functional>
+#include <string>
+#include <vector>
 
+namespace nocturnia::bench {
 namespace {
 
-std::filesystem::path ExampleNightSky()
-{
-    if (const char* path = std::getenv("NOCTURNIA_EXAMPLE")) return path;
-    return std::filesystem::path(__FILE__).parent_path().parent_path() / "examples" / "night-sky.json";
-}
-
-// Samples a 512 x 512 grid of texture points over and over, so every
-// iteration is one Output call at a different point.
-void SampleLoop(benchmark::State& state, const nocturnia::runtime::RenderSession& session)
-{
-    constexpr int kSide = 512;
-    int i = 0, j = 0;
+// Renders the rows of a 256 x 256 grid, one sample per pixel, on this thread
+// as a render worker does: every sample lies at a different texture point.
+// The rate is per second of this thread's CPU time, which a busy machine
+// disturbs less than the wall clock.
+template <class Sampler>
+void MeasureSamplesPerSecond(benchmark::State& state, const Sampler& sampler) {
+    constexpr int kSide = 256;
+    const cli::RenderSize size{kSide, kSide, 1};
+    std::vector<float> row(static_cast<std::size_t>(kSide) * 3);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(session.Output((i + 0.5) / kSide, (j + 0.5) / kSide));
-        if (++i == kSide) {
-            i = 0;
-            j = (j + 1) % kSide;
+        for (int y = 0; y < kSide; ++y) {
+            cli::RenderRow(size, sampler, y, row.data());
         }
+        benchmark::DoNotOptimize(row.data());
     }
-    state.SetItemsProcessed(state.iterations());
+    const double samples = static_cast<double>(kSide) * kSide * static_cast<double>(state.iterations());
+    state.counters["samples/s"] = benchmark::Counter(samples, benchmark::Counter::kIsRate);
 }
 
-void RunOn(benchmark::State& state, nocturnia::runtime::Document& document)
-{
-    nocturnia::runtime::Console::Instance().SetSilenced(true);
-    auto session = nocturnia::runtime::RenderSession::Start(document.Shader());
+// One sampling path: measures `session` with the path's sampler.
+struct SamplingPath {
+    const char* name;
+    std::function<void(benchmark::State&, const runtime::RenderSession&)> measure;
+};
+
+const SamplingPath kSamplingPaths[] = {
+    {"Output", [](benchmark::State& state, const runtime::RenderSession& session) {
+         MeasureSamplesPerSecond(state, cli::SessionSampler(session));
+     }},
+    // The batched path's case goes here.
+};
+
+void SampleScene(benchmark::State& state, Scene scene, const SamplingPath& path) {
+    runtime::Result<LoadedScene> loaded = LoadScene(scene);
+    if (!loaded) {
+        state.SkipWithError(loaded.error().c_str());
+        return;
+    }
+    runtime::Result<std::unique_ptr<runtime::RenderSession>> session =
+        runtime::RenderSession::Start(loaded->document.Shader());
     if (!session) {
         state.SkipWithError(session.error().c_str());
         return;
     }
-    SampleLoop(state, **session);
+    path.measure(state, *session.value());
 }
 
-void OutputDefaultNode(benchmark::State& state)
-{
-    nocturnia::runtime::Host host;
-    if (auto status = host.BindEntry(&c4d_main); !status) {
-        state.SkipWithError(status.message().c_str());
-        return;
+const bool kRegistered = [] {
+    for (const SamplingPath& path : kSamplingPaths) {
+        for (Scene scene : {Scene::DefaultNode, Scene::Heavy, Scene::BuiltinExample}) {
+            std::string name = std::string("Sample/") + path.name + "/" + SceneName(scene);
+            for (char& c : name) {
+                if (c == ' ') c = '_';
+            }
+            benchmark::RegisterBenchmark(name.c_str(), [scene, &path](benchmark::State& state) {
+                SampleScene(state, scene, path);
+            })->Unit(benchmark::kMillisecond);
+        }
     }
-    auto document = nocturnia::runtime::Document::CreateNew();
-    if (!document) {
-        state.SkipWithError(document.error().c_str());
-        return;
-    }
-    RunOn(state, *document);
-}
-
-void OutputNightSkyExample(benchmark::State& state)
-{
-    const std::filesystem::path path = ExampleNightSky();
-    if (!std::filesystem::exists(path)) {
-        state.SkipWithError(("no example document at " + path.string()).c_str());
-        return;
-    }
-    nocturnia::runtime::Host host;
-    if (auto status = host.BindEntry(&c4d_main); !status) {
-        state.SkipWithError(status.message().c_str());
-        return;
-    }
-    auto document = nocturnia::runtime::Document::Load(path);
-    if (!document) {
-        state.SkipWithError(document.error().c_str());
-        return;
-    }
-    RunOn(state, *document);
-}
+    return true;
+}();
 
 }  // namespace
-
-BENCHMARK(OutputDefaultNode);
-BENCHMARK(OutputNightSkyExample);
-
-BENCHMARK_MAIN();
+}  // namespace nocturnia::bench

@@ -14,7 +14,8 @@ packages=(
   libcli11-dev
   libgtest-dev
   libbenchmark-dev
-  libopenimageio-dev
+  libopenexr-dev
+  libpng-dev
   python3
 )
 

@@ -7,13 +7,13 @@
 #include "cli/program_session.h"
 #include "cli/progress_display.h"
 #include "cli/session_sampler.h"
+#include "cli/usable_cpus.h"
 #include "cli/user_error.h"
 
 #include "runtime/render_session.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <thread>
 
 namespace nocturnia::cli {
 
@@ -46,7 +46,7 @@ std::filesystem::path OutputPath(const RenderOptions& options) {
 // Fails before the render rather than after it, where the time would be lost.
 void CheckOutputPath(const std::filesystem::path& path) {
     if (!ImageWritingAvailable()) {
-        throw UserError("image writing is not available in this build (built without OpenImageIO)");
+        throw UserError(std::string("image writing is not available in this build ") + kWithoutImageLibraries);
     }
     if (!ImageFormatFor(path)) {
         throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
@@ -59,11 +59,6 @@ void CheckOutputPath(const std::filesystem::path& path) {
     if (std::filesystem::is_directory(path, error)) {
         throw UserError("cannot write " + path.string() + ": it is a folder");
     }
-}
-
-int DefaultThreadCount() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : static_cast<int>(cores);
 }
 
 }  // namespace
@@ -85,7 +80,7 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options) {
     if (static_cast<long long>(size.width) * size.height > kMaxPixels) {
         throw UserError("the image is too large: " + std::to_string(size.width) + " x " + std::to_string(size.height));
     }
-    const int threads = CheckedOption(options.threads, DefaultThreadCount(), 1, 1024, "the thread count");
+    const int threads = CheckedOption(options.threads, UsableCpuCount(), 1, 1024, "the thread count");
     if (options.width || options.height) {
         settings.width = size.width;
         settings.height = size.height;

@@ -1,17 +1,15 @@
 #include "cli/image_file.h"
 
-#include "cli/srgb_encoding.h"
 #include "cli/temporary_file.h"
 #include "cli/user_error.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 #include <string>
-#include <vector>
 
-#ifdef NOCTURNIA_HAVE_OIIO
-#include <OpenImageIO/imageio.h>
+#ifdef NOCTURNIA_HAVE_IMAGE_LIBRARIES
+#include "cli/exr_file.h"
+#include "cli/png_file.h"
 #endif
 
 namespace nocturnia::cli {
@@ -29,45 +27,9 @@ std::optional<ImageFormat> ImageFormatFor(const std::filesystem::path& path) {
     return std::nullopt;
 }
 
-#ifdef NOCTURNIA_HAVE_OIIO
+#ifdef NOCTURNIA_HAVE_IMAGE_LIBRARIES
 
 bool ImageWritingAvailable() { return true; }
-
-namespace {
-
-void WriteWithOiio(const std::filesystem::path& formatName, const std::filesystem::path& target,
-                   const ImageBuffer& image, ImageFormat format) {
-    // The writer is chosen by the final name; the data go to `target`.
-    std::unique_ptr<OIIO::ImageOutput> output = OIIO::ImageOutput::create(formatName.string());
-    if (!output) {
-        throw UserError("cannot write " + formatName.string() + ": " + OIIO::geterror());
-    }
-    const bool isFloat = format == ImageFormat::OpenExr;
-    OIIO::ImageSpec layout(image.width, image.height, 3, isFloat ? OIIO::TypeDesc::FLOAT : OIIO::TypeDesc::UINT8);
-    layout.attribute("oiio:ColorSpace", isFloat ? "Linear" : "sRGB");
-    layout.attribute("Software", "Nocturnia");
-    bool written = output->open(target.string(), layout);
-    if (written) {
-        if (isFloat) {
-            written = output->write_image(OIIO::TypeDesc::FLOAT, image.rgb.data());
-        } else {
-            std::vector<std::uint8_t> bytes(image.rgb.size());
-            std::transform(image.rgb.begin(), image.rgb.end(), bytes.begin(), SrgbByte);
-            written = output->write_image(OIIO::TypeDesc::UINT8, bytes.data());
-        }
-        written = output->close() && written;
-    }
-    if (!written) {
-        std::string reason = output->geterror();
-        if (reason.empty()) {
-            reason = "the image library reported a failure";
-        }
-        std::replace(reason.begin(), reason.end(), '\n', ' ');
-        throw UserError("cannot write " + formatName.string() + ": " + reason);
-    }
-}
-
-}  // namespace
 
 void WriteImage(const std::filesystem::path& path, const ImageBuffer& image) {
     const std::optional<ImageFormat> format = ImageFormatFor(path);
@@ -75,7 +37,11 @@ void WriteImage(const std::filesystem::path& path, const ImageBuffer& image) {
         throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
     }
     WriteFileAtomically(path, [&](const std::filesystem::path& temporary) {
-        WriteWithOiio(path, temporary, image, *format);
+        if (*format == ImageFormat::OpenExr) {
+            WriteExrFile(temporary, image, path);
+        } else {
+            WritePngFile(temporary, image, path);
+        }
     });
 }
 
@@ -84,8 +50,8 @@ void WriteImage(const std::filesystem::path& path, const ImageBuffer& image) {
 bool ImageWritingAvailable() { return false; }
 
 void WriteImage(const std::filesystem::path& path, const ImageBuffer&) {
-    throw UserError("cannot write " + path.string() +
-                    ": image writing is not available in this build (built without OpenImageIO)");
+    throw UserError("cannot write " + path.string() + ": image writing is not available in this build " +
+                    kWithoutImageLibraries);
 }
 
 #endif

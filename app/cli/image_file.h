@@ -1,5 +1,8 @@
 // Writing rendered images: OpenEXR keeps linear float values as rendered,
-// PNG stores clamped 8-bit sRGB. The format follows the file's extension.
+// PNG stores clamped 8-bit sRGB. The format follows the file's extension;
+// exr_file and png_file hold the two writers. A build without OpenEXR and
+// libpng (the Windows program) has every other command and says it cannot
+// write images.
 #pragma once
 
 #include "cli/render_loop.h"
@@ -14,8 +17,11 @@ enum class ImageFormat { OpenExr, Png };
 // The format for a file name's extension (case-insensitive), if supported.
 std::optional<ImageFormat> ImageFormatFor(const std::filesystem::path& path);
 
-// False when the program was built without an image library.
+// False when the program was built without the image libraries.
 bool ImageWritingAvailable();
+
+// How messages say why a build cannot write images.
+inline constexpr const char* kWithoutImageLibraries = "(built without OpenEXR and libpng)";
 
 // Writes the image to a temporary file beside `path` and renames it into
 // place, so `path` is either left as it was or holds the whole new image.

@@ -68,7 +68,7 @@ std::string RenderFooter() {
         "The image format follows OUT's extension: .exr (linear float, unclamped) or .png (8-bit sRGB, clamped).\n"
         "Without DOC the built-in example night sky is rendered. --set edits the document in memory first.";
     if (!ImageWritingAvailable()) {
-        text += "\nThis build was made without OpenImageIO: image writing is not available.";
+        text += "\nThis build was made without image libraries (OpenEXR, libpng): image writing is not available.";
     }
     return text;
 }
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     renderCommand->add_option("--width", renderWidth, "Width in pixels (default: the document's)");
     renderCommand->add_option("--height", renderHeight, "Height in pixels (default: the document's)");
     renderCommand->add_option("--samples", renderSamples, "Samples per pixel side: N x N per pixel (default: the document's)");
-    renderCommand->add_option("--threads", renderThreads, "Render threads (default: all cores)");
+    renderCommand->add_option("--threads", renderThreads, "Render threads (default: the CPUs this process may use)");
     CLI::Option* renderSet = AddRepeated(*renderCommand, "--set", renderSets, "LABEL=VALUE: change a parameter first");
     renderCommand->footer(RenderFooter() + "\n" + kLabelHelp);
 

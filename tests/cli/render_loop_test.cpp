@@ -2,11 +2,13 @@
 #include "cli/progress_display.h"
 #include "cli/render_loop.h"
 #include "cli/srgb_encoding.h"
+#include "cli/usable_cpus.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace nocturnia::cli {
 namespace {
@@ -70,6 +72,19 @@ TEST(RenderLoop, MoreThreadsThanRowsAndEmptyImages) {
     EXPECT_FLOAT_EQ(tall.Pixel(2, 0)[0], static_cast<float>(2.5 / 3));
     const ImageBuffer empty = RenderImage(RenderSize{0, 5, 1}, PointSampler{}, 2, progress);
     EXPECT_TRUE(empty.rgb.empty());
+}
+
+TEST(RenderLoop, DefaultThreadsFollowTheCpuQuotaAndMask) {
+    EXPECT_EQ(CpuQuotaOf("200000 100000"), 2);
+    EXPECT_EQ(CpuQuotaOf("150000 100000\n"), 2);  // a part of a CPU still needs a thread
+    EXPECT_EQ(CpuQuotaOf("5000 100000"), 1);
+    EXPECT_EQ(CpuQuotaOf("max 100000"), std::nullopt);
+    EXPECT_EQ(CpuQuotaOf("12x 100000"), std::nullopt);
+    EXPECT_EQ(CpuQuotaOf("100000 0"), std::nullopt);
+    EXPECT_EQ(CpuQuotaOf(""), std::nullopt);
+    const int usable = UsableCpuCount();
+    EXPECT_GE(usable, 1);
+    EXPECT_LE(static_cast<unsigned>(usable), std::max(1u, std::thread::hardware_concurrency()));
 }
 
 TEST(SrgbEncoding, ClampsAndEncodes) {

@@ -217,7 +217,7 @@ def load(path):
 
 def program(programs):
     windows_help = programs.windows("render", "--help")
-    check(windows_help.returncode == 0 and "without OpenImageIO" in windows_help.stdout,
+    check(windows_help.returncode == 0 and "without image libraries" in windows_help.stdout,
           "Windows: render --help says the build cannot write images")
 
     work = tempfile.mkdtemp(prefix="nocturnia-cross-")
