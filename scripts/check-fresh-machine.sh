@@ -256,12 +256,15 @@ for folder in "$cache_dir" "$work_parent"; do
   esac
 done
 work="$(mktemp -d "$work_parent/nocturnia-fresh.XXXXXX")"
+chmod 755 "$work"  # apt fetches as the user _apt, which must reach the temporary root
 
 export NF_REPO="$repo" NF_WORK="$work" NF_ROOT="$work/root" NF_TREE=/root/nocturnia NF_JOBS="$jobs"
 export NF_CACHE_TAR="$cache_dir/$suite-minbase.tar" NF_CACHE_PARTIAL="$cache_dir/.partial-$$.tar"
 export NF_REFRESH="$refresh" NF_STEP_LOG=""
 
 step_pid=""
+step_name=""
+step_began=0
 last_log=""
 step_names=()
 step_times=()
@@ -282,9 +285,13 @@ cleanup() {
   local status=$? pid root_of left=0
   trap - EXIT INT TERM
   set +e
-  if [ -n "$step_pid" ] && kill -0 "$step_pid" 2>/dev/null; then
-    kill -TERM -- "-$step_pid" 2>/dev/null
-    wait "$step_pid" 2>/dev/null
+  if [ -n "$step_pid" ]; then
+    if kill -0 "$step_pid" 2>/dev/null; then
+      kill -TERM -- "-$step_pid" 2>/dev/null
+      wait "$step_pid" 2>/dev/null
+    fi
+    step_names+=("$step_name (interrupted)")
+    step_times+=("$((SECONDS - step_began))")
   fi
   for pid in /proc/[0-9]*; do
     root_of="$(readlink "$pid/root" 2>/dev/null)" || continue
@@ -318,7 +325,7 @@ cleanup() {
   exit "$status"
 }
 on_signal() {
-  echo "check-fresh-machine: interrupted by $1" >&2
+  echo "check-fresh-machine: interrupted by $1${step_pid:+ during step '$step_name'}" >&2
   exit "$2"
 }
 trap cleanup EXIT
@@ -329,6 +336,8 @@ trap 'on_signal SIGTERM 143' TERM
 # prints its time, and on failure its name and the tail of its output.
 run_step() {
   local name="$1" limit="$2" function="$3" began=$SECONDS status=0 log
+  step_name="$name"
+  step_began=$began
   log="$work/log-$((${#step_names[@]} + 1))-$function.txt"
   NF_STEP_LOG="$log" timeout --kill-after=30 "$limit" bash "$self" --step "$function" >"$log" 2>&1 </dev/null &
   step_pid=$!
