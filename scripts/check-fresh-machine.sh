@@ -221,6 +221,9 @@ if [ "${1:-}" = "--step" ]; then
 fi
 
 # ---- the driver ------------------------------------------------------------
+# One brace group, so bash reads all of it before running any of it: an edit
+# of this file during a run cannot change the run (the steps run from a copy).
+{
 
 keep_cache=1
 refresh=0
@@ -257,6 +260,8 @@ for folder in "$cache_dir" "$work_parent"; do
 done
 work="$(mktemp -d "$work_parent/nocturnia-fresh.XXXXXX")"
 chmod 755 "$work"  # apt fetches as the user _apt, which must reach the temporary root
+cp "$self" "$work/check-fresh-machine.sh"
+self="$work/check-fresh-machine.sh"
 
 export NF_REPO="$repo" NF_WORK="$work" NF_ROOT="$work/root" NF_TREE=/root/nocturnia NF_JOBS="$jobs"
 export NF_CACHE_TAR="$cache_dir/$suite-minbase.tar" NF_CACHE_PARTIAL="$cache_dir/.partial-$$.tar"
@@ -368,3 +373,5 @@ run_step "README command 1 (install, build, render)" 3600 readme_command_1
 run_step "the image README command 1 promises" 60 check_image
 run_step "README command 2 (build and run every test)" 2400 readme_command_2
 grep -E 'tests passed|tests failed out of|did not run|\(Skipped\)' "$last_log" | sed 's/^/  ctest: /' || true
+exit 0
+}
