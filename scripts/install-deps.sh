@@ -1,6 +1,13 @@
 #!/usr/bin/env bash
-# Installs what building and testing Nocturnia needs on Debian 12 (bookworm):
-# the compiler, CMake and Ninja, and the -dev packages of the libraries.
+# Installs what a fresh Debian 12 (bookworm) machine needs to build Nocturnia,
+# render with it and run the core test suite, and nothing more: the compiler,
+# CMake and Ninja, the -dev packages of the libraries, and Python 3 for the
+# conformance and README tests. Components that only some tests need (the
+# formatter, the fuzzing compiler, a cluster, a browser) come from
+# scripts/install-test-extras.sh; those tests report themselves skipped
+# without them.
+#
+# The list is one array, so that what a fresh machine gets is written once.
 # Run as root, or as a user who may use sudo.
 set -euo pipefail
 

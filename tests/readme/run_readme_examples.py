@@ -1,0 +1,202 @@
+#!/usr/bin/env python3
+"""Runs the commands that README.md shows in its usage section, as written.
+
+A README whose examples fail is a fault like any other: this takes every
+command of the fenced code blocks under the heading given with --section
+(a line ending in a backslash joined with the next, pipes and all), runs each
+with `bash -o pipefail -c` in a fresh temporary folder, one after the other,
+with the built program first on PATH as `nocturnia`, and fails when one exits
+non-zero, printing the command, its exit status and its standard error. An
+option the program does not know fails too, since its parser refuses it.
+
+It also checks the section's command summaries (list items that start with
+`` `COMMAND [...] --option ...` ``): every option shown must appear in the
+program's `COMMAND --help`.
+
+Relative paths that the commands use and that exist in the repository
+(`examples/milky-band.json`) are copied into the temporary folder first, so a
+command that writes there cannot change the repository.
+
+Marker: a command that cannot end by itself or reaches outside this machine
+(a server, a submission to a render farm) is shown in the README with the
+comment
+
+    # not run by the README test: <why>
+
+at the end of its line (or of its last continued line); it is then reported
+as skipped with that reason and not run.
+"""
+
+import argparse
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+MARKER = "# not run by the README test"
+NOT_COPIED = {"build", "dist", "out", ".git"}
+
+
+def section_lines(readme_text, heading):
+    """The lines under `## <heading>` up to the next heading of that level or higher."""
+    lines = readme_text.splitlines()
+    start = None
+    for index, line in enumerate(lines):
+        if re.match(r"^##\s+", line) and line.lstrip("#").strip() == heading:
+            start = index + 1
+            break
+    if start is None:
+        raise SystemExit(f"run_readme_examples: README has no section '## {heading}'")
+    end = len(lines)
+    for index in range(start, len(lines)):
+        if re.match(r"^#{1,2}\s+", lines[index]):
+            end = index
+            break
+    return lines[start:end]
+
+
+def code_block_commands(lines):
+    """Every command of the section's fenced code blocks, continuation lines joined."""
+    commands, in_block, pending = [], False, ""
+    for line in lines:
+        if line.lstrip().startswith("```"):
+            if in_block and pending:
+                raise SystemExit(f"run_readme_examples: code block ends inside a continued line: {pending}")
+            in_block = not in_block
+            continue
+        if not in_block:
+            continue
+        if line.rstrip().endswith("\\"):
+            pending += line.rstrip()[:-1].rstrip() + " "
+            continue
+        command = (pending + line.strip()).strip()
+        pending = ""
+        if command and not command.startswith("#"):
+            commands.append(command)
+    return commands
+
+
+def command_summaries(lines):
+    """(command, [options]) for each list item `` - `COMMAND ...` `` of the section."""
+    summaries = []
+    for line in lines:
+        match = re.match(r"^\s*-\s+`([a-z][\w-]*)\s([^`]*)`", line)
+        if match:
+            options = re.findall(r"(?<![\w-])(--?[A-Za-z][\w-]*)", match.group(2))
+            summaries.append((match.group(1), sorted(set(options))))
+    return summaries
+
+
+def skip_reason(command):
+    position = command.find(MARKER)
+    if position < 0:
+        return None
+    return command[position + len(MARKER):].lstrip(" :") or "marked in the README"
+
+
+def copy_referenced_paths(commands, repository, folder):
+    """Copies the repository's top-level entries that the commands name by relative path."""
+    copied = set()
+    for command in commands:
+        try:
+            words = shlex.split(command, comments=True)
+        except ValueError:
+            words = command.split()
+        for word in words:
+            word = word.split("=", 1)[-1] if word.startswith("--") else word
+            if "/" not in word or word.startswith("/"):
+                continue
+            top = word.split("/", 1)[0]
+            source = os.path.join(repository, top)
+            if top in copied or top in NOT_COPIED or not top or not os.path.exists(source):
+                continue
+            if os.path.isdir(source):
+                shutil.copytree(source, os.path.join(folder, top), symlinks=True)
+            else:
+                shutil.copy2(source, os.path.join(folder, top))
+            copied.add(top)
+    return sorted(copied)
+
+
+def tail(text, count=40):
+    return "\n".join(text.rstrip().splitlines()[-count:])
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--readme", required=True)
+    parser.add_argument("--section", required=True, help="heading text without the ##")
+    parser.add_argument("--program", required=True, help="the built `nocturnia`")
+    parser.add_argument("--timeout", type=float, default=300, help="seconds per command")
+    arguments = parser.parse_args()
+
+    program = os.path.abspath(arguments.program)
+    if os.path.basename(program) != "nocturnia":
+        raise SystemExit(f"run_readme_examples: the program must be named nocturnia: {program}")
+    with open(arguments.readme, encoding="utf-8") as readme:
+        lines = section_lines(readme.read(), arguments.section)
+    commands = code_block_commands(lines)
+    if not commands:
+        raise SystemExit(f"run_readme_examples: no command in the section '{arguments.section}'")
+
+    environment = dict(os.environ)
+    environment["PATH"] = os.path.dirname(program) + os.pathsep + environment.get("PATH", "")
+    environment.pop("NOCTURNIA_PLUGINS", None)
+    passed = failed = skipped = 0
+
+    with tempfile.TemporaryDirectory(prefix="nocturnia-readme-") as folder:
+        repository = os.path.dirname(os.path.abspath(arguments.readme))
+        runnable = [c for c in commands if skip_reason(c) is None]
+        copied = copy_referenced_paths(runnable, repository, folder)
+        if copied:
+            print(f"copied from the repository: {', '.join(copied)}")
+        for command in commands:
+            reason = skip_reason(command)
+            if reason is not None:
+                skipped += 1
+                print(f"skip            {command}\n                ({reason})")
+                continue
+            started = time.monotonic()
+            try:
+                result = subprocess.run(["bash", "-o", "pipefail", "-c", command], cwd=folder,
+                                        env=environment, stdin=subprocess.DEVNULL,
+                                        capture_output=True, text=True, timeout=arguments.timeout)
+                status, stderr = result.returncode, result.stderr
+            except subprocess.TimeoutExpired as expired:
+                status = f"timeout after {arguments.timeout:g} s"
+                stderr = expired.stderr.decode(errors="replace") if expired.stderr else ""
+            seconds = time.monotonic() - started
+            if status == 0:
+                passed += 1
+                print(f"ok   {seconds:7.2f} s  {command}")
+            else:
+                failed += 1
+                print(f"FAIL {seconds:7.2f} s  {command}\n     exit status: {status}")
+                if stderr.strip():
+                    print("     standard error:\n" + tail(stderr))
+
+        for name, options in command_summaries(lines):
+            help_run = subprocess.run([program, name, "--help"], cwd=folder, env=environment,
+                                      stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                                      timeout=arguments.timeout)
+            unknown = [o for o in options
+                       if not re.search(r"(?<![\w-])" + re.escape(o) + r"(?![\w-])", help_run.stdout)]
+            if help_run.returncode != 0 or unknown:
+                failed += 1
+                print(f"FAIL            summary of `{name}`: "
+                      + (f"`nocturnia {name} --help` exited {help_run.returncode}" if help_run.returncode
+                         else f"options not in `nocturnia {name} --help`: {' '.join(unknown)}"))
+            else:
+                passed += 1
+                print(f"ok              summary of `{name}`: {' '.join(options) or '(no options)'}")
+
+    print(f"README examples: {passed} passed, {failed} failed, {skipped} skipped")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
