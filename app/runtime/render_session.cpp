@@ -66,13 +66,21 @@ void RenderSession::SampleBatch(const double* points, int count, double* colours
         }
         return;
     }
+    // Filled whole once; per chunk only the points change (the node restores
+    // whatever it changes in a sample before it returns).
     NocVolumeData volumes[kBatchChunk];
     NocChannelData samples[kBatchChunk];
+    for (int i = 0; i < kBatchChunk; ++i) {
+        FillSample(0.0, 0.0, 0.0, samples[i], volumes[i]);
+    }
     for (int start = 0; start < count; start += kBatchChunk) {
         const int n = std::min(kBatchChunk, count - start);
         for (int i = 0; i < n; ++i) {
             const double* p = points + 3 * (start + i);
-            FillSample(p[0], p[1], p[2], samples[i], volumes[i]);
+            for (int c = 0; c < 3; ++c) {
+                samples[i].p[c] = p[c];
+                volumes[i].p[c] = p[c];
+            }
         }
         shader_.SampleBatch(samples, n, colours + 3 * start);
     }
