@@ -232,8 +232,8 @@ TEST_F(RenderCommand, RenderThreadsGiveBitIdenticalImages) {
     EXPECT_EQ(std::memcmp(a.pixels.data(), b.pixels.data(), a.pixels.size() * sizeof(float)), 0);
 }
 
-// The batched sampler (in each kernel width) against one Output per sample:
-// the same pixels for every example and the heavy benchmark scene, at a size
+// Both samplers, in the widest kernel and in SSE2, against the plain
+// per-sample code (one Output per sample, NOCTURNIA_SIMD=scalar): the same pixels for every example and the heavy benchmark scene, at a size
 // whose rows do not fill the batches evenly.
 TEST_F(RenderCommand, BothSamplersRenderTheSamePixels) {
     const std::vector<std::string> documents = {"examples/night-sky.json", "examples/milky-band.json",
@@ -251,13 +251,15 @@ TEST_F(RenderCommand, BothSamplersRenderTheSamePixels) {
             EXPECT_EQ(run.status, 0) << run.err;
             return ReadImage(folder_ / image);
         };
-        const Image expected = render("output.exr", "output", "");
-        for (const std::string variant : {"", "sse2"}) {
-            const Image batched = render("batch.exr", "batch", variant);
-            ASSERT_EQ(expected.pixels.size(), batched.pixels.size()) << document;
-            EXPECT_EQ(std::memcmp(expected.pixels.data(), batched.pixels.data(), expected.pixels.size() * sizeof(float)),
-                      0)
-                << document << " with " << (variant.empty() ? "the widest variant" : variant);
+        const Image expected = render("scalar.exr", "output", "scalar");
+        for (const std::string sampler : {"batch", "output"}) {
+            for (const std::string variant : {"", "sse2"}) {
+                const Image got = render("other.exr", sampler, variant);
+                ASSERT_EQ(expected.pixels.size(), got.pixels.size()) << document;
+                EXPECT_EQ(std::memcmp(expected.pixels.data(), got.pixels.data(), expected.pixels.size() * sizeof(float)),
+                          0)
+                    << document << ", " << sampler << " with " << (variant.empty() ? "the widest variant" : variant);
+            }
         }
     }
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Runs every kernel variant of `nocturnia sample --sampler batch` against the
-per-sample path (`--sampler output`) on random documents, bit for bit.
+"""Runs every kernel variant of `nocturnia sample`, batched and per sample,
+against the plain per-sample code (`--sampler output` with
+NOCTURNIA_SIMD=scalar) on random documents, bit for bit.
 
 The documents are those of compare_sample.py; every other one has its layers'
 glow set to 0 and their flares to "Never", so that the kernels' shortcut for
@@ -67,7 +68,8 @@ def main():
             path = os.path.join(work, "document-%03d.json" % number)
             with open(path, "w") as f:
                 json.dump(document, f)
-            expected = compare_sample.run_program(args.program, path, points, "output")
+            expected = compare_sample.run_program(args.program, path, points, "output",
+                                                  dict(os.environ, NOCTURNIA_SIMD="scalar"))
             for variant in VARIANTS:
                 if variant in skipped:
                     continue
@@ -80,12 +82,14 @@ def main():
                     skipped[variant] = probe.stderr.strip().splitlines()[0]
                     continue
                 ran.add(variant)
-                actual = compare_sample.run_program(args.program, path, points, "batch", environment)
-                for point, e, a in zip(points, expected, actual):
-                    if bits(e) != bits(a):
-                        failures += 1
-                        if failures <= 20:
-                            print("%s, document %d, point %r: output %r, batch %r" % (variant, number, point, e, a))
+                for sampler in ("batch", "output"):
+                    actual = compare_sample.run_program(args.program, path, points, sampler, environment)
+                    for point, e, a in zip(points, expected, actual):
+                        if bits(e) != bits(a):
+                            failures += 1
+                            if failures <= 20:
+                                print("%s %s, document %d, point %r: scalar %r, got %r"
+                                      % (variant, sampler, number, point, e, a))
 
     print("variants run: %s" % ", ".join(v for v in VARIANTS if v in ran))
     for variant, why in skipped.items():
