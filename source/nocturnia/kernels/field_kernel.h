@@ -10,8 +10,8 @@
 
 // What a star-field layer kernel reads of one prepared layer.
 struct FieldLayerView {
-    int passCount;           // whole part of density + 1; 0: no pass
-    double passStep;         // growth of the pass parameter
+    int passCount;    // whole part of density + 1; 0: no pass
+    double passStep;  // growth of the pass parameter
     double lastPassThreshold;
     double passZoomBase;
     bool noSizeVariation;

@@ -128,11 +128,10 @@ KernelVariant ChooseKernelVariant(std::string& note)
         const auto variant = static_cast<KernelVariant>(v);
         if (std::strcmp(forced, KernelVariantName(variant)) != 0) continue;
         if (KernelVariantRuns(variant)) return variant;
-        note = std::string("NOCTURNIA_SIMD=") + forced + ": this CPU cannot run it; using " +
-               KernelVariantName(widest);
+        note = std::string("NOCTURNIA_SIMD=") + forced + ": this CPU cannot run it; using " + KernelVariantName(widest);
         return widest;
     }
-    note = std::string("NOCTURNIA_SIMD=") + forced +
-           " is not a variant (scalar, sse2, sse41, avx2, avx512); using " + KernelVariantName(widest);
+    note = std::string("NOCTURNIA_SIMD=") + forced + " is not a variant (scalar, sse2, sse41, avx2, avx512); using " +
+           KernelVariantName(widest);
     return widest;
 }

@@ -87,8 +87,7 @@ inline D Sub(D a, D b) { return _mm512_sub_pd(a, b); }
 inline D Mul(D a, D b) { return _mm512_mul_pd(a, b); }
 inline D Abs(D a)
 {
-    return _mm512_castsi512_pd(
-        _mm512_and_epi64(_mm512_castpd_si512(a), _mm512_set1_epi64(0x7fffffffffffffffLL)));
+    return _mm512_castsi512_pd(_mm512_and_epi64(_mm512_castpd_si512(a), _mm512_set1_epi64(0x7fffffffffffffffLL)));
 }
 inline M Greater(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ); }
 inline M Less(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
