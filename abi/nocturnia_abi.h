@@ -197,7 +197,25 @@ typedef struct NocNodeTable {
     void (*free_render)(void* self, NocNode* node);
     void (*output)(void* self, NocNode* node, NocChannelData* cd, double out[3]);
     int32_t (*get_render_info)(void* self, NocNode* node);
+
+    /* Optional entries follow; a table whose `size` ends before an entry, or
+     * whose entry is NULL, does not offer it. */
+
+    /* The colours of `count` samples at once: exactly what `output` would give
+     * each of samples[0 .. count-1], written to colours[3 i .. 3 i + 2]. Each
+     * sample's channel data may be changed during the call (as by `output`) and
+     * is restored before it returns. Called from any number of threads. */
+    void (*output_batch)(void* self, NocNode* node, NocChannelData* samples, int32_t count, double* colours);
 } NocNodeTable;
+
+/* Whether `table` (of struct type `type`, or NULL) reaches far enough to hold
+ * the optional entry `member` and fills it. */
+#define NOC_TABLE_OFFERS(table, type, member)                                                       \
+    ((table) != NULL && (table)->size >= (int32_t)(offsetof(type, member) + sizeof((table)->member)) && \
+     (table)->member != NULL)
+
+/* The size of a node table that offers none of the optional entries. */
+#define NOC_NODE_TABLE_BASE_SIZE ((int32_t)offsetof(NocNodeTable, output_batch))
 
 /* Everything the host offers a plug-in. */
 typedef struct NocHostTable {
@@ -287,7 +305,20 @@ typedef struct NocHostTable {
     /* user output */
     void (*message_dialog)(const char* text, int32_t flags);
     void (*console_line)(const char* text, const char* source_file, int32_t source_line);
+
+    /* Optional entries follow (check `size`; NULL: not offered). */
+
+    /* gradient_render_color at positions[0 .. count-1], colour i written to
+     * out[3 i .. 3 i + 2]: the same bits as one lookup per position. */
+    void (*gradient_render_colors)(const NocGradientRender* data, const double* positions, int32_t count,
+                                   double* out);
+    /* 1 when every colour the data give, at any position (NaN and infinities
+     * included), is finite; 0 when that is not known. NULL data read black: 1. */
+    int32_t (*gradient_render_finite)(const NocGradientRender* data);
 } NocHostTable;
+
+/* The size of a host table that offers none of the optional entries. */
+#define NOC_HOST_TABLE_BASE_SIZE ((int32_t)offsetof(NocHostTable, gradient_render_colors))
 
 /* The library's entry: action, three pointer-sized arguments, 32-bit result. */
 typedef int32_t (*NocEntryPoint)(int32_t action, void* p1, void* p2, void* p3);

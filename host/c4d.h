@@ -343,6 +343,17 @@ public:
     virtual Int32 InitRender(BaseShader* sh, const InitRenderStruct& irs) { (void)sh; (void)irs; return NOC_INITRENDER_OK; }
     virtual void FreeRender(BaseShader* sh) { (void)sh; }
     virtual Vector Output(BaseShader* sh, ChannelData* cd) = 0;
+    // The colours of `count` samples (colour i to colours[3 i ..]); by default
+    // one Output per sample.
+    virtual void OutputBatch(BaseShader* sh, ChannelData* samples, Int32 count, double* colours)
+    {
+        for (Int32 i = 0; i < count; ++i) {
+            const Vector c = Output(sh, &samples[i]);
+            colours[3 * i + 0] = c.x;
+            colours[3 * i + 1] = c.y;
+            colours[3 * i + 2] = c.z;
+        }
+    }
     virtual Int32 GetRenderInfo(BaseShader* sh) { (void)sh; return 0; }
 };
 

@@ -30,10 +30,11 @@ int32_t Initialise(void* hostTable, void* framework)
         return kResultOk;
     }
     const auto* table = static_cast<const NocHostTable*>(hostTable);
-    // A missing or older table would be read past its end, so it is refused
-    // like an older API version. A refused call does not count: the host will
+    // A missing table, or one older than the base entries, would be read past
+    // its end, so it is refused like an older API version (the optional
+    // entries after the base are checked where they are used). A refused call does not count: the host will
     // not use the plug-in, and a later attempt starts afresh.
-    if (table == nullptr || table->size < static_cast<int32_t>(sizeof(NocHostTable)) ||
+    if (table == nullptr || table->size < NOC_HOST_TABLE_BASE_SIZE ||
         table->api_version < NOC_HOST_API_VERSION || framework == nullptr) {
         return kResultRefused;
     }

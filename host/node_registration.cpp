@@ -144,6 +144,20 @@ void NodeOutput(void* self, NocNode* node, NocChannelData* cd, double out[3])
     }
 }
 
+void NodeOutputBatch(void* self, NocNode* node, NocChannelData* samples, int32_t count, double* colours)
+{
+    if (colours == nullptr || count <= 0) return;
+    try {
+        if (self != nullptr && samples != nullptr) {
+            static_cast<ShaderData*>(Self(self))->OutputBatch(Shader(node), samples, count, colours);
+            return;
+        }
+    } catch (...) {
+    }
+    // Nothing to sample, or a fault: black, as Output gives.
+    for (int32_t i = 0; i < 3 * count; ++i) colours[i] = 0.0;
+}
+
 int32_t NodeGetRenderInfo(void* self, NocNode* node)
 {
     return Guarded<int32_t>(0, [&] {
@@ -183,6 +197,7 @@ Bool RegisterShaderPlugin(Int32 id, const String& name, Int32 info, DataAllocato
     table.free_render = &NodeFreeRender;
     table.output = &NodeOutput;
     table.get_render_info = &NodeGetRenderInfo;
+    table.output_batch = &NodeOutputBatch;
 
     if (host->register_shader(id, name.c_str(), info, &table, description.c_str(), diskLevel) == 0) {
         g_allocators[slot] = nullptr;

@@ -93,7 +93,7 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options) {
     if (!session) {
         throw UserError("cannot render: " + session.error());
     }
-    const auto sampler = SessionSampler(*session.value());
+    const auto sampler = SessionSampler(*session.value(), options.sampler == SamplerKind::Batch);
 
     const bool showProgress = !global.quiet && IsTerminal(stderr);
     ProgressDisplay display(stderr);

@@ -57,10 +57,18 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options) {
     if (!session) {
         throw UserError("cannot render: " + session.error());
     }
-    std::string text;
+    std::vector<double> coordinates;
+    coordinates.reserve(points.size() * 3);
     for (const TexturePointValue& point : points) {
-        const nocturnia::runtime::Vec3 colour = session.value()->Output(point[0], point[1], point[2]);
-        text += SeventeenDigits(colour.x) + ' ' + SeventeenDigits(colour.y) + ' ' + SeventeenDigits(colour.z) + '\n';
+        coordinates.insert(coordinates.end(), {point[0], point[1], point[2]});
+    }
+    std::vector<double> colours(coordinates.size(), 0.0);
+    session.value()->SampleBatch(coordinates.data(), static_cast<int>(points.size()), colours.data(),
+                                 options.sampler == SamplerKind::Batch);
+    std::string text;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        text += SeventeenDigits(colours[3 * i]) + ' ' + SeventeenDigits(colours[3 * i + 1]) + ' ' +
+                SeventeenDigits(colours[3 * i + 2]) + '\n';
     }
     session.value().reset();
     std::fwrite(text.data(), 1, text.size(), stdout);

@@ -18,6 +18,10 @@ struct GlobalOptions {
     bool quiet = false;                       // --quiet: no console lines, no progress
 };
 
+// How the host asks the shader for colours: one Output call per sample, or
+// the node's batch entry (which falls back to Output when not offered).
+enum class SamplerKind { Output, Batch };
+
 struct RenderOptions {
     std::optional<std::string> document;  // none: the built-in example
     std::optional<std::string> output;
@@ -25,6 +29,7 @@ struct RenderOptions {
     std::optional<int> height;
     std::optional<int> samples;
     std::optional<int> threads;
+    SamplerKind sampler = SamplerKind::Batch;  // --sampler
     std::vector<EditOperation> edits;  // --set, applied before rendering
 };
 
@@ -32,6 +37,7 @@ struct SampleOptions {
     std::string document;
     std::vector<std::string> at;         // "U,V[,W]"
     std::optional<std::string> points;   // a file of "u v [w]" lines; "-" is standard input
+    SamplerKind sampler = SamplerKind::Batch;  // --sampler
 };
 
 struct DescribeOptions {

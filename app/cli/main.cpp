@@ -107,6 +107,9 @@ int main(int argc, char** argv) {
     renderCommand->add_option("--height", renderHeight, "Height in pixels (default: the document's)");
     renderCommand->add_option("--samples", renderSamples, "Samples per pixel side: N x N per pixel (default: the document's)");
     renderCommand->add_option("--threads", renderThreads, "Render threads (default: the CPUs this process may use)");
+    std::string renderSampler = "batch";
+    renderCommand->add_option("--sampler", renderSampler, "output: one Output call per sample; batch: many at once (default)")
+        ->check(CLI::IsMember({"output", "batch"}));
     CLI::Option* renderSet = AddRepeated(*renderCommand, "--set", renderSets, "LABEL=VALUE: change a parameter first");
     renderCommand->footer(RenderFooter() + "\n" + kLabelHelp);
 
@@ -117,6 +120,9 @@ int main(int argc, char** argv) {
     sampleCommand->add_option("DOC", sample.document, "Document to sample")->required();
     AddRepeated(*sampleCommand, "--at", sample.at, "Texture point U,V[,W] (repeatable)");
     sampleCommand->add_option("--points", samplePoints, "File of lines \"u v [w]\"; - reads standard input");
+    std::string sampleSampler = "batch";
+    sampleCommand->add_option("--sampler", sampleSampler, "output: one Output call per point; batch: all at once (default)")
+        ->check(CLI::IsMember({"output", "batch"}));
     sampleCommand->footer("Prints one line \"r g b\" per point, each number with 17 significant digits.");
 
     // describe
@@ -183,11 +189,13 @@ int main(int argc, char** argv) {
             render.height = optionalNumber(renderCommand, "--height", renderHeight);
             render.samples = optionalNumber(renderCommand, "--samples", renderSamples);
             render.threads = optionalNumber(renderCommand, "--threads", renderThreads);
+            render.sampler = renderSampler == "output" ? SamplerKind::Output : SamplerKind::Batch;
             render.edits = EditsInOrder(*renderCommand, renderSet, nullptr);
             return RunRender(global, render);
         }
         if (sampleCommand->parsed()) {
             sample.points = optionalText(sampleCommand, "--points", samplePoints);
+            sample.sampler = sampleSampler == "output" ? SamplerKind::Output : SamplerKind::Batch;
             return RunSample(global, sample);
         }
         if (describeCommand->parsed()) {

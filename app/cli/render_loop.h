@@ -67,6 +67,62 @@ void RenderRow(const RenderSize& size, const Sampler& sample, int y, float* row)
     }
 }
 
+// A sampler that takes many points at once:
+// sample.SampleBatch(const double* points, int count, double* colours).
+template <class Sampler>
+concept BatchSampler = requires(const Sampler& s, const double* points, double* colours) {
+    s.SampleBatch(points, 1, colours);
+};
+
+// Per-thread buffers of a batched row: the points and colours of a run of
+// whole pixels, allocated once per thread before sampling.
+struct BatchBuffers {
+    int pixels = 0;  // pixels gathered per batch
+    std::vector<double> points;
+    std::vector<double> colours;
+
+    explicit BatchBuffers(const RenderSize& size) {
+        const int perPixel = size.samples * size.samples;
+        pixels = std::clamp(kBatchSamples / std::max(perPixel, 1), 1, std::max(size.width, 1));
+        points.assign(static_cast<std::size_t>(pixels) * static_cast<std::size_t>(perPixel) * 3, 0.0);
+        colours.assign(points.size(), 0.0);
+    }
+    static constexpr int kBatchSamples = 1024;
+};
+
+// RenderRow with the samples of a run of pixels taken in one batch: the same
+// points, and the same sums in the same order, so the same pixels.
+template <class Sampler>
+void RenderRowBatched(const RenderSize& size, const Sampler& sample, int y, float* row, BatchBuffers& buffers) {
+    const int perPixel = size.samples * size.samples;
+    const double count = static_cast<double>(size.samples) * size.samples;
+    for (int x0 = 0; x0 < size.width; x0 += buffers.pixels) {
+        const int pixels = std::min(buffers.pixels, size.width - x0);
+        double* point = buffers.points.data();
+        for (int x = x0; x < x0 + pixels; ++x) {
+            for (int sy = 0; sy < size.samples; ++sy) {
+                for (int sx = 0; sx < size.samples; ++sx) {
+                    TexturePoint(size, x, y, sx, sy, point);
+                    point += 3;
+                }
+            }
+        }
+        sample.SampleBatch(buffers.points.data(), pixels * perPixel, buffers.colours.data());
+        const double* colour = buffers.colours.data();
+        for (int x = x0; x < x0 + pixels; ++x) {
+            double sum[3] = {0.0, 0.0, 0.0};
+            for (int s = 0; s < perPixel; ++s, colour += 3) {
+                sum[0] += colour[0];
+                sum[1] += colour[1];
+                sum[2] += colour[2];
+            }
+            row[3 * x + 0] = static_cast<float>(sum[0] / count);
+            row[3 * x + 1] = static_cast<float>(sum[1] / count);
+            row[3 * x + 2] = static_cast<float>(sum[2] / count);
+        }
+    }
+}
+
 // How far a render has come; read by the caller's progress display while the
 // workers write it.
 struct RenderProgress {
@@ -98,13 +154,21 @@ ImageBuffer RenderImage(const RenderSize& size, const Sampler& sample, int threa
     int workersRunning = 0;
 
     auto work = [&] {
-        for (;;) {
-            const int y = nextRow.fetch_add(1, std::memory_order_relaxed);
-            if (y >= size.height) {
-                break;
+        auto renderRows = [&](auto&& renderOne) {
+            for (;;) {
+                const int y = nextRow.fetch_add(1, std::memory_order_relaxed);
+                if (y >= size.height) {
+                    break;
+                }
+                renderOne(y, image.rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size.width) * 3);
+                progress.rowsDone.fetch_add(1, std::memory_order_relaxed);
             }
-            RenderRow(size, sample, y, image.rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size.width) * 3);
-            progress.rowsDone.fetch_add(1, std::memory_order_relaxed);
+        };
+        if constexpr (BatchSampler<Sampler>) {
+            BatchBuffers buffers(size);
+            renderRows([&](int y, float* row) { RenderRowBatched(size, sample, y, row, buffers); });
+        } else {
+            renderRows([&](int y, float* row) { RenderRow(size, sample, y, row); });
         }
         std::lock_guard<std::mutex> lock(doneMutex);
         --workersRunning;

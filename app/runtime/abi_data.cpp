@@ -178,6 +178,27 @@ void GradientRenderColor(const NocGradientRender* data, double position, double 
     });
 }
 
+void GradientRenderColors(const NocGradientRender* data, const double* positions, std::int32_t count, double* out)
+{
+    GuardedVoid([&] {
+        if (!out || !positions) {
+            return;
+        }
+        const GradientSnapshot* snapshot = data ? GradientSnapshot::FromHandle(data) : nullptr;
+        for (std::int32_t i = 0; i < count; ++i) {
+            const Vec3 c = snapshot ? snapshot->ColorAt(positions[i]) : Vec3{};
+            out[3 * i + 0] = c.x;
+            out[3 * i + 1] = c.y;
+            out[3 * i + 2] = c.z;
+        }
+    });
+}
+
+std::int32_t GradientRenderFinite(const NocGradientRender* data)
+{
+    return Guarded<std::int32_t>(0, [&] { return !data || GradientSnapshot::FromHandle(data)->ColorsFinite() ? 1 : 0; });
+}
+
 // This host has no default gradient data: an empty preparation reads black.
 const NocGradientRender* GradientDefaultRender() { return nullptr; }
 
@@ -241,6 +262,8 @@ void FillDataFunctions(NocHostTable& t)
     t.gradient_render_release = GradientRenderRelease;
     t.gradient_render_color = GradientRenderColor;
     t.gradient_default_render = GradientDefaultRender;
+    t.gradient_render_colors = GradientRenderColors;
+    t.gradient_render_finite = GradientRenderFinite;
 
     t.noise_alloc = NoiseAlloc;
     t.noise_init_fbm = NoiseInitFbm;

@@ -6,6 +6,7 @@
 #include "runtime/registry.h"
 #include "runtime/resources.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -59,7 +60,9 @@ std::int32_t RegisterShader(std::int32_t id, const char* name, std::int32_t info
                             const char* description, std::int32_t diskLevel)
 {
     return Guarded<std::int32_t>(0, [&] {
-        if (!callbacks || callbacks->size < static_cast<std::int32_t>(sizeof(NocNodeTable))) {
+        // An older plug-in's table ends before the optional entries; those it
+        // lacks stay NULL here, and the host does without them.
+        if (!callbacks || callbacks->size < NOC_NODE_TABLE_BASE_SIZE) {
             return 0;
         }
         NodeType type;
@@ -68,7 +71,9 @@ std::int32_t RegisterShader(std::int32_t id, const char* name, std::int32_t info
         type.descriptionName = description ? description : "";
         type.info = info;
         type.diskLevel = diskLevel;
-        std::memcpy(&type.callbacks, callbacks, sizeof(NocNodeTable));
+        type.callbacks = NocNodeTable{};
+        std::memcpy(&type.callbacks, callbacks,
+                    std::min(static_cast<std::size_t>(callbacks->size), sizeof(NocNodeTable)));
         type.owner = RegistrationScope::Current();
         return RegisterNodeType(type) ? 1 : 0;
     });

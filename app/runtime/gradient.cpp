@@ -69,7 +69,24 @@ Vec3 GradientColorAt(const std::vector<Knot>& ordered, double x)
     return Vec3{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
 }
 
-GradientSnapshot::GradientSnapshot(const std::vector<Knot>& knots) : ordered_(OrderKnotsForLookup(knots)) {}
+bool AllColorsFinite(const std::vector<Knot>& ordered)
+{
+    // Positions bound the blend factor to [0, 1] (t = (x - p0) / (p1 - p0)
+    // with no overflow); colours bound a + (b - a) * t.
+    const auto small = [](double v) { return std::fabs(v) <= 1e300; };  // false for NaN
+    for (const Knot& k : ordered) {
+        const Vec3 c = KnotColor(k);
+        if (!small(k.position) || !small(c.x) || !small(c.y) || !small(c.z)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+GradientSnapshot::GradientSnapshot(const std::vector<Knot>& knots)
+    : ordered_(OrderKnotsForLookup(knots)), colorsFinite_(AllColorsFinite(ordered_))
+{
+}
 
 GradientSnapshot* GradientSnapshot::Acquire() const
 {

@@ -34,6 +34,11 @@ std::vector<Knot> OrderKnotsForLookup(const std::vector<Knot>& knots);
 // [0, 1] (a NaN reads as 0); no knot gives black.
 Vec3 GradientColorAt(const std::vector<Knot>& ordered, double x);
 
+// Whether GradientColorAt(ordered, x) is finite for every x: true when every
+// knot's colour times brightness and every position is finite and small enough
+// (at most 1e300) that no difference or blend between two of them overflows.
+bool AllColorsFinite(const std::vector<Knot>& ordered);
+
 // Immutable lookup data of a gradient, shared by reference count. Any number of
 // threads may look colours up and take or drop references at once.
 class GradientSnapshot {
@@ -44,6 +49,8 @@ public:
 
     Vec3 ColorAt(double x) const { return GradientColorAt(ordered_, x); }
     const std::vector<Knot>& OrderedKnots() const { return ordered_; }
+    // Every colour ColorAt can give is finite, whatever x (see AllColorsFinite).
+    bool ColorsFinite() const { return colorsFinite_; }
 
     GradientSnapshot* Acquire() const;  // one more reference; returns this
     void Release() const;               // the last release deletes the snapshot
@@ -60,6 +67,7 @@ public:
 private:
     ~GradientSnapshot() = default;
     std::vector<Knot> ordered_;
+    bool colorsFinite_ = false;
     mutable std::atomic<std::int32_t> references_{1};
 };
 

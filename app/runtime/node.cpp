@@ -327,6 +327,28 @@ std::int32_t Node::InitRender(const NocInitRender& irs)
     return NOC_INITRENDER_OK;
 }
 
+bool Node::OffersBatch() const
+{
+    return IsPlugin() && pluginSelf_ && NOC_TABLE_OFFERS(&pluginType_->callbacks, NocNodeTable, output_batch);
+}
+
+void Node::SampleBatch(NocChannelData* samples, std::int32_t count, double* colours)
+{
+    if (count <= 0) {
+        return;
+    }
+    if (OffersBatch()) {
+        pluginType_->callbacks.output_batch(pluginSelf_, Handle(), samples, count, colours);
+        return;
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        const Vec3 c = Sample(&samples[i]);
+        colours[3 * i + 0] = c.x;
+        colours[3 * i + 1] = c.y;
+        colours[3 * i + 2] = c.z;
+    }
+}
+
 Vec3 Node::Sample(NocChannelData* cd)
 {
     if (IsPlugin()) {

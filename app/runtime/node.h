@@ -97,6 +97,11 @@ public:
     // count preparations and releases (see RenderPreparations()).
     std::int32_t InitRender(const NocInitRender& irs);
     Vec3 Sample(NocChannelData* cd);
+    // The colours of `count` samples (colour i in colours[3 i ..]): the plug-in's
+    // batch entry when it offers one, else Sample per sample. Thread-safe.
+    void SampleBatch(NocChannelData* samples, std::int32_t count, double* colours);
+    // Whether SampleBatch reaches a plug-in's batch entry.
+    bool OffersBatch() const;
     void FreeRender();
     // Preparations not yet released (built-in shaders; for checks in tests).
     std::int32_t RenderPreparations() const { return preparations_.load(); }

@@ -1,5 +1,7 @@
 #include "runtime/render_session.h"
 
+#include <algorithm>
+
 namespace nocturnia::runtime {
 
 Result<std::unique_ptr<RenderSession>> RenderSession::Start(Node& shader)
@@ -22,19 +24,66 @@ Result<std::unique_ptr<RenderSession>> RenderSession::Start(Node& shader)
 
 RenderSession::~RenderSession() { shader_.FreeRender(); }
 
-Vec3 RenderSession::Output(double u, double v, double w) const
+namespace {
+
+// What this host's sample carries: the texture point, a normal facing the
+// viewer, and volume data whose hit point is the texture point.
+void FillSample(double u, double v, double w, NocChannelData& cd, NocVolumeData& volume)
 {
-    NocVolumeData volume{};
+    volume = NocVolumeData{};
     volume.p[0] = u;
     volume.p[1] = v;
     volume.p[2] = w;
-    NocChannelData cd{};
+    cd = NocChannelData{};
     cd.p[0] = u;
     cd.p[1] = v;
     cd.p[2] = w;
     cd.n[2] = 1.0;
     cd.vd = &volume;
+}
+
+// Samples handed to the node at once; the channel data live on the stack.
+constexpr int kBatchChunk = 64;
+
+}  // namespace
+
+Vec3 RenderSession::Output(double u, double v, double w) const
+{
+    NocVolumeData volume;
+    NocChannelData cd;
+    FillSample(u, v, w, cd, volume);
     return shader_.Sample(&cd);
+}
+
+void RenderSession::SampleBatch(const double* points, int count, double* colours, bool batch) const
+{
+    if (!batch || !shader_.OffersBatch()) {
+        for (int i = 0; i < count; ++i) {
+            const Vec3 c = Output(points[3 * i], points[3 * i + 1], points[3 * i + 2]);
+            colours[3 * i + 0] = c.x;
+            colours[3 * i + 1] = c.y;
+            colours[3 * i + 2] = c.z;
+        }
+        return;
+    }
+    // Filled whole once; per chunk only the points change (the node restores
+    // whatever it changes in a sample before it returns).
+    NocVolumeData volumes[kBatchChunk];
+    NocChannelData samples[kBatchChunk];
+    for (int i = 0; i < kBatchChunk; ++i) {
+        FillSample(0.0, 0.0, 0.0, samples[i], volumes[i]);
+    }
+    for (int start = 0; start < count; start += kBatchChunk) {
+        const int n = std::min(kBatchChunk, count - start);
+        for (int i = 0; i < n; ++i) {
+            const double* p = points + 3 * (start + i);
+            for (int c = 0; c < 3; ++c) {
+                samples[i].p[c] = p[c];
+                volumes[i].p[c] = p[c];
+            }
+        }
+        shader_.SampleBatch(samples, n, colours + 3 * start);
+    }
 }
 
 }  // namespace nocturnia::runtime

@@ -29,6 +29,7 @@ public:
     Int32 InitRender(BaseShader* sh, const InitRenderStruct& irs) override;
     void FreeRender(BaseShader* sh) override;
     Vector Output(BaseShader* sh, ChannelData* cd) override;
+    void OutputBatch(BaseShader* sh, ChannelData* samples, Int32 count, double* colours) override;
     Int32 GetRenderInfo(BaseShader* sh) override;
 
     // Seeds of new extra layers are taken from this table (by layer number

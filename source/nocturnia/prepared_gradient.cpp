@@ -22,6 +22,13 @@ PreparedGradient PrepareGradient(const Gradient* gradient, const InitRenderStruc
         prepared.owner = std::move(result.data);
     }
     prepared.source = prepared.owner.IsPopulated() ? prepared.owner.Handle() : GradientRenderData::HostDefault();
+    if (NOC_TABLE_OFFERS(host, NocHostTable, gradient_render_colors)) {
+        prepared.lookupMany = host->gradient_render_colors;
+    }
+    // No data read black, which is finite.
+    prepared.colorsFinite = prepared.source == nullptr ||
+                            (NOC_TABLE_OFFERS(host, NocHostTable, gradient_render_finite) &&
+                             host->gradient_render_finite(prepared.source) != 0);
     return prepared;
 }
 

@@ -1,5 +1,6 @@
 #include "nocturnia/render_preparation.h"
 
+#include "nocturnia/batch_evaluation.h"
 #include "nocturnia/nocturnia.h"
 #include "nocturnia/parameter_ids.h"
 #include "nocturnia/sunspots.h"
@@ -167,6 +168,7 @@ Int32 PrepareRender(RenderState& state, BaseShader* shader, const InitRenderStru
         record.mask->InitRender(irs);
         ++record.maskInitCount;
     }
+    PrepareBatchSampling(state);
     return state.document != nullptr ? NOC_INITRENDER_OK : NOC_INITRENDER_OUTOFMEMORY;
 }
 

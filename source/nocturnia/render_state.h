@@ -3,6 +3,7 @@
 // sampling threads.
 #pragma once
 
+#include "nocturnia/kernels/field_kernel.h"
 #include "nocturnia/layer_record.h"
 #include "nocturnia/prepared_gradient.h"
 
@@ -30,6 +31,12 @@ struct RenderState {
 
     PreparedGradient background;      // the node's Background gradient prepared for this render
     std::vector<HeldMask> heldMasks;  // see HeldMask
+
+    // The batched sampling's star-field kernel, chosen for this CPU at
+    // preparation (null: every sample takes the per-sample code), and its
+    // view of each layer (same index as `layers`).
+    FieldLayerKernel fieldKernel = nullptr;
+    std::vector<FieldLayerView> fieldViews;
 };
 
 }  // namespace nocturnia

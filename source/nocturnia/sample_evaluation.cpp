@@ -1,5 +1,7 @@
 #include "nocturnia/sample_evaluation.h"
 
+#include "nocturnia/batch_evaluation.h"
+
 #include "color_hsv.h"
 #include "nocturnia/nocturnia.h"
 #include "nocturnia/single_star.h"
@@ -9,10 +11,6 @@
 
 namespace nocturnia {
 
-namespace {
-
-// The mask's colour at the sample point turned about the origin by the
-// layer's rotation (the third coordinate becomes 0).
 Vector SampleMask(const LayerRecord& record, ChannelData* cd)
 {
     const double c = record.maskCos;
@@ -44,6 +42,8 @@ Vector SampleMask(const LayerRecord& record, ChannelData* cd)
     return M;
 }
 
+namespace {
+
 double BlackIfNaN(double v)
 {
     return std::isnan(v) ? 0.0 : v;
@@ -63,6 +63,8 @@ Vector AdjustColor(const RenderState& state, const Vector& A)
     hsv.y = S;
     const Vector rgb = HsvToRgb(hsv);
 
+    // pow(x, 1) is x for every x (signed zeros, infinities and NaN too).
+    if (state.gamma == 1.0) return Vector(BlackIfNaN(rgb.x), BlackIfNaN(rgb.y), BlackIfNaN(rgb.z));
     return Vector(BlackIfNaN(std::pow(rgb.x, state.gamma)), BlackIfNaN(std::pow(rgb.y, state.gamma)),
                   BlackIfNaN(std::pow(rgb.z, state.gamma)));
 }
@@ -96,7 +98,21 @@ Vector Nocturnia::Output(BaseShader* sh, ChannelData* cd)
 {
     (void)sh;
     if (cd == nullptr) return Vector();
+    // The kernel chosen for this CPU, with one lane in use, has the hardware
+    // floor of its instruction set and the batch's exact shortcuts; the
+    // "scalar" variant keeps the per-sample code.
+    if (render_.fieldKernel != nullptr) {
+        double colour[3];
+        EvaluateBatch(render_, cd, 1, colour);
+        return Vector(colour[0], colour[1], colour[2]);
+    }
     return EvaluateSample(render_, cd);
+}
+
+void Nocturnia::OutputBatch(BaseShader* sh, ChannelData* samples, Int32 count, double* colours)
+{
+    (void)sh;
+    EvaluateBatch(render_, samples, count, colours);
 }
 
 }  // namespace nocturnia

@@ -6,6 +6,10 @@
 
 namespace nocturnia {
 
+// The mask's colour at the sample point turned about the origin by the
+// layer's rotation (the third coordinate becomes 0); cd's points are restored.
+Vector SampleMask(const LayerRecord& record, ChannelData* cd);
+
 // Contrast, brightness, saturation and gamma, in that order. A channel that
 // the arithmetic would turn into NaN (a negative value under a non-integer
 // gamma, or an overflow of absurd settings) comes out black.

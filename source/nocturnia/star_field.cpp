@@ -5,6 +5,7 @@
 #include "nocturnia/star_shape.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace nocturnia {
 
@@ -25,6 +26,54 @@ double SizeDependentColorPosition(double sizeFactor, double scale)
     return (3.0 - 2.0 * t) * (t * t);
 }
 
+Vector FieldStarLight(const LayerRecord& record, double dx, double dy, double hash)
+{
+    const double h = hash;
+    const double F = record.noSizeVariation ? record.scale : Frac(h * 345.32);
+    const double W = FieldStarFlareWeight(record.scale * F * 0.25);
+    const double J = StarShape(record, Vector(dx, dy, 0.0), W).intensity;
+
+    const double position = record.colorMode == StarColorMode::kSizeDependent
+                                ? SizeDependentColorPosition(F, record.scale)
+                                : h;
+    Vector K = record.colorGradientData.ColorAt(position);
+    if (record.hueShift > 0.0) K = ShiftHue(K, record.hueShift);
+
+    const double g = J * F;
+    return Vector(K.x * g, K.y * g, K.z * g);
+}
+
+void FieldStarLightOf(const void* record, double dx, double dy, double hash, double out[3])
+{
+    const Vector light = FieldStarLight(*static_cast<const LayerRecord*>(record), dx, dy, hash);
+    out[0] = light.x;
+    out[1] = light.y;
+    out[2] = light.z;
+}
+
+FieldLayerView FieldLayerViewOf(const LayerRecord& record)
+{
+    FieldLayerView view{};
+    view.passCount = record.passCount;
+    view.passStep = record.passStep;
+    view.lastPassThreshold = record.lastPassThreshold;
+    view.passZoomBase = record.passZoomBase;
+    view.noSizeVariation = record.noSizeVariation;
+    view.seed = record.seed;
+    view.brightness = record.brightness;
+    // A cell outside the core gives exactly +-0 when nothing but the core
+    // lights it: no glow, no flares (StarShape's flare condition is false),
+    // colours the host vouches finite, and a finite size factor (the hash's
+    // fraction always is; a fixed one is the scale).
+    const bool flares = record.flareWidthComplement < 1.0 && record.flareLengthComplement < 1.0 &&
+                        record.showFlares != ShowFlares::kNever;
+    const bool finiteSize = !record.noSizeVariation || std::isfinite(record.scale);
+    view.cullOutsideCore = record.glow == 0.0 && !flares && record.colorGradientData.colorsFinite && finiteSize;
+    view.record = &record;
+    view.starLight = &FieldStarLightOf;
+    return view;
+}
+
 Vector StarFieldPass(const LayerRecord& record, const Vector& point, bool lastPass)
 {
     const double X0 = std::floor(point.x);
@@ -39,23 +88,14 @@ Vector StarFieldPass(const LayerRecord& record, const Vector& point, bool lastPa
             const double h = CellHash(X0 + dx, Y0 + dy, record.seed);
             if (!(h > threshold)) continue;
 
-            const double F = record.noSizeVariation ? record.scale : Frac(h * 345.32);
-            const double W = FieldStarFlareWeight(record.scale * F * 0.25);
-            // The star sits at (h - 0.5, frac(10 h) - 0.5) from its cell's centre.
-            const Vector d(ox - dx - (h - 0.5), oy - dy - (Frac(h * 10.0) - 0.5), 0.0);
-            const double J = StarShape(record, d, W).intensity;
-
+            // The star's shape has no side effect in a star field, so a failed
+            // gradient can end the pass before it is evaluated.
             if (record.colorGradientData.failed) return Vector();
-            const double position = record.colorMode == StarColorMode::kSizeDependent
-                                        ? SizeDependentColorPosition(F, record.scale)
-                                        : h;
-            Vector K = record.colorGradientData.ColorAt(position);
-            if (record.hueShift > 0.0) K = ShiftHue(K, record.hueShift);
-
-            const double g = J * F;
-            sr = sr + K.x * g;
-            sg = sg + K.y * g;
-            sb = sb + K.z * g;
+            // The star sits at (h - 0.5, frac(10 h) - 0.5) from its cell's centre.
+            const Vector light = FieldStarLight(record, ox - dx - (h - 0.5), oy - dy - (Frac(h * 10.0) - 0.5), h);
+            sr = sr + light.x;
+            sg = sg + light.y;
+            sb = sb + light.z;
         }
     }
     return Vector(std::min(std::max(sr, 0.0), 1.0) * record.brightness,

@@ -3,6 +3,7 @@
 // star is stored; every sample recomputes the stars around it.
 #pragma once
 
+#include "nocturnia/kernels/field_kernel.h"
 #include "nocturnia/layer_record.h"
 
 namespace nocturnia {
@@ -14,6 +15,17 @@ double FieldStarFlareWeight(double sz);
 // The gradient position of a field star under "Size Dependent" colour, from
 // its size factor.
 double SizeDependentColorPosition(double sizeFactor, double scale);
+
+// The light K x (J x F) of the star of an occupied cell with hash `hash`, at
+// offset (dx, dy) from the sample, per channel. The colour gradient must not
+// have failed.
+Vector FieldStarLight(const LayerRecord& record, double dx, double dy, double hash);
+
+// FieldStarLight for the kernels (record is a LayerRecord).
+void FieldStarLightOf(const void* record, double dx, double dy, double hash, double out[3]);
+
+// The kernels' view of a star-field layer (see FieldLayerView).
+FieldLayerView FieldLayerViewOf(const LayerRecord& record);
 
 // The light of the stars in the 3 x 3 cells around `point` (cell units; only
 // x and y are used). In the last pass only cells whose hash lies above the

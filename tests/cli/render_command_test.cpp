@@ -232,6 +232,38 @@ TEST_F(RenderCommand, RenderThreadsGiveBitIdenticalImages) {
     EXPECT_EQ(std::memcmp(a.pixels.data(), b.pixels.data(), a.pixels.size() * sizeof(float)), 0);
 }
 
+// Both samplers, in the widest kernel and in SSE2, against the plain
+// per-sample code (one Output per sample, NOCTURNIA_SIMD=scalar): the same pixels for every example and the heavy benchmark scene, at a size
+// whose rows do not fill the batches evenly.
+TEST_F(RenderCommand, BothSamplersRenderTheSamePixels) {
+    const std::vector<std::string> documents = {"examples/night-sky.json", "examples/milky-band.json",
+                                                "examples/coloured-field.json", "examples/sun-with-sunspots.json",
+                                                "bench/scenes/heavy.json"};
+    for (const std::string& document : documents) {
+        const std::vector<std::string> common = {SourceFile(document).string(), "--width", "67", "--height", "23",
+                                                 "--samples", "3", "--threads", "2", "--quiet"};
+        auto render = [&](const std::string& image, const std::string& sampler, const std::string& variant) {
+            std::vector<std::string> arguments = {"render", "-o", image, "--sampler", sampler};
+            arguments.insert(arguments.end(), common.begin(), common.end());
+            std::vector<std::string> environment;
+            if (!variant.empty()) environment.push_back("NOCTURNIA_SIMD=" + variant);
+            const ProgramRun run = RunNocturnia(folder_.Path(), arguments, "", environment);
+            EXPECT_EQ(run.status, 0) << run.err;
+            return ReadImage(folder_ / image);
+        };
+        const Image expected = render("scalar.exr", "output", "scalar");
+        for (const std::string sampler : {"batch", "output"}) {
+            for (const std::string variant : {"", "sse2"}) {
+                const Image got = render("other.exr", sampler, variant);
+                ASSERT_EQ(expected.pixels.size(), got.pixels.size()) << document;
+                EXPECT_EQ(std::memcmp(expected.pixels.data(), got.pixels.data(), expected.pixels.size() * sizeof(float)),
+                          0)
+                    << document << ", " << sampler << " with " << (variant.empty() ? "the widest variant" : variant);
+            }
+        }
+    }
+}
+
 TEST_F(RenderCommand, ReplacesAnExistingImageWhole) {
     WriteFile(folder_ / "sky.png", "old");
     const ProgramRun run = Run({"render", Example(), "-o", "sky.png", "--width", "8", "--height", "8", "--samples",

@@ -278,10 +278,10 @@ def agrees(expected, actual, exact=False):
     return difference <= TOLERANCE or difference <= TOLERANCE * max(abs(expected), abs(actual))
 
 
-def run_program(program, document_path, points):
+def run_program(program, document_path, points, sampler="batch", environment=None):
     text = "".join("%r %r %r\n" % p for p in points)
-    result = subprocess.run([program, "--quiet", "sample", document_path, "--points", "-"],
-                            input=text, capture_output=True, text=True, timeout=300)
+    result = subprocess.run([program, "--quiet", "sample", document_path, "--points", "-", "--sampler", sampler],
+                            input=text, capture_output=True, text=True, timeout=300, env=environment)
     if result.returncode != 0:
         raise RuntimeError("%s failed (%d): %s" % (program, result.returncode, result.stderr.strip()))
     rows = [tuple(float(x) for x in line.split()) for line in result.stdout.splitlines() if line.strip()]
@@ -296,6 +296,8 @@ def main():
     parser.add_argument("--documents", type=int, default=20)
     parser.add_argument("--points", type=int, default=200, help="texture points per document")
     parser.add_argument("--seed", type=int, default=20250201)
+    parser.add_argument("--sampler", choices=["output", "batch"], default="batch",
+                        help="how the program asks the shader: one Output per point, or batched")
     parser.add_argument("--exact", action="store_true",
                         help="require every channel to be equal bit for bit (NaN matching NaN)")
     parser.add_argument("--keep", metavar="DIR", help="write every document that disagrees to DIR")
@@ -316,7 +318,7 @@ def main():
             path = os.path.join(work, "document-%03d.json" % number)
             with open(path, "w") as f:
                 json.dump(document, f, indent=1)
-            actual = run_program(args.program, path, points)
+            actual = run_program(args.program, path, points, args.sampler)
             mismatches = []
             for point, got in zip(points, actual):
                 try:

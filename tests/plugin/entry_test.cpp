@@ -55,7 +55,7 @@ TEST_F(EntryTest, RefusesOlderHostsMissingFrameworkAndShortTables)
     EXPECT_EQ(HostTable(), nullptr);
     EXPECT_EQ(Init(nullptr), -3);
     NocHostTable shorter = table_;
-    shorter.size = static_cast<std::int32_t>(sizeof(NocHostTable)) - 8;
+    shorter.size = NOC_HOST_TABLE_BASE_SIZE - 8;
     EXPECT_EQ(Init(&shorter), -3);
     EXPECT_EQ(HostTable(), nullptr);
 

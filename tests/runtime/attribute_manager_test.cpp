@@ -150,6 +150,22 @@ TEST_F(AttributeManager, RenderSessionPreparesWithTheDocumentAndReleasesOnce)
     EXPECT_EQ(fake::Seen().freeRenders.load(), 1);
 }
 
+// The fake plug-in's table predates the batch entry: it registers, and a
+// batch falls back to one Output per point, with the same channel data.
+TEST_F(AttributeManager, ABatchOfAnOlderPluginIsOneOutputPerPoint)
+{
+    auto session = nocturnia::runtime::RenderSession::Start(Shader());
+    ASSERT_TRUE(session.ok()) << session.error();
+    EXPECT_FALSE(Shader().OffersBatch());
+    const double points[9] = {0.25, 0.75, 0.5, -1.0, 2.0, 0.0, 0.125, 0.5, -3.0};
+    double colours[9] = {};
+    (*session)->SampleBatch(points, 3, colours);
+    for (int i = 0; i < 3; ++i) {
+        const nocturnia::runtime::Vec3 c = (*session)->Output(points[3 * i], points[3 * i + 1], points[3 * i + 2]);
+        EXPECT_EQ((nocturnia::runtime::Vec3{colours[3 * i], colours[3 * i + 1], colours[3 * i + 2]}), c) << i;
+    }
+}
+
 TEST_F(AttributeManager, AFailedPreparationIsReleasedAndReported)
 {
     auto loose = nocturnia::runtime::Node::CreatePlugin(fake::kType);  // in no document: the fake fails InitRender

@@ -153,8 +153,9 @@ void Output(void* self, NocNode*, NocChannelData* cd, double out[3])
 
 std::int32_t RenderInfo(void*, NocNode*) { return 32; }
 
+// A table as an older plug-in writes it: it ends before the optional entries.
 const NocNodeTable kCallbacks = {
-    static_cast<std::int32_t>(sizeof(NocNodeTable)),
+    NOC_NODE_TABLE_BASE_SIZE,
     Alloc, Free, Init, CopyTo, Message, GetDDescription, GetDEnabling, InitRender, FreeRender, Output, RenderInfo,
 };
 

@@ -1,0 +1,108 @@
+#include "nocturnia/batch_evaluation.h"
+
+#include "nocturnia/kernels/kernel_variants.h"
+#include "nocturnia/sample_evaluation.h"
+#include "nocturnia/single_star.h"
+#include "nocturnia/star_field.h"
+
+namespace nocturnia {
+
+namespace {
+
+// Samples evaluated together; their working values live on the stack.
+constexpr int kChunk = 64;
+
+void StoreColor(const Vector& c, double* out)
+{
+    out[0] = c.x;
+    out[1] = c.y;
+    out[2] = c.z;
+}
+
+// One chunk, in the order of EvaluateSample for each sample: background,
+// star-field layers in layer order (each under its mask), single stars,
+// adjustments.
+void EvaluateChunk(const RenderState& state, ChannelData* samples, int n, double* colours)
+{
+    if (state.background.failed) {
+        for (int i = 0; i < 3 * n; ++i) colours[i] = 0.0;
+        return;
+    }
+    double positions[kChunk];
+    double background[3 * kChunk];
+    double px[kChunk], py[kChunk], pz[kChunk];
+    for (int i = 0; i < n; ++i) {
+        const double* p = samples[i].p;
+        positions[i] = (p[1] - 0.5) + 0.5;
+        px[i] = (p[0] - 0.5) * state.aspect;
+        py[i] = (p[1] - 0.5) * (-1.0);
+        pz[i] = p[2];
+    }
+    state.background.ColorsAt(positions, n, background);
+
+    double A[3][kChunk];
+    for (int i = 0; i < n; ++i) {
+        for (int c = 0; c < 3; ++c) A[c][i] = background[3 * i + c];
+    }
+
+    double L[3][kChunk];
+    double* const sums[3] = {L[0], L[1], L[2]};
+    for (std::size_t index = 0; index < state.layers.size(); ++index) {
+        const LayerRecord& record = state.layers[index];
+        if (!record.enabled || record.mode != LayerMode::kStarField) continue;
+        if (record.colorGradientData.failed) {
+            for (int i = 0; i < n; ++i) {
+                const Vector sum = StarFieldLayer(record, Vector(px[i], py[i], pz[i]));
+                L[0][i] = sum.x;
+                L[1][i] = sum.y;
+                L[2][i] = sum.z;
+            }
+        } else {
+            state.fieldKernel(state.fieldViews[index], px, py, n, sums);
+        }
+        if (record.mask != nullptr) {
+            for (int i = 0; i < n; ++i) {
+                const Vector M = SampleMask(record, &samples[i]);
+                L[0][i] = L[0][i] * M.x;
+                L[1][i] = L[1][i] * M.y;
+                L[2][i] = L[2][i] * M.z;
+            }
+        }
+        for (int c = 0; c < 3; ++c) {
+            for (int i = 0; i < n; ++i) A[c][i] = A[c][i] + L[c][i];
+        }
+    }
+
+    for (int i = 0; i < n; ++i) {
+        const Vector P(px[i], py[i], pz[i]);
+        const Vector a = SingleStarPass(state, P, Vector(A[0][i], A[1][i], A[2][i]));
+        StoreColor(AdjustColor(state, a), colours + 3 * i);
+    }
+}
+
+}  // namespace
+
+void PrepareBatchSampling(RenderState& state)
+{
+    std::string note;
+    const KernelVariant variant = ChooseKernelVariant(note);
+    if (!note.empty()) ApplicationOutput(note);
+    state.fieldKernel = FieldLayerKernelOf(variant);
+    state.fieldViews.clear();
+    state.fieldViews.reserve(state.layers.size());
+    for (const LayerRecord& record : state.layers) state.fieldViews.push_back(FieldLayerViewOf(record));
+}
+
+void EvaluateBatch(const RenderState& state, ChannelData* samples, int count, double* colours)
+{
+    if (state.fieldKernel == nullptr || state.fieldViews.size() != state.layers.size()) {
+        for (int i = 0; i < count; ++i) StoreColor(EvaluateSample(state, &samples[i]), colours + 3 * i);
+        return;
+    }
+    for (int start = 0; start < count; start += kChunk) {
+        const int n = count - start < kChunk ? count - start : kChunk;
+        EvaluateChunk(state, samples + start, n, colours + 3 * start);
+    }
+}
+
+}  // namespace nocturnia

@@ -1,0 +1,106 @@
+// The few lane-wise double operations the kernels use, for the instruction
+// set this copy is compiled for (NOC_LANES_SSE2, _SSE41, _AVX2 or _AVX512).
+// Each is the IEEE operation of the scalar code applied per lane, so a kernel
+// written with them gives the scalar code's bits lane by lane: no fused
+// multiply-add, floor exact for every input (also |x| >= 2^52, -0, NaN and
+// infinities), comparisons false on NaN.
+//
+// Include this only inside the variant's own namespace (see
+// field_kernel_body.h): every copy then has its own functions.
+
+// ---- SSE2 and SSE4.1: two lanes ---------------------------------------------
+#if defined(NOC_LANES_SSE2) || defined(NOC_LANES_SSE41)
+constexpr int kLanes = 2;
+using D = __m128d;
+using M = __m128d;  // all ones in a lane where the condition holds
+
+inline D Set(double x) { return _mm_set1_pd(x); }
+inline D Load(const double* p) { return _mm_loadu_pd(p); }
+inline void Store(double* p, D a) { _mm_storeu_pd(p, a); }
+inline D Add(D a, D b) { return _mm_add_pd(a, b); }
+inline D Sub(D a, D b) { return _mm_sub_pd(a, b); }
+inline D Mul(D a, D b) { return _mm_mul_pd(a, b); }
+inline D Abs(D a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
+inline M Greater(D a, D b) { return _mm_cmpgt_pd(a, b); }
+inline M Less(D a, D b) { return _mm_cmplt_pd(a, b); }
+inline M And(M a, M b) { return _mm_and_pd(a, b); }
+inline M Or(M a, M b) { return _mm_or_pd(a, b); }
+inline M AndNot(M a, M b) { return _mm_andnot_pd(b, a); }  // a and not b
+inline int Bits(M m) { return _mm_movemask_pd(m); }
+// Lanes of m from a, the others from b.
+inline D Select(M m, D a, D b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
+
+#if defined(NOC_LANES_SSE41)
+inline D Floor(D a) { return _mm_round_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
+#else
+// Without a rounding instruction: |x| < 2^52 is rounded to a whole number by
+// adding and removing 2^52 (exact, to nearest), the sign put back (so -0 and
+// -0.3 start from -0), and 1 taken off where that landed above x. Larger
+// magnitudes, infinities and NaN are whole already and pass unchanged.
+inline D Floor(D a)
+{
+    const D two52 = _mm_set1_pd(4503599627370496.0);
+    const D sign = _mm_and_pd(a, _mm_set1_pd(-0.0));
+    const D magnitude = Abs(a);
+    D r = _mm_sub_pd(_mm_add_pd(magnitude, two52), two52);
+    r = _mm_or_pd(r, sign);
+    r = _mm_sub_pd(r, _mm_and_pd(_mm_cmpgt_pd(r, a), _mm_set1_pd(1.0)));
+    return Select(_mm_cmplt_pd(magnitude, two52), r, a);
+}
+#endif
+#endif
+
+// ---- AVX2: four lanes -------------------------------------------------------
+#if defined(NOC_LANES_AVX2)
+constexpr int kLanes = 4;
+using D = __m256d;
+using M = __m256d;
+
+inline D Set(double x) { return _mm256_set1_pd(x); }
+inline D Load(const double* p) { return _mm256_loadu_pd(p); }
+inline void Store(double* p, D a) { _mm256_storeu_pd(p, a); }
+inline D Add(D a, D b) { return _mm256_add_pd(a, b); }
+inline D Sub(D a, D b) { return _mm256_sub_pd(a, b); }
+inline D Mul(D a, D b) { return _mm256_mul_pd(a, b); }
+inline D Abs(D a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
+inline M Greater(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
+inline M Less(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+inline M And(M a, M b) { return _mm256_and_pd(a, b); }
+inline M Or(M a, M b) { return _mm256_or_pd(a, b); }
+inline M AndNot(M a, M b) { return _mm256_andnot_pd(b, a); }
+inline int Bits(M m) { return _mm256_movemask_pd(m); }
+inline D Select(M m, D a, D b) { return _mm256_blendv_pd(b, a, m); }
+inline D Floor(D a) { return _mm256_round_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
+#endif
+
+// ---- AVX-512F: eight lanes --------------------------------------------------
+#if defined(NOC_LANES_AVX512)
+constexpr int kLanes = 8;
+using D = __m512d;
+using M = __mmask8;
+
+inline D Set(double x) { return _mm512_set1_pd(x); }
+inline D Load(const double* p) { return _mm512_loadu_pd(p); }
+inline void Store(double* p, D a) { _mm512_storeu_pd(p, a); }
+inline D Add(D a, D b) { return _mm512_add_pd(a, b); }
+inline D Sub(D a, D b) { return _mm512_sub_pd(a, b); }
+inline D Mul(D a, D b) { return _mm512_mul_pd(a, b); }
+inline D Abs(D a)
+{
+    return _mm512_castsi512_pd(_mm512_and_epi64(_mm512_castpd_si512(a), _mm512_set1_epi64(0x7fffffffffffffffLL)));
+}
+inline M Greater(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ); }
+inline M Less(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+inline M And(M a, M b) { return static_cast<M>(a & b); }
+inline M Or(M a, M b) { return static_cast<M>(a | b); }
+inline M AndNot(M a, M b) { return static_cast<M>(a & ~b); }
+inline int Bits(M m) { return static_cast<int>(m); }
+inline D Select(M m, D a, D b) { return _mm512_mask_blend_pd(m, b, a); }
+inline D Floor(D a) { return _mm512_roundscale_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
+#endif
+
+// a - floor(a), as the scalar Frac.
+inline D Frac(D a) { return Sub(a, Floor(a)); }
+// std::max(a, b) is (a < b) ? b : a; std::min(a, b) is (b < a) ? b : a.
+inline D MaxLikeStd(D a, D b) { return Select(Less(a, b), b, a); }
+inline D MinLikeStd(D a, D b) { return Select(Less(b, a), b, a); }

@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""Runs every kernel variant of `nocturnia sample`, batched and per sample,
+against the plain per-sample code (`--sampler output` with
+NOCTURNIA_SIMD=scalar) on random documents, bit for bit.
+
+The documents are those of compare_sample.py; every other one has its layers'
+glow set to 0 and their flares to "Never", so that the kernels' shortcut for
+cells beyond a star's core is taken. Points include the extremes a texture
+point read from text can hold (negative, beyond 1, beyond 2^52, near the
+largest double, -0); huge points overflow the pass points to infinities and
+NaN, which the kernels meet that way. A variant that
+this CPU cannot run is reported by the program and listed as skipped.
+Exit status 0 when every variant that ran agrees on every channel.
+"""
+
+import argparse
+import math
+import os
+import random
+import struct
+import sys
+import tempfile
+import json
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import compare_sample  # noqa: E402
+import reference_output as reference  # noqa: E402
+
+VARIANTS = ["scalar", "sse2", "sse41", "avx2", "avx512"]
+EXTREMES = [0.0, -0.0, 1.0, -1e-300, 1e-300, 0.5, -3.75, 7.25, 2.0 ** 52, -(2.0 ** 53) - 2.0, 1e308, -1e308]
+
+
+def without_glow_and_flares(document):
+    params = document["material"]["shader"]["params"]
+    glow = ["5022"] + [str(30051 + 50 * i + 24) for i in range(params["20303"]["int"])]
+    flares = ["5019"] + [str(30051 + 50 * i + 21) for i in range(params["20303"]["int"])]
+    for key in glow:
+        params[key] = {"real": 0.0}
+    for key in flares:
+        params[key] = {"int": 2}
+    return document
+
+
+def bits(row):
+    return tuple(struct.pack("<d", value) if not math.isnan(value) else b"nan" for value in row)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--documents", type=int, default=30)
+    parser.add_argument("--points", type=int, default=300)
+    parser.add_argument("--seed", type=int, default=20261208)
+    args = parser.parse_args()
+
+    ran, skipped, failures = set(), {}, 0
+    with tempfile.TemporaryDirectory(prefix="nocturnia-variants-") as work:
+        for number in range(args.documents):
+            rng = random.Random("%d/%d" % (args.seed, number))
+            document = compare_sample.random_document(rng)
+            if number % 2 == 1:
+                document = without_glow_and_flares(document)
+            shader = reference.Shader(document)
+            points = compare_sample.texture_points(rng, shader, args.points)
+            points += [(rng.choice(EXTREMES), rng.choice(EXTREMES + [rng.random()]), rng.choice([0.0, -0.0, 0.3]))
+                       for _ in range(40)]
+            path = os.path.join(work, "document-%03d.json" % number)
+            with open(path, "w") as f:
+                json.dump(document, f)
+            expected = compare_sample.run_program(args.program, path, points, "output",
+                                                  dict(os.environ, NOCTURNIA_SIMD="scalar"))
+            for variant in VARIANTS:
+                if variant in skipped:
+                    continue
+                environment = dict(os.environ, NOCTURNIA_SIMD=variant)
+                # Without --quiet the program says when it cannot run a variant.
+                probe = compare_sample.subprocess.run(
+                    [args.program, "sample", path, "--at", "0.5,0.5"], capture_output=True, text=True,
+                    env=environment, timeout=60)
+                if "cannot run it" in probe.stderr:
+                    skipped[variant] = probe.stderr.strip().splitlines()[0]
+                    continue
+                ran.add(variant)
+                for sampler in ("batch", "output"):
+                    actual = compare_sample.run_program(args.program, path, points, sampler, environment)
+                    for point, e, a in zip(points, expected, actual):
+                        if bits(e) != bits(a):
+                            failures += 1
+                            if failures <= 20:
+                                print("%s %s, document %d, point %r: scalar %r, got %r"
+                                      % (variant, sampler, number, point, e, a))
+
+    print("variants run: %s" % ", ".join(v for v in VARIANTS if v in ran))
+    for variant, why in skipped.items():
+        print("variant skipped: %s (%s)" % (variant, why))
+    print("%d channels disagree" % failures)
+    return 1 if failures or not ran else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
