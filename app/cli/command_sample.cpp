@@ -2,13 +2,16 @@
 // with all the digits a double needs.
 #include "cli/commands.h"
 
+#include "cli/interruption.h"
 #include "cli/number_text.h"
 #include "cli/program_session.h"
 #include "cli/texture_point_text.h"
 #include "cli/user_error.h"
+#include "cli/work_estimate.h"
 
 #include "runtime/render_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -57,10 +60,29 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options) {
     if (!session) {
         throw UserError("cannot render: " + session.error());
     }
+    const nocturnia::runtime::RenderSession& render = *session.value();
+    // From here a signal stops sampling between points.
+    const CooperativeInterruption cooperative;
+    std::vector<nocturnia::runtime::Vec3> probed;
+    const double perPoint = SecondsPerSample(
+        [&](int i) {
+            const TexturePointValue& point = points[static_cast<std::size_t>(i)];
+            probed.push_back(render.Output(point[0], point[1], point[2]));
+        },
+        static_cast<int>(std::min<std::size_t>(points.size(), 16)));
+    AnnounceLongWork(perPoint * static_cast<double>(points.size()), "sampling", global.quiet);
+
+    // Written in pieces: the output of millions of points is never held whole.
     std::string text;
-    for (const TexturePointValue& point : points) {
-        const nocturnia::runtime::Vec3 colour = session.value()->Output(point[0], point[1], point[2]);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        ThrowIfInterrupted();
+        const TexturePointValue& point = points[i];
+        const nocturnia::runtime::Vec3 colour = i < probed.size() ? probed[i] : render.Output(point[0], point[1], point[2]);
         text += SeventeenDigits(colour.x) + ' ' + SeventeenDigits(colour.y) + ' ' + SeventeenDigits(colour.z) + '\n';
+        if (text.size() >= (1u << 16)) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            text.clear();
+        }
     }
     session.value().reset();
     std::fwrite(text.data(), 1, text.size(), stdout);

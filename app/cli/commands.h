@@ -48,6 +48,7 @@ struct EditOptions {
     std::string document;
     std::optional<std::string> output;  // none: in place
     std::vector<EditOperation> edits;
+    bool force = false;                 // replace a read-only document
 };
 
 int RunRender(const GlobalOptions& global, const RenderOptions& options);

@@ -74,7 +74,7 @@ void WriteImage(const std::filesystem::path& path, const ImageBuffer& image) {
     if (!format) {
         throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
     }
-    WriteFileAtomically(path, [&](const std::filesystem::path& temporary) {
+    WriteThroughTemporary(path, [&](const std::filesystem::path& temporary) {
         WriteWithOiio(path, temporary, image, *format);
     });
 }

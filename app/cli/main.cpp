@@ -2,6 +2,7 @@
 // plug-in and renders, samples, describes, creates and edits documents.
 #include "cli/commands.h"
 #include "cli/image_file.h"
+#include "cli/interruption.h"
 #include "cli/user_error.h"
 
 #include <CLI/CLI.hpp>
@@ -143,6 +144,7 @@ int main(int argc, char** argv) {
     CLI::Option* editSet = AddRepeated(*editCommand, "--set", editSets, "LABEL=VALUE: change a parameter");
     CLI::Option* editPress = AddRepeated(*editCommand, "--press", editPresses, "LABEL: press a button");
     editCommand->add_option("-o,--output", editOutput, "Save here instead of over DOC");
+    editCommand->add_flag("--force", edit.force, "Replace the saved document even if it is read-only");
     editCommand->footer(std::string("Operations apply in the order given.\n") + kLabelHelp);
 
     try {
@@ -175,6 +177,7 @@ int main(int argc, char** argv) {
         global.pluginFolder = pluginFolder;
     }
 
+    InstallInterruptionHandlers();
     try {
         if (renderCommand->parsed()) {
             render.document = optionalText(renderCommand, "DOC", renderDocument);
@@ -203,6 +206,9 @@ int main(int argc, char** argv) {
             edit.edits = EditsInOrder(*editCommand, editSet, editPress);
             return RunEdit(global, edit);
         }
+    } catch (const Interrupted& stop) {
+        Report(stop.what());
+        return stop.ExitStatus();
     } catch (const UserError& error) {
         Report(error.what());
         return 1;

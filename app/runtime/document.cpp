@@ -1,6 +1,7 @@
 #include "runtime/document.h"
 
 #include "runtime/atomic_file.h"
+#include "runtime/json_reader.h"
 #include "runtime/resources.h"
 
 #include <exception>
@@ -45,21 +46,6 @@ struct Loader {
         return v->AsReal();
     }
 };
-
-std::string LineAndColumn(std::string_view text, std::size_t byte)
-{
-    std::size_t line = 1;
-    std::size_t column = 1;
-    for (std::size_t i = 0; i < byte && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
 
 Json RealJson(double v) { return ValueToJson(Value::OfReal(v), nullptr)["real"]; }
 
@@ -125,17 +111,11 @@ Result<Document> Document::Load(const std::filesystem::path& path)
 
 Result<Document> Document::Parse(std::string_view text, const std::string& sourceName)
 {
-    Json json;
-    try {
-        json = Json::parse(text.begin(), text.end());
-    } catch (const Json::parse_error& e) {
-        const bool atEnd = e.byte >= text.size();
-        return Result<Document>::Error(sourceName + ": not valid JSON (" +
-                                       (atEnd ? std::string("truncated") : LineAndColumn(text, e.byte - 1)) + ")");
-    } catch (const std::exception& e) {
-        return Result<Document>::Error(sourceName + ": cannot read the document (" + e.what() + ")");
+    auto json = ParseJsonBounded(text, sourceName);
+    if (!json) {
+        return json.status();
     }
-    return FromJson(json, sourceName);
+    return FromJson(*json, sourceName);
 }
 
 Result<Document> Document::FromJson(const Json& json, const std::string& sourceName)
@@ -466,7 +446,7 @@ std::string Document::ToText() const
     return ToJson().dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-Status Document::Save(const std::filesystem::path& path) const
+Status Document::Save(const std::filesystem::path& path, const ReplaceRules& rules) const
 {
     std::string text;
     try {
@@ -474,7 +454,7 @@ Status Document::Save(const std::filesystem::path& path) const
     } catch (const std::exception& e) {
         return Status::Error("cannot save " + PathToUtf8(path) + ": " + e.what());
     }
-    return WriteFileAtomically(path, text);
+    return WriteFileAtomically(path, text, rules);
 }
 
 }  // namespace nocturnia::runtime

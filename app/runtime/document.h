@@ -4,6 +4,7 @@
 // written back unchanged.
 #pragma once
 
+#include "runtime/atomic_file.h"
 #include "runtime/node.h"
 #include "runtime/result.h"
 #include "runtime/value_json.h"
@@ -51,8 +52,9 @@ public:
     static Result<Document> Parse(std::string_view text, const std::string& sourceName);
     static Result<Document> FromJson(const Json& json, const std::string& sourceName);
 
-    // Written to a temporary file in the same folder, then renamed over `path`.
-    Status Save(const std::filesystem::path& path) const;
+    // Written to a temporary file in the same folder, flushed, then renamed
+    // over `path` (WriteFileAtomically); a read-only file only by `rules`.
+    Status Save(const std::filesystem::path& path, const ReplaceRules& rules = {}) const;
     Json ToJson() const;
     std::string ToText() const;  // ToJson() indented, with a final newline
 
