@@ -176,8 +176,17 @@ typedef struct NocChannelData {
 
 /* Callbacks of a registered node type. `self` is what `alloc` returned. Each
  * callback must catch everything: no exception crosses this table. */
+/* What one output call costs under the node's current parameters, reported
+ * through the optional node-table entry work_cost. The host tells the user
+ * before work that will take long, naming the parameter that causes it. */
+typedef struct NocWorkCost {
+    double units_per_sample; /* relative work of one output call; 1 is one plain star-field pass */
+    int32_t heaviest_param;  /* the parameter ID that costs most (e.g. a layer's Density), 0: none */
+    int32_t heaviest_group;  /* the group (layer) that parameter belongs to, 0 at the top */
+} NocWorkCost;
+
 typedef struct NocNodeTable {
-    int32_t size; /* sizeof(NocNodeTable) */
+    int32_t size; /* sizeof(NocNodeTable) as the plug-in knows it; entries past it are absent */
     void* (*alloc)(void);
     void (*free)(void* self, NocNode* node);
     int32_t (*init)(void* self, NocNode* node);
@@ -190,7 +199,14 @@ typedef struct NocNodeTable {
     void (*free_render)(void* self, NocNode* node);
     void (*output)(void* self, NocNode* node, NocChannelData* cd, double out[3]);
     int32_t (*get_render_info)(void* self, NocNode* node);
+    /* Optional entries follow: a table whose size ends before one has none,
+     * and a NULL entry is absent too. */
+    /* Fills *cost and returns 1; 0 when the node cannot tell. */
+    int32_t (*work_cost)(void* self, NocNode* node, NocWorkCost* cost);
 } NocNodeTable;
+
+/* The size of a table without the optional entries: the least a host accepts. */
+#define NOC_NODE_TABLE_REQUIRED_SIZE ((int32_t)offsetof(NocNodeTable, work_cost))
 
 /* Everything the host offers a plug-in. */
 typedef struct NocHostTable {

@@ -5,6 +5,7 @@
 #include "cli/image_file.h"
 #include "cli/interruption.h"
 #include "cli/number_text.h"
+#include "cli/memory_budget.h"
 #include "cli/program_session.h"
 #include "cli/progress_display.h"
 #include "cli/session_sampler.h"
@@ -96,6 +97,7 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options) {
 
     ApplyEdits(document.Shader(), options.edits);
 
+    CheckLayerMemory(document.Shader(), LayerUse::Render);
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session = nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {
         throw UserError("cannot render: " + session.error());
@@ -106,14 +108,16 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options) {
     const CooperativeInterruption cooperative;
     {
         // Probe samples spread down the middle column of the picture.
-        const double perSample = SecondsPerSample([&](int i) {
-            double point[3];
-            double colour[3];
-            TexturePoint(size, size.width / 2, (size.height - 1) * (i % 16) / 15, 0, 0, point);
-            sampler(point, colour);
-        });
         const double total = static_cast<double>(size.width) * size.height * size.samples * size.samples;
-        AnnounceLongWork(perSample * total / threads, "the render", global.quiet);
+        AnnounceLongSampling(
+            document.Shader(), total, threads, "the render", global.quiet,
+            [&](int i) {
+                double point[3];
+                double colour[3];
+                TexturePoint(size, size.width / 2, (size.height - 1) * (i % 16) / 15, 0, 0, point);
+                sampler(point, colour);
+            },
+            16);
         ThrowIfInterrupted();
     }
 

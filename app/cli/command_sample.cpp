@@ -4,6 +4,7 @@
 
 #include "cli/interruption.h"
 #include "cli/number_text.h"
+#include "cli/memory_budget.h"
 #include "cli/program_session.h"
 #include "cli/texture_point_text.h"
 #include "cli/user_error.h"
@@ -56,6 +57,7 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options) {
 
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
+    CheckLayerMemory(document.Shader(), LayerUse::Render);
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session = nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {
         throw UserError("cannot render: " + session.error());
@@ -64,13 +66,13 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options) {
     // From here a signal stops sampling between points.
     const CooperativeInterruption cooperative;
     std::vector<nocturnia::runtime::Vec3> probed;
-    const double perPoint = SecondsPerSample(
+    AnnounceLongSampling(
+        document.Shader(), static_cast<double>(points.size()), 1, "sampling", global.quiet,
         [&](int i) {
             const TexturePointValue& point = points[static_cast<std::size_t>(i)];
             probed.push_back(render.Output(point[0], point[1], point[2]));
         },
         static_cast<int>(std::min<std::size_t>(points.size(), 16)));
-    AnnounceLongWork(perPoint * static_cast<double>(points.size()), "sampling", global.quiet);
 
     // Written in pieces: the output of millions of points is never held whole.
     std::string text;

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/image_file.h"
 #include "cli/interruption.h"
+#include "cli/memory_budget.h"
 #include "cli/user_error.h"
 
 #include <CLI/CLI.hpp>
@@ -95,6 +96,9 @@ int main(int argc, char** argv) {
     app.add_option("--plugins", pluginFolder,
                    "Folder to load plug-ins from (default: $NOCTURNIA_PLUGINS, else the program's folder)");
     app.add_flag("-q,--quiet", global.quiet, "Silence the console: plug-in messages, progress and summaries");
+    std::string maxMemory;
+    app.add_option("--max-memory", maxMemory,
+                   "Refuse documents whose layers need more memory than this (e.g. 2G; default: the available memory)");
 
     // render
     RenderOptions render;
@@ -175,6 +179,13 @@ int main(int argc, char** argv) {
     };
     if (app.count("--plugins") > 0) {
         global.pluginFolder = pluginFolder;
+    }
+    if (app.count("--max-memory") > 0) {
+        global.maxMemory = ParseByteSize(maxMemory);
+        if (!global.maxMemory) {
+            Report("--max-memory expects a size such as 512M or 2G, got \"" + maxMemory + "\"");
+            return 2;
+        }
     }
 
     InstallInterruptionHandlers();

@@ -1,6 +1,7 @@
 #include "cli/parameter_edits.h"
 
 #include "cli/entry_kind.h"
+#include "cli/memory_budget.h"
 #include "cli/parameter_label.h"
 #include "cli/user_error.h"
 
@@ -129,6 +130,8 @@ void PressButton(nocturnia::runtime::Node& shader, const std::string& label) {
 }  // namespace
 
 std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader) {
+    // Before every description: an edit may just have asked for a million layers.
+    CheckLayerMemory(shader, LayerUse::Description);
     nocturnia::runtime::Result<std::vector<nocturnia::runtime::DescriptionEntry>> entries = nocturnia::runtime::BuildDescription(shader);
     if (!entries) {
         throw UserError("cannot describe the shader: " + entries.error());

@@ -1,11 +1,19 @@
 // How long a command's sampling will take, told before it starts when that is
 // more than a minute. Legal but enormous work (a huge Density, a million
 // layers) is not refused; the user learns what to expect and may stop it
-// with Ctrl-C. The estimate times a few real samples spread over the work.
+// with Ctrl-C. Where the plug-in reports the cost of its parameters (the
+// optional node-table entry work_cost), a lower bound from that cost comes
+// first and names the parameter, before even one sample is taken (one sample
+// at Density 1e12 takes hours); otherwise a few real samples are timed.
 #pragma once
+
+#include "nocturnia_abi.h"
+
+#include "runtime/node.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace nocturnia::cli {
@@ -23,5 +31,12 @@ std::string DurationText(double seconds);
 // Prints the warning on standard error when `estimatedSeconds` exceeds
 // kLongWorkSeconds (unless quiet). `what` names the work ("the render").
 void AnnounceLongWork(double estimatedSeconds, const std::string& what, bool quiet);
+
+// Announces `samples` samples of `shader` on `threads` threads when they will
+// take long: from the plug-in's reported cost when it has one and that alone
+// shows the work is long, else by timing `probe` (one sample per call; the
+// probes' results are the caller's to keep).
+void AnnounceLongSampling(runtime::Node& shader, double samples, int threads, const std::string& what, bool quiet,
+                          const std::function<void(int)>& probe, int maxProbes);
 
 }  // namespace nocturnia::cli

@@ -6,6 +6,7 @@
 #include "runtime/registry.h"
 #include "runtime/resources.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -59,7 +60,7 @@ std::int32_t RegisterShader(std::int32_t id, const char* name, std::int32_t info
                             const char* description, std::int32_t diskLevel)
 {
     return Guarded<std::int32_t>(0, [&] {
-        if (!callbacks || callbacks->size < static_cast<std::int32_t>(sizeof(NocNodeTable))) {
+        if (!callbacks || callbacks->size < NOC_NODE_TABLE_REQUIRED_SIZE) {
             return 0;
         }
         NodeType type;
@@ -68,7 +69,11 @@ std::int32_t RegisterShader(std::int32_t id, const char* name, std::int32_t info
         type.descriptionName = description ? description : "";
         type.info = info;
         type.diskLevel = diskLevel;
-        std::memcpy(&type.callbacks, callbacks, sizeof(NocNodeTable));
+        // A table from an older plug-in ends before the optional entries:
+        // only what it holds is copied, the rest stays absent (null).
+        type.callbacks = NocNodeTable{};
+        std::memcpy(&type.callbacks, callbacks,
+                    std::min(static_cast<std::size_t>(callbacks->size), sizeof(NocNodeTable)));
         type.owner = RegistrationScope::Current();
         return RegisterNodeType(type) ? 1 : 0;
     });

@@ -5,6 +5,7 @@
 #include "runtime/resources.h"
 
 #include <exception>
+#include <unordered_map>
 #include <limits>
 
 namespace nocturnia::runtime {
@@ -115,10 +116,10 @@ Result<Document> Document::Parse(std::string_view text, const std::string& sourc
     if (!json) {
         return json.status();
     }
-    return FromJson(*json, sourceName);
+    return FromJson(std::move(*json), sourceName);
 }
 
-Result<Document> Document::FromJson(const Json& json, const std::string& sourceName)
+Result<Document> Document::FromJson(Json json, const std::string& sourceName)
 {
     using R = Result<Document>;
     const Loader load{sourceName};
@@ -141,7 +142,6 @@ Result<Document> Document::FromJson(const Json& json, const std::string& sourceN
         }
 
         Document doc;
-        doc.original_ = json;
         doc.root_ = Node::CreatePlain(NOC_TYPE_DOCUMENT);
         doc.renderNode_ = doc.root_->AddChild(Node::CreatePlain(NOC_TYPE_RENDER_SETTINGS));
 
@@ -254,6 +254,9 @@ Result<Document> Document::FromJson(const Json& json, const std::string& sourceN
                 }
             }
         }
+        // Kept for the keys the model does not own; moved, not copied: a big
+        // document is held once.
+        doc.original_ = std::move(json);
         return doc;
     } catch (const std::exception& e) {
         return R::Error(sourceName + ": cannot read the document (" + e.what() + ")");
@@ -353,13 +356,11 @@ Status Document::TrackFromJson(const Json& json, Node& shader, const std::string
     return Status::Ok();
 }
 
-Json Document::ChildToJson(const Node& child) const
+Json Document::ChildToJson(const Node& child, const std::unordered_map<const Node*, const Json*>& extras) const
 {
     Json out = Json::object();
-    for (const auto& [node, original] : childExtras_) {
-        if (node.lock().get() == &child && original.is_object()) {
-            out = original;
-        }
+    if (auto it = extras.find(&child); it != extras.end() && it->second->is_object()) {
+        out = *it->second;
     }
     if (child.IsColorShader()) {
         out["type"] = "color";
@@ -410,9 +411,17 @@ Json Document::ToJson() const
     Json s = m.contains("shader") && m["shader"].is_object() ? m["shader"] : Json::object();
     s["type"] = shader_->Type();
     s["params"] = ContainerToJson(shader_->Data(), shader_);
+    // Each child's loaded JSON by node, found in constant time (a scan per
+    // child made saving quadratic in the children); the last entry wins.
+    std::unordered_map<const Node*, const Json*> extras;
+    for (const auto& [node, original] : childExtras_) {
+        if (const std::shared_ptr<Node> alive = node.lock()) {
+            extras[alive.get()] = &original;
+        }
+    }
     Json children = Json::array();
     for (const auto& child : shader_->Children()) {
-        children.push_back(ChildToJson(*child));
+        children.push_back(ChildToJson(*child, extras));
     }
     if (!children.empty() || s.contains("children")) {
         s["children"] = std::move(children);

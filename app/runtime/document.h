@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -50,7 +51,7 @@ public:
     static Result<Document> Load(const std::filesystem::path& path);
     // `sourceName` names the text in error messages.
     static Result<Document> Parse(std::string_view text, const std::string& sourceName);
-    static Result<Document> FromJson(const Json& json, const std::string& sourceName);
+    static Result<Document> FromJson(Json json, const std::string& sourceName);
 
     // Written to a temporary file in the same folder, flushed, then renamed
     // over `path` (WriteFileAtomically); a read-only file only by `rules`.
@@ -78,7 +79,7 @@ private:
     void SyncRenderNode();
     static Result<std::shared_ptr<Node>> ChildFromJson(const Json& json, const std::string& where);
     static Status TrackFromJson(const Json& json, Node& shader, const std::string& where);
-    Json ChildToJson(const Node& child) const;
+    Json ChildToJson(const Node& child, const std::unordered_map<const Node*, const Json*>& extras) const;
 
     std::shared_ptr<Node> root_;
     Node* material_ = nullptr;

@@ -64,9 +64,33 @@ private:
     struct OpenValue {
         Json* value;
         std::string key;                                       // objects: the key of the next member
-        std::unordered_map<std::string, std::size_t> members;  // objects: key -> position
+        // Objects of kIndexedFrom members and more: key -> position. Smaller
+        // ones (nearly all: {"int": 3}) are scanned.
+        std::unordered_map<std::string, std::size_t> members;
     };
     std::vector<OpenValue> open_;
+
+    static constexpr std::size_t kIndexedFrom = 16;
+
+    // The member of the open object named by its pending key, if present.
+    static Json* Member(OpenValue& parent, Json::object_t& object)
+    {
+        if (object.size() < kIndexedFrom) {
+            for (auto& member : object) {
+                if (member.first == parent.key) {
+                    return &member.second;
+                }
+            }
+            return nullptr;
+        }
+        if (parent.members.empty()) {  // just grown past the scanned size
+            for (std::size_t i = 0; i < object.size(); ++i) {
+                parent.members.emplace((object.begin() + static_cast<std::ptrdiff_t>(i))->first, i);
+            }
+        }
+        auto it = parent.members.find(parent.key);
+        return it == parent.members.end() ? nullptr : &(object.begin() + static_cast<std::ptrdiff_t>(it->second))->second;
+    }
 
     // Stores `v` where the next value goes; returns where it now lives.
     Json* Place(Json&& v)
@@ -82,11 +106,12 @@ private:
             return &array.back();
         }
         auto& object = parent.value->get_ref<Json::object_t&>();
-        auto [it, fresh] = parent.members.emplace(parent.key, object.size());
-        if (!fresh) {
-            Json& existing = (object.begin() + static_cast<std::ptrdiff_t>(it->second))->second;
-            existing = std::move(v);
-            return &existing;
+        if (Json* existing = Member(parent, object)) {
+            *existing = std::move(v);
+            return existing;
+        }
+        if (!parent.members.empty()) {
+            parent.members.emplace(parent.key, object.size());
         }
         // Appended directly: the key is known to be new, so no scan for it.
         object.emplace_back(std::move(parent.key), std::move(v));

@@ -327,6 +327,19 @@ std::int32_t Node::InitRender(const NocInitRender& irs)
     return NOC_INITRENDER_OK;
 }
 
+std::optional<NocWorkCost> Node::WorkCost()
+{
+    if (!IsPlugin() || !pluginSelf_) {
+        return std::nullopt;
+    }
+    const auto& cb = pluginType_->callbacks;
+    NocWorkCost cost{};
+    if (!cb.work_cost || cb.work_cost(pluginSelf_, Handle(), &cost) == 0) {
+        return std::nullopt;
+    }
+    return cost;
+}
+
 Vec3 Node::Sample(NocChannelData* cd)
 {
     if (IsPlugin()) {

@@ -44,7 +44,7 @@ std::vector<std::shared_ptr<const NodeType>> RegisteredNodeTypes()
 bool RegisterNodeType(const NodeType& type)
 {
     const NocNodeTable& cb = type.callbacks;
-    if (type.id <= 0 || cb.size < static_cast<std::int32_t>(sizeof(NocNodeTable)) || !cb.alloc || !cb.free) {
+    if (type.id <= 0 || cb.size < NOC_NODE_TABLE_REQUIRED_SIZE || !cb.alloc || !cb.free) {
         return false;
     }
     Registries& r = Global();

@@ -30,6 +30,7 @@ public:
     void FreeRender(BaseShader* sh) override;
     Vector Output(BaseShader* sh, ChannelData* cd) override;
     Int32 GetRenderInfo(BaseShader* sh) override;
+    Bool GetWorkCost(BaseShader* sh, NocWorkCost& cost) override;
 
     // Seeds of new extra layers are taken from this table (by layer number
     // modulo 10), so that neighbouring layers do not repeat one pattern.
