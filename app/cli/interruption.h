@@ -3,7 +3,9 @@
 // partial file is left. During long work (a render, many samples) the signal
 // only raises a flag: the work loop checks it between rows or points, stops,
 // and the command ends with the same status; nothing has been written then,
-// as files are written only after the work is complete.
+// as files are written only after the work is complete. Work that does not
+// stop within a second (one row may take minutes at a huge Density), or a
+// second signal, ends the program at once all the same.
 #pragma once
 
 #include <atomic>
