@@ -183,8 +183,17 @@ typedef struct NocChannelData {
 
 /* Callbacks of a registered node type. `self` is what `alloc` returned. Each
  * callback must catch everything: no exception crosses this table. */
+/* What one output call costs under the node's current parameters, reported
+ * through the optional node-table entry work_cost. The host tells the user
+ * before work that will take long, naming the parameter that causes it. */
+typedef struct NocWorkCost {
+    double units_per_sample; /* relative work of one output call; 1 is one plain star-field pass */
+    int32_t heaviest_param;  /* the parameter ID that costs most (e.g. a layer's Density), 0: none */
+    int32_t heaviest_group;  /* the group (layer) that parameter belongs to, 0 at the top */
+} NocWorkCost;
+
 typedef struct NocNodeTable {
-    int32_t size; /* sizeof(NocNodeTable) */
+    int32_t size; /* sizeof(NocNodeTable) as the plug-in knows it; entries past it are absent */
     void* (*alloc)(void);
     void (*free)(void* self, NocNode* node);
     int32_t (*init)(void* self, NocNode* node);
@@ -206,6 +215,10 @@ typedef struct NocNodeTable {
      * sample's channel data may be changed during the call (as by `output`) and
      * is restored before it returns. Called from any number of threads. */
     void (*output_batch)(void* self, NocNode* node, NocChannelData* samples, int32_t count, double* colours);
+
+    /* What one sample costs with the node's parameters: fills *cost and
+     * returns 1; 0 when the node cannot tell. */
+    int32_t (*work_cost)(void* self, NocNode* node, NocWorkCost* cost);
 } NocNodeTable;
 
 /* Whether `table` (of struct type `type`, or NULL) reaches far enough to hold

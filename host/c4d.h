@@ -355,6 +355,9 @@ public:
         }
     }
     virtual Int32 GetRenderInfo(BaseShader* sh) { (void)sh; return 0; }
+    // This host's addition (node-table entry work_cost): what one Output call
+    // costs under the current parameters. False: the shader cannot tell.
+    virtual Bool GetWorkCost(BaseShader* sh, NocWorkCost& cost) { (void)sh; (void)cost; return false; }
 };
 
 // Creates one plug-in object; null when memory cannot be obtained.

@@ -165,6 +165,17 @@ int32_t NodeGetRenderInfo(void* self, NocNode* node)
     });
 }
 
+int32_t NodeWorkCost(void* self, NocNode* node, NocWorkCost* cost)
+{
+    try {
+        return self != nullptr && cost != nullptr && static_cast<ShaderData*>(Self(self))->GetWorkCost(Shader(node), *cost)
+                   ? 1
+                   : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
 template <size_t... Slot>
 constexpr std::array<void* (*)(), sizeof...(Slot)> MakeAllocators(std::index_sequence<Slot...>)
 {
@@ -198,6 +209,7 @@ Bool RegisterShaderPlugin(Int32 id, const String& name, Int32 info, DataAllocato
     table.output = &NodeOutput;
     table.get_render_info = &NodeGetRenderInfo;
     table.output_batch = &NodeOutputBatch;
+    table.work_cost = &NodeWorkCost;
 
     if (host->register_shader(id, name.c_str(), info, &table, description.c_str(), diskLevel) == 0) {
         g_allocators[slot] = nullptr;

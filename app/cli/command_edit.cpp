@@ -12,7 +12,9 @@ int RunEdit(const GlobalOptions& global, const EditOptions& options) {
     // Any failing edit throws before the save: the file on disk stays as it was.
     ApplyEdits(document.Shader(), options.edits);
     const std::string target = options.output.value_or(options.document);
-    const nocturnia::runtime::Status saved = document.Save(target);
+    nocturnia::runtime::ReplaceRules rules;
+    rules.replaceReadOnly = options.force;
+    const nocturnia::runtime::Status saved = document.Save(target, rules);
     if (!saved) {
         throw UserError(saved.message());
     }

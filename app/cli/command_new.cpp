@@ -25,7 +25,9 @@ int RunNew(const GlobalOptions& global, const NewOptions& options) {
         std::fwrite(text.data(), 1, text.size(), stdout);
         return 0;
     }
-    const nocturnia::runtime::Status saved = document->Save(*options.output);
+    nocturnia::runtime::ReplaceRules rules;
+    rules.replaceReadOnly = options.force;
+    const nocturnia::runtime::Status saved = document->Save(*options.output, rules);
     if (!saved) {
         throw UserError(saved.message());
     }

@@ -2,13 +2,17 @@
 // with all the digits a double needs.
 #include "cli/commands.h"
 
+#include "cli/interruption.h"
 #include "cli/number_text.h"
+#include "cli/memory_budget.h"
 #include "cli/program_session.h"
 #include "cli/texture_point_text.h"
 #include "cli/user_error.h"
+#include "cli/work_estimate.h"
 
 #include "runtime/render_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -53,22 +57,46 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options) {
 
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
+    CheckLayerMemory(document.Shader(), LayerUse::Render);
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session = nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {
         throw UserError("cannot render: " + session.error());
     }
+    const nocturnia::runtime::RenderSession& render = *session.value();
+    // From here a signal stops sampling between chunks of points.
+    const CooperativeInterruption cooperative;
+    AnnounceLongSampling(
+        document.Shader(), static_cast<double>(points.size()), 1, "sampling", global.quiet,
+        [&](int i) {
+            const TexturePointValue& point = points[static_cast<std::size_t>(i)];
+            (void)render.Output(point[0], point[1], point[2]);
+        },
+        static_cast<int>(std::min<std::size_t>(points.size(), 16)));
+
+    // Sampled and written in chunks: the output of millions of points is
+    // never held whole, and an interruption is seen between chunks.
+    constexpr std::size_t kChunk = 256;
     std::vector<double> coordinates;
-    coordinates.reserve(points.size() * 3);
-    for (const TexturePointValue& point : points) {
-        coordinates.insert(coordinates.end(), {point[0], point[1], point[2]});
-    }
-    std::vector<double> colours(coordinates.size(), 0.0);
-    session.value()->SampleBatch(coordinates.data(), static_cast<int>(points.size()), colours.data(),
-                                 options.sampler == SamplerKind::Batch);
+    std::vector<double> colours;
     std::string text;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        text += SeventeenDigits(colours[3 * i]) + ' ' + SeventeenDigits(colours[3 * i + 1]) + ' ' +
-                SeventeenDigits(colours[3 * i + 2]) + '\n';
+    for (std::size_t first = 0; first < points.size(); first += kChunk) {
+        ThrowIfInterrupted();
+        const std::size_t count = std::min(kChunk, points.size() - first);
+        coordinates.clear();
+        for (std::size_t i = first; i < first + count; ++i) {
+            coordinates.insert(coordinates.end(), {points[i][0], points[i][1], points[i][2]});
+        }
+        colours.assign(coordinates.size(), 0.0);
+        render.SampleBatch(coordinates.data(), static_cast<int>(count), colours.data(),
+                           options.sampler == SamplerKind::Batch);
+        for (std::size_t i = 0; i < count; ++i) {
+            text += SeventeenDigits(colours[3 * i]) + ' ' + SeventeenDigits(colours[3 * i + 1]) + ' ' +
+                    SeventeenDigits(colours[3 * i + 2]) + '\n';
+        }
+        if (text.size() >= (1u << 16)) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            text.clear();
+        }
     }
     session.value().reset();
     std::fwrite(text.data(), 1, text.size(), stdout);

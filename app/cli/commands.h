@@ -6,6 +6,7 @@
 #include "cli/parameter_edits.h"
 #include "cli/render_loop.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ namespace nocturnia::cli {
 struct GlobalOptions {
     std::optional<std::string> pluginFolder;  // --plugins; else NOCTURNIA_PLUGINS; else the program's folder
     bool quiet = false;                       // --quiet: no console lines, no progress
+    std::optional<std::uint64_t> maxMemory;   // --max-memory: bound of the layers' estimated memory
 };
 
 // How the host asks the shader for colours: one Output call per sample, or
@@ -54,6 +56,7 @@ struct EditOptions {
     std::string document;
     std::optional<std::string> output;  // none: in place
     std::vector<EditOperation> edits;
+    bool force = false;                 // replace a read-only document
 };
 
 int RunRender(const GlobalOptions& global, const RenderOptions& options);

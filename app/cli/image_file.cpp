@@ -36,7 +36,7 @@ void WriteImage(const std::filesystem::path& path, const ImageBuffer& image) {
     if (!format) {
         throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
     }
-    WriteFileAtomically(path, [&](const std::filesystem::path& temporary) {
+    WriteThroughTemporary(path, [&](const std::filesystem::path& temporary) {
         if (*format == ImageFormat::OpenExr) {
             WriteExrFile(temporary, image, path);
         } else {

@@ -2,6 +2,8 @@
 // plug-in and renders, samples, describes, creates and edits documents.
 #include "cli/commands.h"
 #include "cli/image_file.h"
+#include "cli/interruption.h"
+#include "cli/memory_budget.h"
 #include "cli/user_error.h"
 
 #include <CLI/CLI.hpp>
@@ -94,6 +96,9 @@ int main(int argc, char** argv) {
     app.add_option("--plugins", pluginFolder,
                    "Folder to load plug-ins from (default: $NOCTURNIA_PLUGINS, else the program's folder)");
     app.add_flag("-q,--quiet", global.quiet, "Silence the console: plug-in messages, progress and summaries");
+    std::string maxMemory;
+    app.add_option("--max-memory", maxMemory,
+                   "Refuse documents whose layers need more memory than this (e.g. 2G; default: the available memory)");
 
     // render
     RenderOptions render;
@@ -149,6 +154,7 @@ int main(int argc, char** argv) {
     CLI::Option* editSet = AddRepeated(*editCommand, "--set", editSets, "LABEL=VALUE: change a parameter");
     CLI::Option* editPress = AddRepeated(*editCommand, "--press", editPresses, "LABEL: press a button");
     editCommand->add_option("-o,--output", editOutput, "Save here instead of over DOC");
+    editCommand->add_flag("--force", edit.force, "Replace the saved document even if it is read-only");
     editCommand->footer(std::string("Operations apply in the order given.\n") + kLabelHelp);
 
     try {
@@ -180,7 +186,15 @@ int main(int argc, char** argv) {
     if (app.count("--plugins") > 0) {
         global.pluginFolder = pluginFolder;
     }
+    if (app.count("--max-memory") > 0) {
+        global.maxMemory = ParseByteSize(maxMemory);
+        if (!global.maxMemory) {
+            Report("--max-memory expects a size such as 512M or 2G, got \"" + maxMemory + "\"");
+            return 2;
+        }
+    }
 
+    InstallInterruptionHandlers();
     try {
         if (renderCommand->parsed()) {
             render.document = optionalText(renderCommand, "DOC", renderDocument);
@@ -211,6 +225,9 @@ int main(int argc, char** argv) {
             edit.edits = EditsInOrder(*editCommand, editSet, editPress);
             return RunEdit(global, edit);
         }
+    } catch (const Interrupted& stop) {
+        Report(stop.what());
+        return stop.ExitStatus();
     } catch (const UserError& error) {
         Report(error.what());
         return 1;

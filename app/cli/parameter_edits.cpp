@@ -1,10 +1,12 @@
 #include "cli/parameter_edits.h"
 
 #include "cli/entry_kind.h"
+#include "cli/memory_budget.h"
 #include "cli/parameter_label.h"
 #include "cli/user_error.h"
 
 #include "runtime/attribute_manager.h"
+#include "runtime/json_reader.h"
 #include "runtime/value_json.h"
 
 namespace nocturnia::cli {
@@ -20,12 +22,13 @@ std::string EntryLabel(const nocturnia::runtime::DescriptionEntry& entry) {
 // A gradient is written in the document's form, e.g.
 // {"knots": [{"color": [0, 0, 0], "position": 0}, {"color": [0, 0, 0.2], "position": 1}]}.
 std::optional<nocturnia::runtime::Value> ParseGradient(const std::string& text, std::string& problem) {
-    const nocturnia::runtime::Json json = nocturnia::runtime::Json::parse(text, nullptr, false);
-    if (json.is_discarded() || !json.is_object()) {
+    // Typed text is outside data like a document: its nesting is bounded too.
+    const nocturnia::runtime::Result<nocturnia::runtime::Json> json = nocturnia::runtime::ParseJsonBounded(text, "the gradient");
+    if (!json || !json->is_object()) {
         problem = "expected a gradient as JSON {\"knots\": [...]}";
         return std::nullopt;
     }
-    nocturnia::runtime::Result<nocturnia::runtime::Gradient> gradient = nocturnia::runtime::GradientFromJson(json, "the gradient");
+    nocturnia::runtime::Result<nocturnia::runtime::Gradient> gradient = nocturnia::runtime::GradientFromJson(*json, "the gradient");
     if (!gradient) {
         problem = gradient.error();
         return std::nullopt;
@@ -56,6 +59,8 @@ std::optional<nocturnia::runtime::Value> ParseEntryValue(const nocturnia::runtim
 bool TakesValues(const nocturnia::runtime::DescriptionEntry& entry) {
     return entry.type == NOC_DA_GRADIENT || ValueRulesFor(entry).has_value();
 }
+
+}  // namespace
 
 void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment) {
     const std::size_t equals = assignment.find('=');
@@ -102,6 +107,8 @@ void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignmen
     }
 }
 
+namespace {
+
 void PressButton(nocturnia::runtime::Node& shader, const std::string& label) {
     const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(shader);
     const nocturnia::runtime::DescriptionEntry& entry = FindEntryByLabel(
@@ -123,6 +130,8 @@ void PressButton(nocturnia::runtime::Node& shader, const std::string& label) {
 }  // namespace
 
 std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader) {
+    // Before every description: an edit may just have asked for a million layers.
+    CheckLayerMemory(shader, LayerUse::Description);
     nocturnia::runtime::Result<std::vector<nocturnia::runtime::DescriptionEntry>> entries = nocturnia::runtime::BuildDescription(shader);
     if (!entries) {
         throw UserError("cannot describe the shader: " + entries.error());

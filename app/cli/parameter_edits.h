@@ -23,6 +23,10 @@ struct EditOperation {
 // a greyed-out button); earlier ones have then been applied to the node.
 void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperation>& operations);
 
+// One "LABEL=VALUE" edit, without the description rebuild that follows the
+// last edit in ApplyEdits. Throws UserError as ApplyEdits does.
+void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment);
+
 // Builds the node's description; throws UserError when the node cannot.
 std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader);
 

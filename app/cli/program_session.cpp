@@ -1,5 +1,6 @@
 #include "cli/program_session.h"
 
+#include "cli/memory_budget.h"
 #include "cli/user_error.h"
 
 #include "cli/builtin_example.h"
@@ -8,6 +9,7 @@
 namespace nocturnia::cli {
 
 std::unique_ptr<nocturnia::runtime::Host> StartHost(const GlobalOptions& global) {
+    SetMemoryLimit(global.maxMemory);
     nocturnia::runtime::Console& console = nocturnia::runtime::Console::Instance();
     console.SetSilenced(global.quiet);
     auto host = std::make_unique<nocturnia::runtime::Host>();

@@ -128,6 +128,8 @@ void RenderRowBatched(const RenderSize& size, const Sampler& sample, int y, floa
 struct RenderProgress {
     std::atomic<int> rowsDone{0};
     int rowsTotal = 0;
+    // When given and non-zero (a signal arrived), workers take no further row.
+    const std::atomic<int>* stop = nullptr;
 };
 
 // Renders the whole image on `threads` threads (at least one). `sample` is
@@ -156,6 +158,9 @@ ImageBuffer RenderImage(const RenderSize& size, const Sampler& sample, int threa
     auto work = [&] {
         auto renderRows = [&](auto&& renderOne) {
             for (;;) {
+                if (progress.stop != nullptr && progress.stop->load(std::memory_order_relaxed) != 0) {
+                    break;  // checked between rows only: sampling itself never looks
+                }
                 const int y = nextRow.fetch_add(1, std::memory_order_relaxed);
                 if (y >= size.height) {
                     break;

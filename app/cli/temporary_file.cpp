@@ -4,23 +4,22 @@
 
 #include "runtime/atomic_file.h"
 
-#include <system_error>
-
 namespace nocturnia::cli {
 
-void WriteFileAtomically(const std::filesystem::path& target,
-                         const std::function<void(const std::filesystem::path& temporary)>& write) {
-    const std::filesystem::path temporary = nocturnia::runtime::TemporarySibling(target);
-    try {
-        write(temporary);
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
-    }
-    const nocturnia::runtime::Status replaced = nocturnia::runtime::ReplaceFile(temporary, target);
-    if (!replaced) {
-        throw UserError(replaced.message());
+void WriteThroughTemporary(const std::filesystem::path& target,
+                           const std::function<void(const std::filesystem::path& temporary)>& write) {
+    // Images are outputs, not documents: an existing one is replaced as before.
+    nocturnia::runtime::ReplaceRules rules;
+    rules.replaceReadOnly = true;
+    const nocturnia::runtime::Status written = nocturnia::runtime::WriteFileAtomically(
+        target,
+        [&write](const std::filesystem::path& temporary) {
+            write(temporary);
+            return nocturnia::runtime::Status::Ok();
+        },
+        rules);
+    if (!written) {
+        throw UserError(written.message());
     }
 }
 

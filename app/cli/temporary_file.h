@@ -1,5 +1,5 @@
-// Replacing a file all at once: the new content goes to a temporary file in
-// the same folder, which is renamed over the target only when complete.
+// Files the program writes through a library that wants a path (images):
+// the host's atomic writer, with errors thrown as UserError.
 #pragma once
 
 #include <filesystem>
@@ -7,11 +7,12 @@
 
 namespace nocturnia::cli {
 
-// Calls `write` with a fresh temporary path beside `target`, then renames the
-// temporary file to `target`. If `write` throws or the rename fails, the
-// temporary file is removed and `target` is left untouched; the error is
-// rethrown (a failed rename as UserError).
-void WriteFileAtomically(const std::filesystem::path& target,
-                         const std::function<void(const std::filesystem::path& temporary)>& write);
+// Calls `write` with a fresh temporary path beside `target`, then flushes and
+// renames the temporary file to `target` (nocturnia::runtime::WriteFileAtomically). If
+// `write` throws or the rename fails, the temporary file is removed and
+// `target` is left untouched; the error is rethrown (a failed rename as
+// UserError).
+void WriteThroughTemporary(const std::filesystem::path& target,
+                           const std::function<void(const std::filesystem::path& temporary)>& write);
 
 }  // namespace nocturnia::cli

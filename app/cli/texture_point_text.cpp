@@ -55,12 +55,52 @@ std::optional<TexturePointValue> ParseTexturePointLine(std::string_view line) {
     return FromFields(fields);
 }
 
+namespace {
+
+enum class LineRead { Line, End, TooLong };
+
+// One line without its newline, never more than kMaxPointLineBytes of it in
+// memory: a 1 GB "line" is refused after its first 4 KB.
+LineRead ReadBoundedLine(std::istream& input, std::string& line) {
+    line.clear();
+    std::streambuf* buffer = input.rdbuf();
+    if (buffer == nullptr) {
+        return LineRead::End;
+    }
+    bool any = false;
+    for (;;) {
+        const int c = buffer->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            input.setstate(std::ios::eofbit);
+            return any ? LineRead::Line : LineRead::End;
+        }
+        any = true;
+        if (c == '\n') {
+            return LineRead::Line;
+        }
+        if (line.size() == kMaxPointLineBytes) {
+            return LineRead::TooLong;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+}
+
+}  // namespace
+
 std::vector<TexturePointValue> ReadTexturePoints(std::istream& input, const std::string& sourceName) {
     std::vector<TexturePointValue> points;
     std::string line;
-    int number = 0;
-    while (std::getline(input, line)) {
+    long long number = 0;
+    for (;;) {
+        const LineRead read = ReadBoundedLine(input, line);
+        if (read == LineRead::End) {
+            break;
+        }
         ++number;
+        if (read == LineRead::TooLong) {
+            throw UserError(sourceName + ":" + std::to_string(number) + ": line longer than " +
+                            std::to_string(kMaxPointLineBytes) + " bytes");
+        }
         const std::string_view content = Trim(line);
         if (content.empty() || content.front() == '#') {
             continue;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <istream>
 #include <optional>
 #include <string>
@@ -18,6 +19,9 @@ std::optional<TexturePointValue> ParseTexturePointArgument(std::string_view text
 
 // One line of a points file: two or three numbers separated by spaces or tabs.
 std::optional<TexturePointValue> ParseTexturePointLine(std::string_view line);
+
+// A longer line of a points file is an error (no point needs a tenth of it).
+inline constexpr std::size_t kMaxPointLineBytes = 4096;
 
 // Every point of a points file. Throws UserError naming `sourceName` and the
 // line number at the first malformed line.

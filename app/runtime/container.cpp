@@ -2,24 +2,42 @@
 
 namespace nocturnia::runtime {
 
-const Value* Container::Find(std::int32_t id) const
+std::ptrdiff_t Container::PositionOf(std::int32_t id) const
 {
-    for (const Entry& e : entries_) {
-        if (e.first == id) {
-            return &e.second;
+    if (!index_.empty()) {
+        auto it = index_.find(id);
+        return it == index_.end() ? -1 : static_cast<std::ptrdiff_t>(it->second);
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].first == id) {
+            return static_cast<std::ptrdiff_t>(i);
         }
     }
-    return nullptr;
+    return -1;
+}
+
+void Container::RebuildIndex()
+{
+    index_.clear();
+    if (entries_.size() < kIndexedFrom) {
+        return;
+    }
+    index_.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        index_.emplace(entries_[i].first, i);
+    }
+}
+
+const Value* Container::Find(std::int32_t id) const
+{
+    const std::ptrdiff_t at = PositionOf(id);
+    return at < 0 ? nullptr : &entries_[static_cast<std::size_t>(at)].second;
 }
 
 Value* Container::Find(std::int32_t id)
 {
-    for (Entry& e : entries_) {
-        if (e.first == id) {
-            return &e.second;
-        }
-    }
-    return nullptr;
+    const std::ptrdiff_t at = PositionOf(id);
+    return at < 0 ? nullptr : &entries_[static_cast<std::size_t>(at)].second;
 }
 
 void Container::Set(std::int32_t id, Value value)
@@ -32,17 +50,24 @@ void Container::Set(std::int32_t id, Value value)
         return;
     }
     entries_.emplace_back(id, std::move(value));
+    if (!index_.empty()) {
+        index_.emplace(id, entries_.size() - 1);
+    } else if (entries_.size() == kIndexedFrom) {
+        RebuildIndex();
+    }
 }
 
 bool Container::Remove(std::int32_t id)
 {
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (it->first == id) {
-            entries_.erase(it);
-            return true;
-        }
+    const std::ptrdiff_t at = PositionOf(id);
+    if (at < 0) {
+        return false;
     }
-    return false;
+    entries_.erase(entries_.begin() + at);
+    if (!index_.empty()) {
+        RebuildIndex();  // later positions moved down by one
+    }
+    return true;
 }
 
 bool Container::GetBool(std::int32_t id, bool preset) const

@@ -1,5 +1,7 @@
 // The host's parameter container: an ordered map from 32-bit IDs to typed
-// values. IDs keep the order in which they were first set.
+// values. IDs keep the order in which they were first set. Small containers
+// (nearly all) are scanned; a big one keeps an index from ID to position, so
+// that loading a document with 200,000 entries is not quadratic.
 #pragma once
 
 #include "runtime/value.h"
@@ -7,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -25,7 +28,11 @@ public:
     // value is not stored.
     void Set(std::int32_t id, Value value);
     bool Remove(std::int32_t id);
-    void Clear() { entries_.clear(); }
+    void Clear()
+    {
+        entries_.clear();
+        index_.clear();
+    }
 
     std::size_t Size() const { return entries_.size(); }
     const std::vector<Entry>& Entries() const { return entries_; }
@@ -53,7 +60,12 @@ public:
     static const Container* FromHandle(const NocContainer* h) { return reinterpret_cast<const Container*>(h); }
 
 private:
+    static constexpr std::size_t kIndexedFrom = 32;  // entries; below, a scan is quicker
+    std::ptrdiff_t PositionOf(std::int32_t id) const;
+    void RebuildIndex();
+
     std::vector<Entry> entries_;
+    std::unordered_map<std::int32_t, std::size_t> index_;  // empty below kIndexedFrom
 };
 
 }  // namespace nocturnia::runtime

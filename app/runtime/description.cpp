@@ -48,6 +48,29 @@ bool Description::LoadForNodeType(std::int32_t nodeType)
     return true;
 }
 
+std::size_t Description::IdKeyHash::operator()(const IdKey& k) const
+{
+    std::size_t h = static_cast<std::size_t>(k.depth);
+    for (std::int32_t v : k.ids) {
+        h = h * 1000003u ^ static_cast<std::size_t>(static_cast<std::uint32_t>(v));
+    }
+    return h;
+}
+
+// No key for a malformed depth: SameDescId finds no entry for such an ID.
+std::optional<Description::IdKey> Description::KeyOf(const NocDescID& id)
+{
+    if (id.depth < 0 || id.depth > 4) {
+        return std::nullopt;
+    }
+    IdKey key;
+    key.depth = id.depth;
+    for (std::int32_t i = 0; i < id.depth; ++i) {
+        key.ids[i] = id.level[i].id;
+    }
+    return key;
+}
+
 void Description::Set(const NocDescID& id, const Container& settings, const NocDescID& parent)
 {
     if (DescriptionResourceEntry* existing = Find(id)) {
@@ -56,17 +79,20 @@ void Description::Set(const NocDescID& id, const Container& settings, const NocD
         existing->parent = parent;
         return;
     }
+    if (const std::optional<IdKey> key = KeyOf(id)) {
+        index_.emplace(*key, entries_.size());
+    }
     entries_.push_back(DescriptionResourceEntry{id, settings, parent});
 }
 
 DescriptionResourceEntry* Description::Find(const NocDescID& id)
 {
-    for (DescriptionResourceEntry& e : entries_) {
-        if (SameDescId(e.id, id)) {
-            return &e;
-        }
+    const std::optional<IdKey> key = KeyOf(id);
+    if (!key) {
+        return nullptr;
     }
-    return nullptr;
+    auto it = index_.find(*key);
+    return it == index_.end() ? nullptr : &entries_[it->second];
 }
 
 }  // namespace nocturnia::runtime

@@ -1,6 +1,8 @@
 // A description as a node fills it: entries in the order they were set, each
 // with its ID, settings container and parent group. Optionally it asks for a
-// single parameter only.
+// single parameter only. Entries are found by ID through an index: a node
+// with a million layers sets some fifty million entries, and a scan for each
+// made describing quadratic.
 #pragma once
 
 #include "nocturnia_abi.h"
@@ -9,7 +11,9 @@
 #include "runtime/registry.h"
 
 #include <cstdint>
+#include <cstddef>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 struct NocDescription;
@@ -40,7 +44,19 @@ public:
     static const Description* FromHandle(const NocDescription* h) { return reinterpret_cast<const Description*>(h); }
 
 private:
+    // The ID levels that SameDescId compares, as an index key.
+    struct IdKey {
+        std::int32_t depth = 0;
+        std::int32_t ids[4] = {0, 0, 0, 0};
+        friend bool operator==(const IdKey&, const IdKey&) = default;
+    };
+    struct IdKeyHash {
+        std::size_t operator()(const IdKey& k) const;
+    };
+    static std::optional<IdKey> KeyOf(const NocDescID& id);
+
     std::vector<DescriptionResourceEntry> entries_;
+    std::unordered_map<IdKey, std::size_t, IdKeyHash> index_;  // key -> position in entries_
     std::optional<NocDescID> single_;
 };
 

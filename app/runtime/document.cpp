@@ -1,9 +1,11 @@
 #include "runtime/document.h"
 
 #include "runtime/atomic_file.h"
+#include "runtime/json_reader.h"
 #include "runtime/resources.h"
 
 #include <exception>
+#include <unordered_map>
 #include <limits>
 
 namespace nocturnia::runtime {
@@ -45,21 +47,6 @@ struct Loader {
         return v->AsReal();
     }
 };
-
-std::string LineAndColumn(std::string_view text, std::size_t byte)
-{
-    std::size_t line = 1;
-    std::size_t column = 1;
-    for (std::size_t i = 0; i < byte && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
 
 Json RealJson(double v) { return ValueToJson(Value::OfReal(v), nullptr)["real"]; }
 
@@ -125,20 +112,14 @@ Result<Document> Document::Load(const std::filesystem::path& path)
 
 Result<Document> Document::Parse(std::string_view text, const std::string& sourceName)
 {
-    Json json;
-    try {
-        json = Json::parse(text.begin(), text.end());
-    } catch (const Json::parse_error& e) {
-        const bool atEnd = e.byte >= text.size();
-        return Result<Document>::Error(sourceName + ": not valid JSON (" +
-                                       (atEnd ? std::string("truncated") : LineAndColumn(text, e.byte - 1)) + ")");
-    } catch (const std::exception& e) {
-        return Result<Document>::Error(sourceName + ": cannot read the document (" + e.what() + ")");
+    auto json = ParseJsonBounded(text, sourceName);
+    if (!json) {
+        return json.status();
     }
-    return FromJson(json, sourceName);
+    return FromJson(std::move(*json), sourceName);
 }
 
-Result<Document> Document::FromJson(const Json& json, const std::string& sourceName)
+Result<Document> Document::FromJson(Json json, const std::string& sourceName)
 {
     using R = Result<Document>;
     const Loader load{sourceName};
@@ -161,7 +142,6 @@ Result<Document> Document::FromJson(const Json& json, const std::string& sourceN
         }
 
         Document doc;
-        doc.original_ = json;
         doc.root_ = Node::CreatePlain(NOC_TYPE_DOCUMENT);
         doc.renderNode_ = doc.root_->AddChild(Node::CreatePlain(NOC_TYPE_RENDER_SETTINGS));
 
@@ -274,6 +254,9 @@ Result<Document> Document::FromJson(const Json& json, const std::string& sourceN
                 }
             }
         }
+        // Kept for the keys the model does not own; moved, not copied: a big
+        // document is held once.
+        doc.original_ = std::move(json);
         return doc;
     } catch (const std::exception& e) {
         return R::Error(sourceName + ": cannot read the document (" + e.what() + ")");
@@ -373,13 +356,11 @@ Status Document::TrackFromJson(const Json& json, Node& shader, const std::string
     return Status::Ok();
 }
 
-Json Document::ChildToJson(const Node& child) const
+Json Document::ChildToJson(const Node& child, const std::unordered_map<const Node*, const Json*>& extras) const
 {
     Json out = Json::object();
-    for (const auto& [node, original] : childExtras_) {
-        if (node.lock().get() == &child && original.is_object()) {
-            out = original;
-        }
+    if (auto it = extras.find(&child); it != extras.end() && it->second->is_object()) {
+        out = *it->second;
     }
     if (child.IsColorShader()) {
         out["type"] = "color";
@@ -430,9 +411,17 @@ Json Document::ToJson() const
     Json s = m.contains("shader") && m["shader"].is_object() ? m["shader"] : Json::object();
     s["type"] = shader_->Type();
     s["params"] = ContainerToJson(shader_->Data(), shader_);
+    // Each child's loaded JSON by node, found in constant time (a scan per
+    // child made saving quadratic in the children); the last entry wins.
+    std::unordered_map<const Node*, const Json*> extras;
+    for (const auto& [node, original] : childExtras_) {
+        if (const std::shared_ptr<Node> alive = node.lock()) {
+            extras[alive.get()] = &original;
+        }
+    }
     Json children = Json::array();
     for (const auto& child : shader_->Children()) {
-        children.push_back(ChildToJson(*child));
+        children.push_back(ChildToJson(*child, extras));
     }
     if (!children.empty() || s.contains("children")) {
         s["children"] = std::move(children);
@@ -466,7 +455,7 @@ std::string Document::ToText() const
     return ToJson().dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-Status Document::Save(const std::filesystem::path& path) const
+Status Document::Save(const std::filesystem::path& path, const ReplaceRules& rules) const
 {
     std::string text;
     try {
@@ -474,7 +463,7 @@ Status Document::Save(const std::filesystem::path& path) const
     } catch (const std::exception& e) {
         return Status::Error("cannot save " + PathToUtf8(path) + ": " + e.what());
     }
-    return WriteFileAtomically(path, text);
+    return WriteFileAtomically(path, text, rules);
 }
 
 }  // namespace nocturnia::runtime

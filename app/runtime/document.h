@@ -4,6 +4,7 @@
 // written back unchanged.
 #pragma once
 
+#include "runtime/atomic_file.h"
 #include "runtime/node.h"
 #include "runtime/result.h"
 #include "runtime/value_json.h"
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -49,10 +51,11 @@ public:
     static Result<Document> Load(const std::filesystem::path& path);
     // `sourceName` names the text in error messages.
     static Result<Document> Parse(std::string_view text, const std::string& sourceName);
-    static Result<Document> FromJson(const Json& json, const std::string& sourceName);
+    static Result<Document> FromJson(Json json, const std::string& sourceName);
 
-    // Written to a temporary file in the same folder, then renamed over `path`.
-    Status Save(const std::filesystem::path& path) const;
+    // Written to a temporary file in the same folder, flushed, then renamed
+    // over `path` (WriteFileAtomically); a read-only file only by `rules`.
+    Status Save(const std::filesystem::path& path, const ReplaceRules& rules = {}) const;
     Json ToJson() const;
     std::string ToText() const;  // ToJson() indented, with a final newline
 
@@ -76,7 +79,7 @@ private:
     void SyncRenderNode();
     static Result<std::shared_ptr<Node>> ChildFromJson(const Json& json, const std::string& where);
     static Status TrackFromJson(const Json& json, Node& shader, const std::string& where);
-    Json ChildToJson(const Node& child) const;
+    Json ChildToJson(const Node& child, const std::unordered_map<const Node*, const Json*>& extras) const;
 
     std::shared_ptr<Node> root_;
     Node* material_ = nullptr;

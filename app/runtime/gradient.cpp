@@ -129,6 +129,12 @@ std::int32_t Gradient::InsertKnot(const Knot& knot)
     return static_cast<std::int32_t>(knots_.size() - 1);
 }
 
+void Gradient::SetKnots(std::vector<Knot> knots)
+{
+    knots_ = std::move(knots);
+    Rebuild();
+}
+
 void Gradient::ClearKnots()
 {
     knots_.clear();

@@ -81,6 +81,8 @@ public:
     // Appends a knot; returns its index in insertion order.
     std::int32_t InsertKnot(const Knot& knot);
     const std::vector<Knot>& Knots() const { return knots_; }
+    // Replaces every knot (in insertion order), preparing the lookup once.
+    void SetKnots(std::vector<Knot> knots);
     void ClearKnots();
 
     // Gradient settings (e.g. 1002, the mode). They do not change the lookup.

@@ -349,6 +349,19 @@ void Node::SampleBatch(NocChannelData* samples, std::int32_t count, double* colo
     }
 }
 
+std::optional<NocWorkCost> Node::WorkCost()
+{
+    if (!IsPlugin() || !pluginSelf_) {
+        return std::nullopt;
+    }
+    const auto& cb = pluginType_->callbacks;
+    NocWorkCost cost{};
+    if (!cb.work_cost || cb.work_cost(pluginSelf_, Handle(), &cost) == 0) {
+        return std::nullopt;
+    }
+    return cost;
+}
+
 Vec3 Node::Sample(NocChannelData* cd)
 {
     if (IsPlugin()) {

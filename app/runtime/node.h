@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,9 @@ public:
     // Render preparation, one sample (thread-safe), release. Built-in shaders
     // count preparations and releases (see RenderPreparations()).
     std::int32_t InitRender(const NocInitRender& irs);
+    // The plug-in's own account of what sampling costs; empty when the node
+    // is no plug-in node or its table has no work_cost entry.
+    std::optional<NocWorkCost> WorkCost();
     Vec3 Sample(NocChannelData* cd);
     // The colours of `count` samples (colour i in colours[3 i ..]): the plug-in's
     // batch entry when it offers one, else Sample per sample. Thread-safe.

@@ -160,6 +160,8 @@ Result<Gradient> GradientFromJson(const Json& json, const std::string& where)
         if (!it->is_array()) {
             return Result<Gradient>::Error(where + ".knots: expected an array");
         }
+        std::vector<Knot> knots;
+        knots.reserve(it->size());
         for (std::size_t i = 0; i < it->size(); ++i) {
             const Json& kj = (*it)[i];
             const std::string at = where + ".knots[" + std::to_string(i) + "]";
@@ -190,8 +192,11 @@ Result<Gradient> GradientFromJson(const Json& json, const std::string& where)
                     return Result<Gradient>::Error(at + ": unknown knot key \"" + key + "\"");
                 }
             }
-            g.InsertKnot(k);
+            knots.push_back(k);
         }
+        // All at once: inserting one by one prepares the lookup after every
+        // knot, quadratic for a gradient with 100,000 knots.
+        g.SetKnots(std::move(knots));
     }
     return g;
 }
@@ -280,8 +285,12 @@ Result<Value> ValueFromJson(const Json& json, Node* linkScope, const std::string
 Json ContainerToJson(const Container& c, const Node* linkScope)
 {
     Json out = Json::object();
+    // IDs in a container are unique: appended without the ordered object's
+    // scan for an existing key, which made big containers quadratic to save.
+    auto& members = out.get_ref<Json::object_t&>();
+    members.reserve(c.Size());
     for (const auto& [id, value] : c.Entries()) {
-        out[std::to_string(id)] = ValueToJson(value, linkScope);
+        members.emplace_back(std::to_string(id), ValueToJson(value, linkScope));
     }
     return out;
 }

@@ -31,6 +31,7 @@ public:
     Vector Output(BaseShader* sh, ChannelData* cd) override;
     void OutputBatch(BaseShader* sh, ChannelData* samples, Int32 count, double* colours) override;
     Int32 GetRenderInfo(BaseShader* sh) override;
+    Bool GetWorkCost(BaseShader* sh, NocWorkCost& cost) override;
 
     // Seeds of new extra layers are taken from this table (by layer number
     // modulo 10), so that neighbouring layers do not repeat one pattern.

@@ -7,6 +7,7 @@
 #include "nocturnia/layer_parameters.h"
 #include "node_allocation.h"
 #include "nocturnia/parameter_ids.h"
+#include "nocturnia/work_cost.h"
 
 namespace nocturnia {
 
@@ -131,6 +132,13 @@ Int32 Nocturnia::GetRenderInfo(BaseShader* sh)
 {
     (void)sh;
     return kRenderInfoFlags;
+}
+
+Bool Nocturnia::GetWorkCost(BaseShader* sh, NocWorkCost& cost)
+{
+    if (sh == nullptr) return false;
+    cost = SampleWorkCost(sh->GetDataInstance());
+    return true;
 }
 
 }  // namespace nocturnia

@@ -3,6 +3,13 @@
 #include "program_runner.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <map>
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace nocturnia_test {
 namespace {
@@ -120,6 +127,89 @@ TEST_F(BadInput, CommandLineMistakes) {
     ExpectRefused(Run({"paint"}), "unknown command \"paint\"", 2);
     ExpectRefused(Run({"--plugins", "x", "paint", "sky.json"}), "unknown command \"paint\"", 2);
     ExpectRefused(Run({"render", "sky.json", "--width", "wide"}), "wide", 2);
+}
+
+// Every file in the folder with its content and mode: what a refused command
+// must leave exactly as it was.
+std::map<std::string, std::string> FolderState(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> state;
+    for (const auto& item : std::filesystem::directory_iterator(folder)) {
+        struct stat info {};
+        ::lstat(item.path().c_str(), &info);
+        std::string content = std::to_string(info.st_mode) + ":";
+        if (item.is_regular_file() && !item.is_symlink() && info.st_size < (1 << 20)) {
+            content += ReadFile(item.path());
+        }
+        state[item.path().filename().string()] = content;
+    }
+    return state;
+}
+
+// Hostile and oversized input: one row each, with the exit status and the
+// words the one error line starts with.
+TEST_F(BadInput, HostileAndHugeInputs) {
+    const std::string sky = original_;
+    const auto withLayerCount = [&sky](long long count) {
+        nlohmann::ordered_json document = nlohmann::ordered_json::parse(sky);
+        document["material"]["shader"]["params"]["20303"] = {{"int", count}};
+        return document.dump();
+    };
+    struct Row {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> prepare;
+        std::vector<std::string> arguments;
+        std::string input;  // standard input
+        int status;
+        std::string errorStart;  // after "nocturnia: error: "
+    };
+    const std::vector<Row> rows = {
+        {"JSON nested 100,000 levels deep",
+         [](const auto& f) { WriteFile(f / "deep.json", std::string(100000, '[') + std::string(100000, ']')); },
+         {"describe", "deep.json"}, "", 1, "deep.json: not valid JSON (nested deeper than 256 levels)"},
+        {"a device", {}, {"describe", "/dev/zero"}, "", 1, "/dev/zero: is a device, not a regular file"},
+        {"a FIFO without a writer", [](const auto& f) { ::mkfifo((f / "fifo.json").c_str(), 0644); },
+         {"describe", "fifo.json"}, "", 1, "fifo.json: is a pipe (FIFO), not a regular file"},
+        {"a folder", [](const auto& f) { std::filesystem::create_directory(f / "folder.json"); },
+         {"edit", "folder.json", "--set", "Gamma=2"}, "", 1, "folder.json: is a folder, not a file"},
+        {"a document of more than 256 MB",
+         [](const auto& f) {
+             WriteFile(f / "huge.json", "{");
+             std::filesystem::resize_file(f / "huge.json", (256ull << 20) + 1);  // sparse: costs no disk
+         },
+         {"describe", "huge.json"}, "", 1, "huge.json: is too big (257 MB; at most 256 MB are read)"},
+        {"a points line of 5000 bytes", {}, {"sample", "sky.json", "--points", "-"},
+         "0 0\n" + std::string(5000, '1') + "\n", 1, "standard input:2: line longer than 4096 bytes"},
+        {"layer IDs past 32 bits",
+         [&](const auto& f) { WriteFile(f / "layers.json", withLayerCount(2147483647)); },
+         {"sample", "layers.json", "--at", "0.5,0.5"}, "", 1,
+         "material.shader.params.20303: 2147483647 extra layers are more than the 42949071"},
+        {"a million layers beyond --max-memory",
+         [&](const auto& f) { WriteFile(f / "layers.json", withLayerCount(1000000)); },
+         {"--max-memory", "100M", "describe", "layers.json"}, "", 1,
+         "material.shader.params.20303: 1000000 extra layers need about"},
+        {"a bad --max-memory", {}, {"--max-memory", "lots", "describe", "sky.json"}, "", 2, "--max-memory expects"},
+        {"a read-only document",
+         [](const auto& f) { std::filesystem::permissions(f / "sky.json", std::filesystem::perms::owner_read); },
+         {"edit", "sky.json", "--set", "Gamma=2"}, "", 1,
+         "cannot write sky.json: the file is read-only (use --force to replace it)"},
+        {"a gradient typed 100,000 levels deep", {},
+         {"edit", "sky.json", "--set", "Background=" + std::string(100000, '[')}, "", 1, "\"Background\": expected a gradient as JSON"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempFolder folder;
+        WriteFile(folder / "sky.json", sky);
+        if (row.prepare) {
+            row.prepare(folder.Path());
+        }
+        const auto before = FolderState(folder.Path());
+        const ProgramRun run = RunNocturnia(folder.Path(), row.arguments, row.input);
+        EXPECT_EQ(run.status, row.status) << run.err;
+        const std::vector<std::string> lines = run.ErrLines();
+        ASSERT_EQ(lines.size(), 1u) << run.err;
+        EXPECT_EQ(lines[0].rfind("nocturnia: error: " + row.errorStart, 0), 0u) << lines[0];
+        EXPECT_EQ(FolderState(folder.Path()), before);
+    }
 }
 
 TEST_F(BadInput, HelpIsNotAnError) {

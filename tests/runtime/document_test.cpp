@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -304,6 +305,81 @@ TEST_F(DocumentTest, SaveReplacesTheFileWholeAndLeavesNoTemporaryBehind)
     fs::create_directory(folder_ / "a-folder");
     EXPECT_FALSE(doc->Save(folder_ / "a-folder").ok());
     EXPECT_TRUE(fs::is_directory(folder_ / "a-folder"));
+}
+
+TEST_F(DocumentTest, SaveKeepsModeAndLinksAndReplacesReadOnlyFilesOnlyWhenAsked)
+{
+    auto doc = Document::CreateNew();
+    ASSERT_TRUE(doc.ok()) << doc.error();
+    using fs::perms;
+
+    const fs::path shared = folder_ / "shared.json";
+    WriteFile(shared, "old");
+    fs::permissions(shared, perms::owner_read | perms::owner_write | perms::group_read);  // 0640
+    ASSERT_TRUE(doc->Save(shared).ok());
+    EXPECT_EQ(fs::status(shared).permissions() & perms::all, perms::owner_read | perms::owner_write | perms::group_read);
+
+    // Through a link: the file it names is replaced, the link stays a link.
+    fs::create_directory(folder_ / "real");
+    WriteFile(folder_ / "real" / "sky.json", "old");
+    fs::create_symlink(fs::path("real") / "sky.json", folder_ / "link.json");
+    ASSERT_TRUE(doc->Save(folder_ / "link.json").ok());
+    EXPECT_TRUE(fs::is_symlink(folder_ / "link.json"));
+    EXPECT_EQ(ReadFile(folder_ / "real" / "sky.json"), doc->ToText());
+
+    // Read-only: refused with the reason, unless the caller forces it; the
+    // mode survives the forced replace.
+    const fs::path locked = folder_ / "locked.json";
+    WriteFile(locked, "keep me");
+    fs::permissions(locked, perms::owner_read | perms::group_read | perms::others_read);  // 0444
+    const nocturnia::runtime::Status refused = doc->Save(locked);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.message().find("read-only (use --force"), std::string::npos) << refused.message();
+    EXPECT_EQ(ReadFile(locked), "keep me");
+    nocturnia::runtime::ReplaceRules force;
+    force.replaceReadOnly = true;
+    ASSERT_TRUE(doc->Save(locked, force).ok());
+    EXPECT_EQ(ReadFile(locked), doc->ToText());
+    EXPECT_EQ(fs::status(locked).permissions() & perms::all, perms::owner_read | perms::group_read | perms::others_read);
+
+    for (const auto& item : fs::recursive_directory_iterator(folder_.Path())) {
+        EXPECT_EQ(item.path().filename().string().find(".tmp"), std::string::npos) << item.path();
+    }
+}
+
+// 200,000 parameters and a gradient of 100,000 knots: each step of loading
+// and saving was once quadratic in them (minutes); linear, they take well
+// under a second, so the bound below only catches a quadratic step.
+TEST_F(DocumentTest, HugeContainersAndGradientsLoadAndSaveInLinearTime)
+{
+    auto doc = Document::CreateNew();
+    ASSERT_TRUE(doc.ok()) << doc.error();
+    // Built as text: the test's own JSON object would look each key up by a scan.
+    std::string entries;
+    for (int i = 0; i < 200000; ++i) {
+        entries += "\"" + std::to_string(10000000 + i) + "\": {\"int\": " + std::to_string(i) + "}, ";
+    }
+    entries += "\"9999999\": {\"gradient\": {\"knots\": [";
+    for (int i = 0; i < 100000; ++i) {
+        entries += std::string(i ? ", " : "") + "{\"color\": [0.5, 0.25, 1], \"position\": " +
+                   std::to_string((i * 7919 % 100000) / 100000.0) + "}";
+    }
+    entries += "]}}, ";
+    std::string text = doc->ToText();
+    const std::size_t params = text.find("\"params\": {", text.find("\"shader\"")) + 11;
+    text.insert(params, entries);
+    const std::size_t paramCount = doc->Shader().Data().Size() + 200001;
+
+    // Processor time, not wall time: a busy machine does not make it fail.
+    const std::clock_t start = std::clock();
+    auto loaded = Document::Parse(text, "huge");
+    ASSERT_TRUE(loaded.ok()) << loaded.error();
+    const std::string saved = loaded->ToText();
+    const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    EXPECT_LT(seconds, 20.0);
+    EXPECT_EQ(loaded->Shader().Data().GetInt(10199999), 199999);
+    EXPECT_EQ(loaded->Shader().Data().Find(9999999)->AsGradient()->Knots().size(), 100000u);
+    EXPECT_EQ(nlohmann::json::parse(saved)["material"]["shader"]["params"].size(), paramCount);
 }
 
 struct BadDocument {
