@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <exception>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace {
@@ -65,6 +66,17 @@ CLI::Option* AddRepeated(CLI::App& command, const std::string& name, std::vector
     return command.add_option(name, values, help)->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
+// --sampler, written straight into the options.
+void AddSamplerOption(CLI::App& command, SamplerKind& sampler, const std::string& help) {
+    command
+        .add_option_function<std::string>(
+            "--sampler", [&sampler](const std::string& name) {
+                sampler = name == "output" ? SamplerKind::Output : SamplerKind::Batch;
+            },
+            help)
+        ->check(CLI::IsMember({"output", "batch"}));
+}
+
 std::string RenderFooter() {
     std::string text =
         "The image format follows OUT's extension: .exr (linear float, unclamped) or .png (8-bit sRGB, clamped).\n"
@@ -81,91 +93,115 @@ const char* kLabelHelp =
     "are accepted and stored as 0.5 and radians), true/false, an integer or a cycle label\n"
     "(\"Single Star\"), r,g,b for colours.";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The whole command line: the parser, and the options each command fills
+// while it is parsed. The --set and --press options are kept so that their
+// values can be put back into the order the user gave them.
+struct CommandLine {
     CLI::App app{"Nocturnia: render and edit night-sky shader documents with the Nocturnia plug-in.", "nocturnia"};
+    GlobalOptions global;
+    std::optional<std::string> maxMemory;
+
+    RenderOptions render;
+    CLI::App* renderCommand = nullptr;
+    std::vector<std::string> renderSets;
+    CLI::Option* renderSet = nullptr;
+
+    SampleOptions sample;
+    CLI::App* sampleCommand = nullptr;
+
+    DescribeOptions describe;
+    CLI::App* describeCommand = nullptr;
+
+    NewOptions create;
+    CLI::App* newCommand = nullptr;
+
+    EditOptions edit;
+    CLI::App* editCommand = nullptr;
+    std::vector<std::string> editSets, editPresses;
+    CLI::Option* editSet = nullptr;
+    CLI::Option* editPress = nullptr;
+};
+
+void AddGlobalOptions(CommandLine& line) {
+    CLI::App& app = line.app;
     app.require_subcommand(1);
     // Options are spelled the same everywhere: on Windows CLI11 would also take
     // "/name" as an option and so misread an absolute path such as "/tmp/doc.json".
     app.allow_windows_style_options(false);
     app.fallthrough();
-
-    GlobalOptions global;
-    std::string pluginFolder;
-    app.add_option("--plugins", pluginFolder,
+    app.add_option("--plugins", line.global.pluginFolder,
                    "Folder to load plug-ins from (default: $NOCTURNIA_PLUGINS, else the program's folder)");
-    app.add_flag("-q,--quiet", global.quiet, "Silence the console: plug-in messages, progress and summaries");
-    std::string maxMemory;
-    app.add_option("--max-memory", maxMemory,
+    app.add_flag("-q,--quiet", line.global.quiet, "Silence the console: plug-in messages, progress and summaries");
+    app.add_option("--max-memory", line.maxMemory,
                    "Refuse documents whose layers need more memory than this (e.g. 2G; default: the available memory)");
+}
 
-    // render
-    RenderOptions render;
-    std::string renderDocument, renderOutput;
-    int renderWidth = 0, renderHeight = 0, renderSamples = 0, renderThreads = 0;
-    std::vector<std::string> renderSets;
-    CLI::App* renderCommand = app.add_subcommand("render", "Render a document (default: the built-in example) to an image");
-    renderCommand->add_option("DOC", renderDocument, "Document to render");
-    renderCommand->add_option("-o,--output", renderOutput, "Image to write, .png or .exr (default: DOC's name with .png)");
-    renderCommand->add_option("--width", renderWidth, "Width in pixels (default: the document's)");
-    renderCommand->add_option("--height", renderHeight, "Height in pixels (default: the document's)");
-    renderCommand->add_option("--samples", renderSamples, "Samples per pixel side: N x N per pixel (default: the document's)");
-    renderCommand->add_option("--threads", renderThreads, "Render threads (default: the CPUs this process may use)");
-    std::string renderSampler = "batch";
-    renderCommand->add_option("--sampler", renderSampler, "output: one Output call per sample; batch: many at once (default)")
-        ->check(CLI::IsMember({"output", "batch"}));
-    CLI::Option* renderSet = AddRepeated(*renderCommand, "--set", renderSets, "LABEL=VALUE: change a parameter first");
-    renderCommand->footer(RenderFooter() + "\n" + kLabelHelp);
+void AddRenderCommand(CommandLine& line) {
+    RenderOptions& render = line.render;
+    CLI::App* command =
+        line.app.add_subcommand("render", "Render a document (default: the built-in example) to an image");
+    command->add_option("DOC", render.document, "Document to render");
+    command->add_option("-o,--output", render.output, "Image to write, .png or .exr (default: DOC's name with .png)");
+    command->add_option("--width", render.width, "Width in pixels (default: the document's)");
+    command->add_option("--height", render.height, "Height in pixels (default: the document's)");
+    command->add_option("--samples", render.samples, "Samples per pixel side: N x N per pixel (default: the document's)");
+    command->add_option("--threads", render.threads, "Render threads (default: the CPUs this process may use)");
+    AddSamplerOption(*command, render.sampler, "output: one Output call per sample; batch: many at once (default)");
+    line.renderSet = AddRepeated(*command, "--set", line.renderSets, "LABEL=VALUE: change a parameter first");
+    command->footer(RenderFooter() + "\n" + kLabelHelp);
+    line.renderCommand = command;
+}
 
-    // sample
-    SampleOptions sample;
-    std::string samplePoints;
-    CLI::App* sampleCommand = app.add_subcommand("sample", "Print the shader's colour at texture points");
-    sampleCommand->add_option("DOC", sample.document, "Document to sample")->required();
-    AddRepeated(*sampleCommand, "--at", sample.at, "Texture point U,V[,W] (repeatable)");
-    sampleCommand->add_option("--points", samplePoints, "File of lines \"u v [w]\"; - reads standard input");
-    std::string sampleSampler = "batch";
-    sampleCommand->add_option("--sampler", sampleSampler, "output: one Output call per point; batch: all at once (default)")
-        ->check(CLI::IsMember({"output", "batch"}));
-    sampleCommand->footer("Prints one line \"r g b\" per point, each number with 17 significant digits.");
+void AddSampleCommand(CommandLine& line) {
+    SampleOptions& sample = line.sample;
+    CLI::App* command = line.app.add_subcommand("sample", "Print the shader's colour at texture points");
+    command->add_option("DOC", sample.document, "Document to sample")->required();
+    AddRepeated(*command, "--at", sample.at, "Texture point U,V[,W] (repeatable)");
+    command->add_option("--points", sample.points, "File of lines \"u v [w]\"; - reads standard input");
+    AddSamplerOption(*command, sample.sampler, "output: one Output call per point; batch: all at once (default)");
+    command->footer("Prints one line \"r g b\" per point, each number with 17 significant digits.");
+    line.sampleCommand = command;
+}
 
-    // describe
-    DescribeOptions describe;
-    std::string describeDocument;
-    CLI::App* describeCommand =
-        app.add_subcommand("describe", "List the shader's parameters as the Attribute Manager shows them");
-    describeCommand->add_option("DOC", describeDocument, "Document to describe (default: the built-in example)");
-    describeCommand->add_flag("--json", describe.json, "Print a JSON array instead of text");
+void AddDescribeCommand(CommandLine& line) {
+    CLI::App* command =
+        line.app.add_subcommand("describe", "List the shader's parameters as the Attribute Manager shows them");
+    command->add_option("DOC", line.describe.document, "Document to describe (default: the built-in example)");
+    command->add_flag("--json", line.describe.json, "Print a JSON array instead of text");
+    line.describeCommand = command;
+}
 
-    // new
-    NewOptions create;
-    std::string newOutput;
-    CLI::App* newCommand = app.add_subcommand("new", "Write a new document with a default Nocturnia shader");
-    newCommand->add_option("-o,--output", newOutput, "Document to write (default: standard output)");
-    newCommand->add_flag("--force", create.force, "Replace the document if it exists");
+void AddNewCommand(CommandLine& line) {
+    CLI::App* command = line.app.add_subcommand("new", "Write a new document with a default Nocturnia shader");
+    command->add_option("-o,--output", line.create.output, "Document to write (default: standard output)");
+    command->add_flag("--force", line.create.force, "Replace the document if it exists");
+    line.newCommand = command;
+}
 
-    // edit
-    EditOptions edit;
-    std::string editOutput;
-    std::vector<std::string> editSets, editPresses;
-    CLI::App* editCommand = app.add_subcommand("edit", "Change parameters and press buttons, then save");
-    editCommand->add_option("DOC", edit.document, "Document to edit")->required();
-    CLI::Option* editSet = AddRepeated(*editCommand, "--set", editSets, "LABEL=VALUE: change a parameter");
-    CLI::Option* editPress = AddRepeated(*editCommand, "--press", editPresses, "LABEL: press a button");
-    editCommand->add_option("-o,--output", editOutput, "Save here instead of over DOC");
-    editCommand->add_flag("--force", edit.force, "Replace the saved document even if it is read-only");
-    editCommand->footer(std::string("Operations apply in the order given.\n") + kLabelHelp);
+void AddEditCommand(CommandLine& line) {
+    EditOptions& edit = line.edit;
+    CLI::App* command = line.app.add_subcommand("edit", "Change parameters and press buttons, then save");
+    command->add_option("DOC", edit.document, "Document to edit")->required();
+    line.editSet = AddRepeated(*command, "--set", line.editSets, "LABEL=VALUE: change a parameter");
+    line.editPress = AddRepeated(*command, "--press", line.editPresses, "LABEL: press a button");
+    command->add_option("-o,--output", edit.output, "Save here instead of over DOC");
+    command->add_flag("--force", edit.force, "Replace the saved document even if it is read-only");
+    command->footer(std::string("Operations apply in the order given.\n") + kLabelHelp);
+    line.editCommand = command;
+}
 
+// Parses the arguments into `line`. Nothing when the command is to run,
+// else the exit status (help printed, or a usage error reported).
+std::optional<int> Parse(CommandLine& line, int argc, char** argv) {
     try {
-        app.parse(argc, argv);
+        line.app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
+        return line.app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
+        return line.app.exit(e);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) {
-            return app.exit(e);
+            return line.app.exit(e);
         }
         const std::string command = FirstWord(argc, argv);
         const std::vector<std::string> commands = {"render", "sample", "describe", "new", "edit"};
@@ -176,55 +212,36 @@ int main(int argc, char** argv) {
         }
         return 2;
     }
-
-    auto optionalText = [](const CLI::App* command, const char* name, const std::string& value) {
-        return command->count(name) > 0 ? std::optional<std::string>(value) : std::nullopt;
-    };
-    auto optionalNumber = [](const CLI::App* command, const char* name, int value) {
-        return command->count(name) > 0 ? std::optional<int>(value) : std::nullopt;
-    };
-    if (app.count("--plugins") > 0) {
-        global.pluginFolder = pluginFolder;
-    }
-    if (app.count("--max-memory") > 0) {
-        global.maxMemory = ParseByteSize(maxMemory);
-        if (!global.maxMemory) {
-            Report("--max-memory expects a size such as 512M or 2G, got \"" + maxMemory + "\"");
+    if (line.maxMemory) {
+        line.global.maxMemory = ParseByteSize(*line.maxMemory);
+        if (!line.global.maxMemory) {
+            Report("--max-memory expects a size such as 512M or 2G, got \"" + *line.maxMemory + "\"");
             return 2;
         }
     }
+    return std::nullopt;
+}
 
+int RunParsedCommand(CommandLine& line) {
+    if (line.renderCommand->parsed()) {
+        line.render.edits = EditsInOrder(*line.renderCommand, line.renderSet, nullptr);
+        return RunRender(line.global, line.render);
+    }
+    if (line.sampleCommand->parsed()) return RunSample(line.global, line.sample);
+    if (line.describeCommand->parsed()) return RunDescribe(line.global, line.describe);
+    if (line.newCommand->parsed()) return RunNew(line.global, line.create);
+    if (line.editCommand->parsed()) {
+        line.edit.edits = EditsInOrder(*line.editCommand, line.editSet, line.editPress);
+        return RunEdit(line.global, line.edit);
+    }
+    return 1;
+}
+
+// Runs the command; every error ends as one line and its exit status.
+int RunReportingErrors(CommandLine& line) {
     InstallInterruptionHandlers();
     try {
-        if (renderCommand->parsed()) {
-            render.document = optionalText(renderCommand, "DOC", renderDocument);
-            render.output = optionalText(renderCommand, "--output", renderOutput);
-            render.width = optionalNumber(renderCommand, "--width", renderWidth);
-            render.height = optionalNumber(renderCommand, "--height", renderHeight);
-            render.samples = optionalNumber(renderCommand, "--samples", renderSamples);
-            render.threads = optionalNumber(renderCommand, "--threads", renderThreads);
-            render.sampler = renderSampler == "output" ? SamplerKind::Output : SamplerKind::Batch;
-            render.edits = EditsInOrder(*renderCommand, renderSet, nullptr);
-            return RunRender(global, render);
-        }
-        if (sampleCommand->parsed()) {
-            sample.points = optionalText(sampleCommand, "--points", samplePoints);
-            sample.sampler = sampleSampler == "output" ? SamplerKind::Output : SamplerKind::Batch;
-            return RunSample(global, sample);
-        }
-        if (describeCommand->parsed()) {
-            describe.document = optionalText(describeCommand, "DOC", describeDocument);
-            return RunDescribe(global, describe);
-        }
-        if (newCommand->parsed()) {
-            create.output = optionalText(newCommand, "--output", newOutput);
-            return RunNew(global, create);
-        }
-        if (editCommand->parsed()) {
-            edit.output = optionalText(editCommand, "--output", editOutput);
-            edit.edits = EditsInOrder(*editCommand, editSet, editPress);
-            return RunEdit(global, edit);
-        }
+        return RunParsedCommand(line);
     } catch (const Interrupted& stop) {
         Report(stop.what());
         return stop.ExitStatus();
@@ -238,5 +255,18 @@ int main(int argc, char** argv) {
         Report("internal error");
         return 3;
     }
-    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CommandLine line;
+    AddGlobalOptions(line);
+    AddRenderCommand(line);
+    AddSampleCommand(line);
+    AddDescribeCommand(line);
+    AddNewCommand(line);
+    AddEditCommand(line);
+    if (const std::optional<int> status = Parse(line, argc, argv)) return *status;
+    return RunReportingErrors(line);
 }

@@ -26,6 +26,10 @@ constexpr Int32 kRemoveLayer = 20302;
 constexpr Int32 kExtraLayerCount = 20303;
 constexpr Int32 kLayersGroup = 30000;
 
+// The description resource's group of the base layer (an ID outside every
+// parameter range).
+constexpr Int32 kBaseLayerGroup = 1300;
+
 // ---- layer parameter offsets ----
 constexpr Int32 kOffsetDefaultsWritten = 2;  // extra layers only; hidden
 constexpr Int32 kOffsetUseLayer = 3;
