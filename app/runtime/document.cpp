@@ -122,137 +122,20 @@ Result<Document> Document::Parse(std::string_view text, const std::string& sourc
 Result<Document> Document::FromJson(Json json, const std::string& sourceName)
 {
     using R = Result<Document>;
-    const Loader load{sourceName};
     try {
-        if (!json.is_object()) {
-            return R::Error(sourceName + ": not a Nocturnia document (expected a JSON object)");
+        if (Status header = CheckHeader(json, sourceName); !header) {
+            return header;
         }
-        auto format = json.find("format");
-        if (format == json.end() || !format->is_string() || format->get_ref<const std::string&>() != kFormat) {
-            return R::Error(sourceName + ": not a Nocturnia document (\"format\" must be \"" + kFormat + "\")");
-        }
-        if (auto version = json.find("version"); version != json.end()) {
-            if (!version->is_number_integer() || version->get<std::int64_t>() < 1) {
-                return R::Error(load.At("\"version\" must be a positive integer"));
-            }
-            if (version->get<std::int64_t>() > kVersion) {
-                return R::Error(load.At("document version " + version->dump() + " is newer than this program reads (" +
-                                        std::to_string(kVersion) + ")"));
-            }
-        }
-
         Document doc;
         doc.root_ = Node::CreatePlain(NOC_TYPE_DOCUMENT);
         doc.renderNode_ = doc.root_->AddChild(Node::CreatePlain(NOC_TYPE_RENDER_SETTINGS));
-
-        RenderSettings render;
-        if (auto r = json.find("render"); r != json.end()) {
-            if (!r->is_object()) {
-                return R::Error(load.At("render: expected an object"));
-            }
-            for (const char* key : {"width", "height", "samples"}) {
-                if (auto it = r->find(key); it != r->end()) {
-                    auto v = load.PositiveInt(*it, std::string("render.") + key);
-                    if (!v) {
-                        return v.status();
-                    }
-                    (key[0] == 'w' ? render.width : key[0] == 'h' ? render.height : render.samples) = *v;
-                }
-            }
-            if (auto it = r->find("aspect"); it != r->end()) {
-                auto v = load.Real(*it, "render.aspect");
-                if (!v) {
-                    return v.status();
-                }
-                render.aspect = *v;
-            }
-            if (auto it = r->find("engine"); it != r->end()) {
-                auto v = load.Int(*it, "render.engine");
-                if (!v) {
-                    return v.status();
-                }
-                render.engine = *v;
-            }
+        auto render = RenderFromJson(json, sourceName);
+        if (!render) {
+            return render.status();
         }
-        doc.SetRender(render);
-
-        auto m = json.find("material");
-        if (m == json.end() || !m->is_object()) {
-            return R::Error(load.At("material: the document holds no material object"));
-        }
-        std::int32_t materialType = NOC_TYPE_STANDARD_MATERIAL;
-        if (auto t = m->find("type"); t != m->end()) {
-            auto v = load.Int(*t, "material.type");
-            if (!v) {
-                return v.status();
-            }
-            materialType = *v;
-        }
-        doc.material_ = doc.root_->AddChild(Node::CreatePlain(materialType));
-        if (auto p = m->find("params"); p != m->end()) {
-            auto params = ContainerFromJson(*p, nullptr, "material.params");
-            if (!params) {
-                return R::Error(load.At(params.error()));
-            }
-            doc.material_->Data() = std::move(*params);
-        }
-
-        auto s = m->find("shader");
-        if (s == m->end() || !s->is_object()) {
-            return R::Error(load.At("material.shader: the material holds no shader object"));
-        }
-        auto st = s->find("type");
-        if (st == s->end()) {
-            return R::Error(load.At("material.shader.type is missing"));
-        }
-        auto shaderType = load.Int(*st, "material.shader.type");
-        if (!shaderType) {
-            return shaderType.status();
-        }
-        // Created as the host always does: allocator, then Init; the document's
-        // parameters then replace the whole container.
-        auto shader = Node::CreatePlugin(*shaderType);
-        if (!shader) {
-            return R::Error(load.At("material.shader: " + shader.error()));
-        }
-        doc.shader_ = doc.material_->AddChild(std::move(*shader));
-
-        if (auto c = s->find("children"); c != s->end()) {
-            if (!c->is_array()) {
-                return R::Error(load.At("material.shader.children: expected an array"));
-            }
-            for (std::size_t i = 0; i < c->size(); ++i) {
-                const Json& cj = (*c)[i];
-                const std::string at = "material.shader.children[" + std::to_string(i) + "]";
-                auto child = ChildFromJson(cj, at);
-                if (!child) {
-                    return R::Error(load.At(child.error()));
-                }
-                doc.shader_->AddChild(*child);
-                doc.childExtras_.emplace_back(*child, cj);
-            }
-        }
-
-        Container params;
-        if (auto p = s->find("params"); p != s->end()) {
-            auto parsed = ContainerFromJson(*p, doc.shader_, "material.shader.params");
-            if (!parsed) {
-                return R::Error(load.At(parsed.error()));
-            }
-            params = std::move(*parsed);
-        }
-        doc.shader_->Data() = std::move(params);
-
-        if (auto t = s->find("tracks"); t != s->end()) {
-            if (!t->is_array()) {
-                return R::Error(load.At("material.shader.tracks: expected an array"));
-            }
-            for (std::size_t i = 0; i < t->size(); ++i) {
-                auto status = TrackFromJson((*t)[i], *doc.shader_, "material.shader.tracks[" + std::to_string(i) + "]");
-                if (!status) {
-                    return R::Error(load.At(status.message()));
-                }
-            }
+        doc.SetRender(*render);
+        if (Status material = doc.ReadMaterial(json, sourceName); !material) {
+            return material;
         }
         // Kept for the keys the model does not own; moved, not copied: a big
         // document is held once.
@@ -261,6 +144,155 @@ Result<Document> Document::FromJson(Json json, const std::string& sourceName)
     } catch (const std::exception& e) {
         return R::Error(sourceName + ": cannot read the document (" + e.what() + ")");
     }
+}
+
+Status Document::CheckHeader(const Json& json, const std::string& sourceName)
+{
+    const Loader load{sourceName};
+    if (!json.is_object()) {
+        return Status::Error(sourceName + ": not a Nocturnia document (expected a JSON object)");
+    }
+    auto format = json.find("format");
+    if (format == json.end() || !format->is_string() || format->get_ref<const std::string&>() != kFormat) {
+        return Status::Error(sourceName + ": not a Nocturnia document (\"format\" must be \"" + kFormat + "\")");
+    }
+    if (auto version = json.find("version"); version != json.end()) {
+        if (!version->is_number_integer() || version->get<std::int64_t>() < 1) {
+            return Status::Error(load.At("\"version\" must be a positive integer"));
+        }
+        if (version->get<std::int64_t>() > kVersion) {
+            return Status::Error(load.At("document version " + version->dump() + " is newer than this program reads (" +
+                                         std::to_string(kVersion) + ")"));
+        }
+    }
+    return Status::Ok();
+}
+
+Result<RenderSettings> Document::RenderFromJson(const Json& json, const std::string& sourceName)
+{
+    using R = Result<RenderSettings>;
+    const Loader load{sourceName};
+    RenderSettings render;
+    auto r = json.find("render");
+    if (r == json.end()) {
+        return render;
+    }
+    if (!r->is_object()) {
+        return R::Error(load.At("render: expected an object"));
+    }
+    for (const char* key : {"width", "height", "samples"}) {
+        if (auto it = r->find(key); it != r->end()) {
+            auto v = load.PositiveInt(*it, std::string("render.") + key);
+            if (!v) {
+                return v.status();
+            }
+            (key[0] == 'w' ? render.width : key[0] == 'h' ? render.height : render.samples) = *v;
+        }
+    }
+    if (auto it = r->find("aspect"); it != r->end()) {
+        auto v = load.Real(*it, "render.aspect");
+        if (!v) {
+            return v.status();
+        }
+        render.aspect = *v;
+    }
+    if (auto it = r->find("engine"); it != r->end()) {
+        auto v = load.Int(*it, "render.engine");
+        if (!v) {
+            return v.status();
+        }
+        render.engine = *v;
+    }
+    return render;
+}
+
+Status Document::ReadMaterial(const Json& json, const std::string& sourceName)
+{
+    const Loader load{sourceName};
+    auto m = json.find("material");
+    if (m == json.end() || !m->is_object()) {
+        return Status::Error(load.At("material: the document holds no material object"));
+    }
+    std::int32_t materialType = NOC_TYPE_STANDARD_MATERIAL;
+    if (auto t = m->find("type"); t != m->end()) {
+        auto v = load.Int(*t, "material.type");
+        if (!v) {
+            return v.status();
+        }
+        materialType = *v;
+    }
+    material_ = root_->AddChild(Node::CreatePlain(materialType));
+    if (auto p = m->find("params"); p != m->end()) {
+        auto params = ContainerFromJson(*p, nullptr, "material.params");
+        if (!params) {
+            return Status::Error(load.At(params.error()));
+        }
+        material_->Data() = std::move(*params);
+    }
+    auto s = m->find("shader");
+    if (s == m->end() || !s->is_object()) {
+        return Status::Error(load.At("material.shader: the material holds no shader object"));
+    }
+    return ReadShader(*s, sourceName);
+}
+
+Status Document::ReadShader(const Json& s, const std::string& sourceName)
+{
+    const Loader load{sourceName};
+    auto st = s.find("type");
+    if (st == s.end()) {
+        return Status::Error(load.At("material.shader.type is missing"));
+    }
+    auto shaderType = load.Int(*st, "material.shader.type");
+    if (!shaderType) {
+        return shaderType.status();
+    }
+    // Created as the host always does: allocator, then Init; the document's
+    // parameters then replace the whole container.
+    auto shader = Node::CreatePlugin(*shaderType);
+    if (!shader) {
+        return Status::Error(load.At("material.shader: " + shader.error()));
+    }
+    shader_ = material_->AddChild(std::move(*shader));
+
+    if (auto c = s.find("children"); c != s.end()) {
+        if (!c->is_array()) {
+            return Status::Error(load.At("material.shader.children: expected an array"));
+        }
+        for (std::size_t i = 0; i < c->size(); ++i) {
+            const Json& cj = (*c)[i];
+            const std::string at = "material.shader.children[" + std::to_string(i) + "]";
+            auto child = ChildFromJson(cj, at);
+            if (!child) {
+                return Status::Error(load.At(child.error()));
+            }
+            shader_->AddChild(*child);
+            childExtras_.emplace_back(*child, cj);
+        }
+    }
+
+    Container params;
+    if (auto p = s.find("params"); p != s.end()) {
+        auto parsed = ContainerFromJson(*p, shader_, "material.shader.params");
+        if (!parsed) {
+            return Status::Error(load.At(parsed.error()));
+        }
+        params = std::move(*parsed);
+    }
+    shader_->Data() = std::move(params);
+
+    if (auto t = s.find("tracks"); t != s.end()) {
+        if (!t->is_array()) {
+            return Status::Error(load.At("material.shader.tracks: expected an array"));
+        }
+        for (std::size_t i = 0; i < t->size(); ++i) {
+            auto status = TrackFromJson((*t)[i], *shader_, "material.shader.tracks[" + std::to_string(i) + "]");
+            if (!status) {
+                return Status::Error(load.At(status.message()));
+            }
+        }
+    }
+    return Status::Ok();
 }
 
 Result<std::shared_ptr<Node>> Document::ChildFromJson(const Json& json, const std::string& where)

@@ -77,6 +77,11 @@ public:
 private:
     Document() = default;
     void SyncRenderNode();
+    // The steps of FromJson, each reading one part of the document.
+    static Status CheckHeader(const Json& json, const std::string& sourceName);
+    static Result<RenderSettings> RenderFromJson(const Json& json, const std::string& sourceName);
+    Status ReadMaterial(const Json& json, const std::string& sourceName);
+    Status ReadShader(const Json& shader, const std::string& sourceName);
     static Result<std::shared_ptr<Node>> ChildFromJson(const Json& json, const std::string& where);
     static Status TrackFromJson(const Json& json, Node& shader, const std::string& where);
     Json ChildToJson(const Node& child, const std::unordered_map<const Node*, const Json*>& extras) const;
