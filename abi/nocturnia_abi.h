@@ -53,16 +53,16 @@ extern "C" {
 /* Node types known to the host. */
 #define NOC_TYPE_NOCTURNIA_SHADER 1063226 /* the plug-in ID under which the shader registers */
 #define NOC_TYPE_STANDARD_MATERIAL 5703
-#define NOC_TYPE_COLOR_SHADER 5832     /* built-in shader: one colour everywhere */
+#define NOC_TYPE_COLOR_SHADER 5832       /* built-in shader: one colour everywhere */
 #define NOC_TYPE_GRADIENT_SHADER 1011100 /* built-in shader: a gradient along u or v */
 #define NOC_TYPE_DOCUMENT 110059
 #define NOC_TYPE_RENDER_SETTINGS 110304
 
 /* Parameters of host nodes that a shader reads or writes. */
-#define NOC_RENDERSETTINGS_ASPECT 6006 /* render settings: real, the frame's aspect */
-#define NOC_RENDERSETTINGS_ENGINE 5300 /* render settings: integer, the render engine */
+#define NOC_RENDERSETTINGS_ASPECT 6006    /* render settings: real, the frame's aspect */
+#define NOC_RENDERSETTINGS_ENGINE 5300    /* render settings: integer, the render engine */
 #define NOC_RENDERENGINE_HARDWARE 1036219 /* a render engine to which a material's switch does not apply */
-#define NOC_MATERIAL_SHADER_SWITCH 2004 /* standard material: integer, set by a shader's render preparation */
+#define NOC_MATERIAL_SHADER_SWITCH 2004   /* standard material: integer, set by a shader's render preparation */
 
 /* Value types of a container entry. The numbers are the host's description data
  * types, so a container value and a description entry speak the same language. */
@@ -171,10 +171,10 @@ typedef struct NocVolumeData {
 
 /* One sample as the host hands it to a shader's Output. */
 typedef struct NocChannelData {
-    double p[3];  /* texture point */
-    double n[3];  /* normal */
-    double d[3];  /* filter delta */
-    double t;     /* time in seconds */
+    double p[3]; /* texture point */
+    double n[3]; /* normal */
+    double d[3]; /* filter delta */
+    double t;    /* time in seconds */
     int32_t texflag;
     NocVolumeData* vd; /* may be NULL */
     double off;
@@ -200,8 +200,8 @@ typedef struct NocNodeTable {
     int32_t (*copy_to)(void* self, NocNode* source, void* dest_self, NocNode* dest, int32_t flags);
     int32_t (*message)(void* self, NocNode* node, int32_t type, void* data);
     int32_t (*get_d_description)(void* self, NocNode* node, NocDescription* description, int32_t* flags);
-    int32_t (*get_d_enabling)(void* self, NocNode* node, const NocDescID* id, const NocData* value,
-                              int32_t flags, const NocContainer* item_description);
+    int32_t (*get_d_enabling)(void* self, NocNode* node, const NocDescID* id, const NocData* value, int32_t flags,
+                              const NocContainer* item_description);
     int32_t (*init_render)(void* self, NocNode* node, const NocInitRender* irs);
     void (*free_render)(void* self, NocNode* node);
     void (*output)(void* self, NocNode* node, NocChannelData* cd, double out[3]);
@@ -223,8 +223,8 @@ typedef struct NocNodeTable {
 
 /* Whether `table` (of struct type `type`, or NULL) reaches far enough to hold
  * the optional entry `member` and fills it. */
-#define NOC_TABLE_OFFERS(table, type, member)                                                       \
-    ((table) != NULL && (table)->size >= (int32_t)(offsetof(type, member) + sizeof((table)->member)) && \
+#define NOC_TABLE_OFFERS(table, type, member)                                                                          \
+    ((table) != NULL && (table)->size >= (int32_t)(offsetof(type, member) + sizeof((table)->member)) &&                \
      (table)->member != NULL)
 
 /* The size of a node table that offers none of the optional entries. */
@@ -284,7 +284,7 @@ typedef struct NocHostTable {
     NocNode* (*node_main)(NocNode* node); /* the material that owns a shader, or NULL */
     int32_t (*node_message)(NocNode* node, int32_t id, void* data);
     int32_t (*node_set_parameter)(NocNode* node, const NocDescID* id, const NocData* value, int32_t flags);
-    void (*node_remove_and_free)(NocNode* node); /* a child shader: unlinked from its owner and freed */
+    void (*node_remove_and_free)(NocNode* node);             /* a child shader: unlinked from its owner and freed */
     NocNode* (*document_render_settings)(NocNode* document); /* active render settings, or NULL */
 
     /* shaders that a node links to */
@@ -323,8 +323,7 @@ typedef struct NocHostTable {
 
     /* gradient_render_color at positions[0 .. count-1], colour i written to
      * out[3 i .. 3 i + 2]: the same bits as one lookup per position. */
-    void (*gradient_render_colors)(const NocGradientRender* data, const double* positions, int32_t count,
-                                   double* out);
+    void (*gradient_render_colors)(const NocGradientRender* data, const double* positions, int32_t count, double* out);
     /* 1 when every colour the data give, at any position (NaN and infinities
      * included), is finite; 0 when that is not known. NULL data read black: 1. */
     int32_t (*gradient_render_finite)(const NocGradientRender* data);

@@ -23,8 +23,8 @@ namespace {
 constexpr cli::RenderSize kFrame{3840, 2160, 4};
 
 // Renders the frame once; a failure is the reason as text.
-runtime::Result<cli::ImageBuffer> RenderFrame(runtime::Document& document, int threads,
-                                              cli::RenderSize frame = kFrame) {
+runtime::Result<cli::ImageBuffer> RenderFrame(runtime::Document& document, int threads, cli::RenderSize frame = kFrame)
+{
     runtime::Result<std::unique_ptr<runtime::RenderSession>> session = runtime::RenderSession::Start(document.Shader());
     if (!session) {
         return runtime::Result<cli::ImageBuffer>::Error(session.error());
@@ -35,7 +35,8 @@ runtime::Result<cli::ImageBuffer> RenderFrame(runtime::Document& document, int t
 
 // The sampling of the frame alone (the batched path's frame case goes beside
 // this one).
-void BM_RenderFrame4k4x4(benchmark::State& state) {
+void BM_RenderFrame4k4x4(benchmark::State& state)
+{
     runtime::Result<LoadedScene> scene = LoadScene(Scene::DefaultNode);
     if (!scene) {
         state.SkipWithError(scene.error().c_str());
@@ -60,7 +61,8 @@ void BM_RenderFrame4k4x4(benchmark::State& state) {
 // folder, once per iteration, through the program's own image writer. The
 // frame is rendered with one sample per pixel: the same size, nearly the same
 // picture, a fraction of the set-up time.
-void WriteFrame(benchmark::State& state, const char* fileName) {
+void WriteFrame(benchmark::State& state, const char* fileName)
+{
     if (!cli::ImageWritingAvailable()) {
         state.SkipWithError("built without the image libraries");
         return;

@@ -21,8 +21,8 @@ namespace {
 // as a render worker does: every sample lies at a different texture point.
 // The rate is per second of this thread's CPU time, which a busy machine
 // disturbs less than the wall clock.
-template <class Sampler>
-void MeasureSamplesPerSecond(benchmark::State& state, const Sampler& sampler) {
+template <class Sampler> void MeasureSamplesPerSecond(benchmark::State& state, const Sampler& sampler)
+{
     constexpr int kSide = 256;
     const cli::RenderSize size{kSide, kSide, 1};
     std::vector<float> row(static_cast<std::size_t>(kSide) * 3);
@@ -43,13 +43,15 @@ struct SamplingPath {
 };
 
 const SamplingPath kSamplingPaths[] = {
-    {"Output", [](benchmark::State& state, const runtime::RenderSession& session) {
+    {"Output",
+     [](benchmark::State& state, const runtime::RenderSession& session) {
          MeasureSamplesPerSecond(state, cli::SessionSampler(session));
      }},
     // The batched path's case goes here.
 };
 
-void SampleScene(benchmark::State& state, Scene scene, const SamplingPath& path) {
+void SampleScene(benchmark::State& state, Scene scene, const SamplingPath& path)
+{
     runtime::Result<LoadedScene> loaded = LoadScene(scene);
     if (!loaded) {
         state.SkipWithError(loaded.error().c_str());

@@ -64,8 +64,7 @@ BaseContainer& BaseContainer::operator=(const BaseContainer& other)
 
 BaseContainer::BaseContainer(BaseContainer&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)), owned_(std::exchange(other.owned_, false))
-{
-}
+{}
 
 BaseContainer& BaseContainer::operator=(BaseContainer&& other) noexcept
 {

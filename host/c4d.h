@@ -79,15 +79,15 @@ class BaseContainer;
 class GeData {
 public:
     GeData() = default;
-    GeData(Bool v);  // NOLINT
-    GeData(Int32 v);  // NOLINT
-    GeData(Float v);  // NOLINT
-    GeData(const Vector& v);  // NOLINT
-    GeData(const String& v);  // NOLINT
-    GeData(const char* v);  // NOLINT
-    GeData(const BaseContainer& v);  // NOLINT
+    GeData(Bool v);                               // NOLINT
+    GeData(Int32 v);                              // NOLINT
+    GeData(Float v);                              // NOLINT
+    GeData(const Vector& v);                      // NOLINT
+    GeData(const String& v);                      // NOLINT
+    GeData(const char* v);                        // NOLINT
+    GeData(const BaseContainer& v);               // NOLINT
     GeData(Int32 customType, const Gradient& g);  // custom data type NOC_DA_GRADIENT
-    explicit GeData(const NocData& raw);  // deep copy of a host value
+    explicit GeData(const NocData& raw);          // deep copy of a host value
     GeData(const GeData& other);
     GeData& operator=(const GeData& other);
     ~GeData();
@@ -99,14 +99,14 @@ public:
     Float GetFloat() const;
     Vector GetVector() const;
     String GetString() const;
-    const Gradient* GetGradient() const;  // borrowed from this GeData; null unless a gradient
+    const Gradient* GetGradient() const;         // borrowed from this GeData; null unless a gradient
     const NocData& Raw() const { return raw_; }  // pointers borrowed from this GeData
 
 private:
     void CopyFrom(const NocData& src);
     void Release();
     NocData raw_{};
-    String text_;  // storage behind raw_.s
+    String text_;                     // storage behind raw_.s
     NocContainer* holder_ = nullptr;  // owns the copy behind raw_.p for gradients and containers
 };
 
@@ -118,7 +118,7 @@ public:
     BaseContainer();  // a new, empty, owned container
     static BaseContainer Borrow(NocContainer* handle);
     static BaseContainer Adopt(NocContainer* handle);  // takes ownership
-    BaseContainer(const BaseContainer& other);  // deep copy, owned
+    BaseContainer(const BaseContainer& other);         // deep copy, owned
     BaseContainer& operator=(const BaseContainer& other);
     BaseContainer(BaseContainer&& other) noexcept;
     BaseContainer& operator=(BaseContainer&& other) noexcept;
@@ -256,8 +256,8 @@ public:
     NocInitRender Raw() const { return NocInitRender{reinterpret_cast<NocNode*>(doc)}; }
 };
 
-using VolumeData = NocVolumeData;   // only the hit point `p` is touched
-using ChannelData = NocChannelData; // p, n, d, t, texflag, vd, off, scale
+using VolumeData = NocVolumeData;    // only the hit point `p` is touched
+using ChannelData = NocChannelData;  // p, n, d, t, texflag, vd, off, scale
 
 class BaseShader : public BaseList2D {
 public:
@@ -265,7 +265,7 @@ public:
     Int32 InitRender(const InitRenderStruct& irs);
     Vector Sample(ChannelData* cd);
     void FreeRender();
-    void Remove();  // unlinks and frees a child shader (the host does both)
+    void Remove();                     // unlinks and frees a child shader (the host does both)
     static void Free(BaseShader*& s);  // frees a child shader that was Remove()d
 };
 
@@ -289,8 +289,8 @@ public:
     static void Free(C4DNoise*& n);
     Bool InitFbm(Int32 maxOctaves, Float lacunarity, Float h);
     // Safe from many threads once InitFbm has run.
-    Float Noise(Int32 type, Bool twoD, const Vector& p, Float time, Float octaves, Bool absolute,
-                Float sampleRad, Float detailAtt, Int32 tRepeat) const;
+    Float Noise(Int32 type, Bool twoD, const Vector& p, Float time, Float octaves, Bool absolute, Float sampleRad,
+                Float detailAtt, Int32 tRepeat) const;
     C4DNoise() = delete;
 };
 
@@ -328,19 +328,47 @@ using DescriptionCommand = NocDescriptionCommand;  // data of MSG_DESCRIPTION_CO
 class NodeData {
 public:
     virtual ~NodeData() = default;
-    virtual Bool Init(GeListNode* node) { (void)node; return true; }
+    virtual Bool Init(GeListNode* node)
+    {
+        (void)node;
+        return true;
+    }
     virtual Bool CopyTo(NodeData* dest, const GeListNode* snode, GeListNode* dnode, Int32 flags)
-    { (void)dest; (void)snode; (void)dnode; (void)flags; return true; }
-    virtual Bool Message(GeListNode* node, Int32 type, void* data) { (void)node; (void)type; (void)data; return true; }
+    {
+        (void)dest;
+        (void)snode;
+        (void)dnode;
+        (void)flags;
+        return true;
+    }
+    virtual Bool Message(GeListNode* node, Int32 type, void* data)
+    {
+        (void)node;
+        (void)type;
+        (void)data;
+        return true;
+    }
     virtual Bool GetDDescription(GeListNode* node, Description* description, Int32& flags);
     virtual Bool GetDEnabling(GeListNode* node, const DescID& id, const GeData& value, Int32 flags,
                               const BaseContainer* itemDescription)
-    { (void)node; (void)id; (void)value; (void)flags; (void)itemDescription; return true; }
+    {
+        (void)node;
+        (void)id;
+        (void)value;
+        (void)flags;
+        (void)itemDescription;
+        return true;
+    }
 };
 
 class ShaderData : public NodeData {
 public:
-    virtual Int32 InitRender(BaseShader* sh, const InitRenderStruct& irs) { (void)sh; (void)irs; return NOC_INITRENDER_OK; }
+    virtual Int32 InitRender(BaseShader* sh, const InitRenderStruct& irs)
+    {
+        (void)sh;
+        (void)irs;
+        return NOC_INITRENDER_OK;
+    }
     virtual void FreeRender(BaseShader* sh) { (void)sh; }
     virtual Vector Output(BaseShader* sh, ChannelData* cd) = 0;
     // The colours of `count` samples (colour i to colours[3 i ..]); by default
@@ -354,10 +382,19 @@ public:
             colours[3 * i + 2] = c.z;
         }
     }
-    virtual Int32 GetRenderInfo(BaseShader* sh) { (void)sh; return 0; }
+    virtual Int32 GetRenderInfo(BaseShader* sh)
+    {
+        (void)sh;
+        return 0;
+    }
     // This host's addition (node-table entry work_cost): what one Output call
     // costs under the current parameters. False: the shader cannot tell.
-    virtual Bool GetWorkCost(BaseShader* sh, NocWorkCost& cost) { (void)sh; (void)cost; return false; }
+    virtual Bool GetWorkCost(BaseShader* sh, NocWorkCost& cost)
+    {
+        (void)sh;
+        (void)cost;
+        return false;
+    }
 };
 
 // Creates one plug-in object; null when memory cannot be obtained.
@@ -367,8 +404,8 @@ using DataAllocator = NodeData*();
 void* HostAlloc(std::size_t size);
 void HostFree(void* block);
 
-Bool RegisterShaderPlugin(Int32 id, const String& name, Int32 info, DataAllocator* allocator,
-                          const String& description, Int32 diskLevel);
+Bool RegisterShaderPlugin(Int32 id, const String& name, Int32 info, DataAllocator* allocator, const String& description,
+                          Int32 diskLevel);
 
 // ---- resources and user output ----------------------------------------------
 

@@ -34,8 +34,8 @@ int32_t Initialise(void* hostTable, void* framework)
     // its end, so it is refused like an older API version (the optional
     // entries after the base are checked where they are used). A refused call does not count: the host will
     // not use the plug-in, and a later attempt starts afresh.
-    if (table == nullptr || table->size < NOC_HOST_TABLE_BASE_SIZE ||
-        table->api_version < NOC_HOST_API_VERSION || framework == nullptr) {
+    if (table == nullptr || table->size < NOC_HOST_TABLE_BASE_SIZE || table->api_version < NOC_HOST_API_VERSION ||
+        framework == nullptr) {
         return kResultRefused;
     }
     BindHostTable(table);
@@ -50,8 +50,7 @@ int32_t End()
     if (--g_initCount > 0) return kResultOk;
     try {
         PluginEnd();
-    } catch (...) {
-    }
+    } catch (...) {}
     g_resource.Free();
     ResetShaderRegistrations();
     g_maxon = nullptr;
@@ -64,22 +63,17 @@ extern "C" NOCTURNIA_EXPORT int32_t c4d_main(int32_t action, void* p1, void* p2,
 {
     try {
         switch (action) {
-        case NOC_ACTION_INIT:
-            return Initialise(p1, p3);
+        case NOC_ACTION_INIT: return Initialise(p1, p3);
         case NOC_ACTION_START:
             // Starting an unbound plug-in would register with no host.
             if (g_initCount <= 0) return kResultFailed;
             return PluginStart() ? kResultOk : kResultFailed;
-        case NOC_ACTION_END:
-            return End();
-        case NOC_ACTION_VERSION:
-            return kFrameworkVersion;
+        case NOC_ACTION_END: return End();
+        case NOC_ACTION_VERSION: return kFrameworkVersion;
         case NOC_ACTION_MESSAGE:
             if (g_initCount <= 0) return kResultUnknown;
-            return PluginMessage(static_cast<Int32>(reinterpret_cast<intptr_t>(p1)), p2) ? kResultOk
-                                                                                         : kResultUnknown;
-        default:
-            return kResultUnknown;
+            return PluginMessage(static_cast<Int32>(reinterpret_cast<intptr_t>(p1)), p2) ? kResultOk : kResultUnknown;
+        default: return kResultUnknown;
         }
     } catch (...) {
         // Answered like the refusal of the action that threw.

@@ -11,11 +11,23 @@ constexpr Int32 kHolderKey = 0;
 bool IsDeepValue(Int32 type) { return type == NOC_DA_GRADIENT || type == NOC_DA_CONTAINER; }
 }  // namespace
 
-GeData::GeData(Bool v) { raw_.type = NOC_DA_BOOL; raw_.i = v ? 1 : 0; }
+GeData::GeData(Bool v)
+{
+    raw_.type = NOC_DA_BOOL;
+    raw_.i = v ? 1 : 0;
+}
 
-GeData::GeData(Int32 v) { raw_.type = NOC_DA_LONG; raw_.i = v; }
+GeData::GeData(Int32 v)
+{
+    raw_.type = NOC_DA_LONG;
+    raw_.i = v;
+}
 
-GeData::GeData(Float v) { raw_.type = NOC_DA_REAL; raw_.r = v; }
+GeData::GeData(Float v)
+{
+    raw_.type = NOC_DA_REAL;
+    raw_.r = v;
+}
 
 GeData::GeData(const Vector& v)
 {

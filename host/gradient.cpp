@@ -32,10 +32,8 @@ GradientKnot FromRaw(const NocKnot& raw)
 
 // ---- GradientRenderData --------------------------------------------------------
 
-GradientRenderData::GradientRenderData(GradientRenderData&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr))
-{
-}
+GradientRenderData::GradientRenderData(GradientRenderData&& other) noexcept : data_(std::exchange(other.data_, nullptr))
+{}
 
 GradientRenderData& GradientRenderData::operator=(GradientRenderData&& other) noexcept
 {

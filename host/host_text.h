@@ -10,8 +10,7 @@
 #include <vector>
 
 // `read(buffer, size)` is one host call; `firstSize` the first buffer's size.
-template <class Read>
-String ReadHostText(Read&& read, std::size_t firstSize)
+template <class Read> String ReadHostText(Read&& read, std::size_t firstSize)
 {
     std::vector<char> buffer(firstSize, '\0');
     int32_t length = read(buffer.data(), static_cast<int32_t>(buffer.size()));

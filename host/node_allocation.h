@@ -8,8 +8,7 @@
 #include <cstddef>
 #include <new>
 
-template <class T>
-NodeData* NewNodeData()
+template <class T> NodeData* NewNodeData()
 {
     static_assert(alignof(T) <= alignof(std::max_align_t), "host memory is only max_align_t aligned");
     void* block = HostAlloc(sizeof(T));

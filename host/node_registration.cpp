@@ -27,8 +27,7 @@ BaseShader* Shader(NocNode* node) { return reinterpret_cast<BaseShader*>(node); 
 
 // Runs one callback body; whatever it throws ends in `fallback`, so no
 // exception crosses into the host.
-template <class R, class F>
-R Guarded(R fallback, F&& body) noexcept
+template <class R, class F> R Guarded(R fallback, F&& body) noexcept
 {
     try {
         return body();
@@ -44,8 +43,7 @@ std::array<DataAllocator*, kAllocatorSlots> g_allocators{};
 std::array<NocNodeTable, kAllocatorSlots> g_tables{};
 size_t g_registered = 0;
 
-template <size_t Slot>
-void* NodeAlloc()
+template <size_t Slot> void* NodeAlloc()
 {
     return Guarded<void*>(nullptr, [] {
         DataAllocator* allocator = g_allocators[Slot];
@@ -83,9 +81,8 @@ int32_t NodeCopyTo(void* self, NocNode* source, void* destSelf, NocNode* dest, i
 
 int32_t NodeMessage(void* self, NocNode* node, int32_t type, void* data)
 {
-    return Guarded<int32_t>(0, [&] {
-        return self != nullptr && Self(self)->Message(BaseList2D::From(node), type, data) ? 1 : 0;
-    });
+    return Guarded<int32_t>(
+        0, [&] { return self != nullptr && Self(self)->Message(BaseList2D::From(node), type, data) ? 1 : 0; });
 }
 
 int32_t NodeGetDDescription(void* self, NocNode* node, NocDescription* description, int32_t* flags)
@@ -152,23 +149,22 @@ void NodeOutputBatch(void* self, NocNode* node, NocChannelData* samples, int32_t
             static_cast<ShaderData*>(Self(self))->OutputBatch(Shader(node), samples, count, colours);
             return;
         }
-    } catch (...) {
-    }
+    } catch (...) {}
     // Nothing to sample, or a fault: black, as Output gives.
     for (int32_t i = 0; i < 3 * count; ++i) colours[i] = 0.0;
 }
 
 int32_t NodeGetRenderInfo(void* self, NocNode* node)
 {
-    return Guarded<int32_t>(0, [&] {
-        return self != nullptr ? static_cast<ShaderData*>(Self(self))->GetRenderInfo(Shader(node)) : 0;
-    });
+    return Guarded<int32_t>(
+        0, [&] { return self != nullptr ? static_cast<ShaderData*>(Self(self))->GetRenderInfo(Shader(node)) : 0; });
 }
 
 int32_t NodeWorkCost(void* self, NocNode* node, NocWorkCost* cost)
 {
     try {
-        return self != nullptr && cost != nullptr && static_cast<ShaderData*>(Self(self))->GetWorkCost(Shader(node), *cost)
+        return self != nullptr && cost != nullptr &&
+                       static_cast<ShaderData*>(Self(self))->GetWorkCost(Shader(node), *cost)
                    ? 1
                    : 0;
     } catch (...) {
@@ -186,8 +182,8 @@ constexpr auto kSlotAllocators = MakeAllocators(std::make_index_sequence<kAlloca
 
 }  // namespace
 
-Bool RegisterShaderPlugin(Int32 id, const String& name, Int32 info, DataAllocator* allocator,
-                          const String& description, Int32 diskLevel)
+Bool RegisterShaderPlugin(Int32 id, const String& name, Int32 info, DataAllocator* allocator, const String& description,
+                          Int32 diskLevel)
 {
     const NocHostTable* host = HostTable();
     if (host == nullptr || allocator == nullptr || g_registered >= kAllocatorSlots) return false;

@@ -146,12 +146,11 @@ void C4DNoise::Free(C4DNoise*& n)
 Bool C4DNoise::InitFbm(Int32 maxOctaves, Float lacunarity, Float h)
 {
     const NocHostTable* host = HostTable();
-    return host != nullptr &&
-           host->noise_init_fbm(reinterpret_cast<NocNoise*>(this), maxOctaves, lacunarity, h) != 0;
+    return host != nullptr && host->noise_init_fbm(reinterpret_cast<NocNoise*>(this), maxOctaves, lacunarity, h) != 0;
 }
 
-Float C4DNoise::Noise(Int32 type, Bool twoD, const Vector& p, Float time, Float octaves, Bool absolute,
-                      Float sampleRad, Float detailAtt, Int32 tRepeat) const
+Float C4DNoise::Noise(Int32 type, Bool twoD, const Vector& p, Float time, Float octaves, Bool absolute, Float sampleRad,
+                      Float detailAtt, Int32 tRepeat) const
 {
     const NocHostTable* host = HostTable();
     if (host == nullptr) return 0.0;

@@ -51,7 +51,7 @@ void AnchorOfThisLibrary() {}
 String FolderOf(const String& file)
 {
     const size_t slash = file.find_last_of("/\\");
-    if (slash == String::npos) return ".";  // a bare file name: found in the working folder
+    if (slash == String::npos) return ".";     // a bare file name: found in the working folder
     if (slash == 0) return file.substr(0, 1);  // the root folder
     return file.substr(0, slash);
 }

@@ -9,7 +9,8 @@
 
 namespace nocturnia::cli {
 
-int RunDescribe(const GlobalOptions& global, const DescribeOptions& options) {
+int RunDescribe(const GlobalOptions& global, const DescribeOptions& options)
+{
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
     const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(document.Shader());

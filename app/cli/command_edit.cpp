@@ -6,7 +6,8 @@
 
 namespace nocturnia::cli {
 
-int RunEdit(const GlobalOptions& global, const EditOptions& options) {
+int RunEdit(const GlobalOptions& global, const EditOptions& options)
+{
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
     // Any failing edit throws before the save: the file on disk stays as it was.

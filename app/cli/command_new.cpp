@@ -9,7 +9,8 @@
 
 namespace nocturnia::cli {
 
-int RunNew(const GlobalOptions& global, const NewOptions& options) {
+int RunNew(const GlobalOptions& global, const NewOptions& options)
+{
     // Checked first: an existing document is never replaced by accident.
     std::error_code error;
     if (options.output && !options.force && std::filesystem::exists(*options.output, error)) {

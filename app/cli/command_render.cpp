@@ -4,8 +4,8 @@
 
 #include "cli/image_file.h"
 #include "cli/interruption.h"
-#include "cli/number_text.h"
 #include "cli/memory_budget.h"
+#include "cli/number_text.h"
 #include "cli/program_session.h"
 #include "cli/progress_display.h"
 #include "cli/session_sampler.h"
@@ -28,7 +28,8 @@ constexpr int kMaxImageSide = 32768;
 constexpr long long kMaxPixels = 8192LL * 8192;
 constexpr int kMaxSamples = 64;
 
-int CheckedOption(const std::optional<int>& option, int fallback, int minimum, int maximum, const char* name) {
+int CheckedOption(const std::optional<int>& option, int fallback, int minimum, int maximum, const char* name)
+{
     const int value = option.value_or(fallback);
     if (value < minimum || value > maximum) {
         throw UserError(std::string(name) + " must lie between " + std::to_string(minimum) + " and " +
@@ -37,7 +38,8 @@ int CheckedOption(const std::optional<int>& option, int fallback, int minimum, i
     return value;
 }
 
-std::filesystem::path OutputPath(const RenderOptions& options) {
+std::filesystem::path OutputPath(const RenderOptions& options)
+{
     if (options.output) {
         return *options.output;
     }
@@ -47,7 +49,8 @@ std::filesystem::path OutputPath(const RenderOptions& options) {
 }
 
 // Fails before the render rather than after it, where the time would be lost.
-void CheckOutputPath(const std::filesystem::path& path) {
+void CheckOutputPath(const std::filesystem::path& path)
+{
     if (!ImageWritingAvailable()) {
         throw UserError(std::string("image writing is not available in this build ") + kWithoutImageLibraries);
     }
@@ -66,7 +69,8 @@ void CheckOutputPath(const std::filesystem::path& path) {
 
 }  // namespace
 
-int RunRender(const GlobalOptions& global, const RenderOptions& options) {
+int RunRender(const GlobalOptions& global, const RenderOptions& options)
+{
     const std::filesystem::path output = OutputPath(options);
     CheckOutputPath(output);
 
@@ -93,7 +97,8 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options) {
     ApplyEdits(document.Shader(), options.edits);
 
     CheckLayerMemory(document.Shader(), LayerUse::Render);
-    nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session = nocturnia::runtime::RenderSession::Start(document.Shader());
+    nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
+        nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {
         throw UserError("cannot render: " + session.error());
     }

@@ -3,8 +3,8 @@
 #include "cli/commands.h"
 
 #include "cli/interruption.h"
-#include "cli/number_text.h"
 #include "cli/memory_budget.h"
+#include "cli/number_text.h"
 #include "cli/program_session.h"
 #include "cli/texture_point_text.h"
 #include "cli/user_error.h"
@@ -21,7 +21,8 @@ namespace nocturnia::cli {
 
 namespace {
 
-std::vector<TexturePointValue> CollectPoints(const SampleOptions& options) {
+std::vector<TexturePointValue> CollectPoints(const SampleOptions& options)
+{
     std::vector<TexturePointValue> points;
     for (const std::string& text : options.at) {
         const std::optional<TexturePointValue> point = ParseTexturePointArgument(text);
@@ -48,7 +49,8 @@ std::vector<TexturePointValue> CollectPoints(const SampleOptions& options) {
 
 }  // namespace
 
-int RunSample(const GlobalOptions& global, const SampleOptions& options) {
+int RunSample(const GlobalOptions& global, const SampleOptions& options)
+{
     if (options.at.empty() && !options.points) {
         throw UserError("no texture points: give --at U,V[,W] or --points FILE");
     }
@@ -58,7 +60,8 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options) {
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
     CheckLayerMemory(document.Shader(), LayerUse::Render);
-    nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session = nocturnia::runtime::RenderSession::Start(document.Shader());
+    nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
+        nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {
         throw UserError("cannot render: " + session.error());
     }

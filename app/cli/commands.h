@@ -32,13 +32,13 @@ struct RenderOptions {
     std::optional<int> samples;
     std::optional<int> threads;
     SamplerKind sampler = SamplerKind::Batch;  // --sampler
-    std::vector<EditOperation> edits;  // --set, applied before rendering
+    std::vector<EditOperation> edits;          // --set, applied before rendering
 };
 
 struct SampleOptions {
     std::string document;
-    std::vector<std::string> at;         // "U,V[,W]"
-    std::optional<std::string> points;   // a file of "u v [w]" lines; "-" is standard input
+    std::vector<std::string> at;               // "U,V[,W]"
+    std::optional<std::string> points;         // a file of "u v [w]" lines; "-" is standard input
     SamplerKind sampler = SamplerKind::Batch;  // --sampler
 };
 
@@ -56,7 +56,7 @@ struct EditOptions {
     std::string document;
     std::optional<std::string> output;  // none: in place
     std::vector<EditOperation> edits;
-    bool force = false;                 // replace a read-only document
+    bool force = false;  // replace a read-only document
 };
 
 int RunRender(const GlobalOptions& global, const RenderOptions& options);

@@ -10,11 +10,13 @@ namespace nocturnia::cli {
 
 namespace {
 
-std::string VectorText(const nocturnia::runtime::Vec3& v) {
+std::string VectorText(const nocturnia::runtime::Vec3& v)
+{
     return ShortestText(v.x) + "," + ShortestText(v.y) + "," + ShortestText(v.z);
 }
 
-std::string InterpolationName(std::int32_t interpolation) {
+std::string InterpolationName(std::int32_t interpolation)
+{
     switch (interpolation) {
     case nocturnia::runtime::kInterpolationSmooth: return "smooth";
     case nocturnia::runtime::kInterpolationNone: return "none";
@@ -22,7 +24,8 @@ std::string InterpolationName(std::int32_t interpolation) {
     }
 }
 
-std::string GradientText(const nocturnia::runtime::Gradient& gradient) {
+std::string GradientText(const nocturnia::runtime::Gradient& gradient)
+{
     const std::vector<nocturnia::runtime::Knot>& knots = gradient.Knots();
     std::string text = std::to_string(knots.size()) + (knots.size() == 1 ? " knot" : " knots");
     for (std::size_t i = 0; i < knots.size(); ++i) {
@@ -40,7 +43,8 @@ std::string GradientText(const nocturnia::runtime::Gradient& gradient) {
     return text;
 }
 
-std::string LinkText(const nocturnia::runtime::Value& value, const nocturnia::runtime::Node& shader) {
+std::string LinkText(const nocturnia::runtime::Value& value, const nocturnia::runtime::Node& shader)
+{
     const nocturnia::runtime::Node* target = value.LinkTarget();
     if (target == nullptr) {
         return "empty";
@@ -49,8 +53,9 @@ std::string LinkText(const nocturnia::runtime::Value& value, const nocturnia::ru
     if (target->IsColorShader()) {
         text = "color shader " + VectorText(target->ShaderColor());
     } else if (target->IsGradientShader()) {
-        text = std::string("gradient shader along ") + (target->ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v") +
-               ", " + GradientText(target->ShaderGradient());
+        text = std::string("gradient shader along ") +
+               (target->ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v") + ", " +
+               GradientText(target->ShaderGradient());
     } else {
         text = "shader of type " + std::to_string(target->Type());
     }
@@ -62,7 +67,8 @@ std::string LinkText(const nocturnia::runtime::Value& value, const nocturnia::ru
 }
 
 // The real in its unit as the Attribute Manager would show it, e.g. "(50%)".
-std::string UnitSuffix(const nocturnia::runtime::DescriptionEntry& entry, double value) {
+std::string UnitSuffix(const nocturnia::runtime::DescriptionEntry& entry, double value)
+{
     const nocturnia::runtime::Value* unit = entry.settings.Find(NOC_DESC_UNIT);
     if (unit == nullptr) {
         return {};
@@ -81,7 +87,9 @@ std::string UnitSuffix(const nocturnia::runtime::DescriptionEntry& entry, double
 
 }  // namespace
 
-std::string ValueDisplay(const nocturnia::runtime::DescriptionEntry& entry, const nocturnia::runtime::Value& value, const nocturnia::runtime::Node& shader) {
+std::string ValueDisplay(const nocturnia::runtime::DescriptionEntry& entry, const nocturnia::runtime::Value& value,
+                         const nocturnia::runtime::Node& shader)
+{
     switch (value.Type()) {
     case nocturnia::runtime::ValueType::Nil: return "none";
     case nocturnia::runtime::ValueType::Bool: return value.AsBool() ? "true" : "false";
@@ -104,7 +112,9 @@ std::string ValueDisplay(const nocturnia::runtime::DescriptionEntry& entry, cons
     return {};
 }
 
-std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, const nocturnia::runtime::Node& shader) {
+std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                            const nocturnia::runtime::Node& shader)
+{
     std::unordered_map<std::int32_t, int> groupDepth;
     std::string text;
     for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
@@ -130,7 +140,9 @@ std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEnt
     return text;
 }
 
-nocturnia::runtime::Json DescriptionJson(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, const nocturnia::runtime::Node& shader) {
+nocturnia::runtime::Json DescriptionJson(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                                         const nocturnia::runtime::Node& shader)
+{
     nocturnia::runtime::Json list = nocturnia::runtime::Json::array();
     for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
         nocturnia::runtime::Json item = nocturnia::runtime::Json::object();

@@ -15,13 +15,16 @@ namespace nocturnia::cli {
 //   "    Star Size [5009] real = 0.5 (50%)  [hidden]"
 //   "  Remove Layer [20302] button  [greyed out]"
 // `shader` is the node whose children the entries' links point to.
-std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, const nocturnia::runtime::Node& shader);
+std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                            const nocturnia::runtime::Node& shader);
 
 // [{"id", "name", "type", "parent", "hidden", "editable", "value"?}, ...]
-nocturnia::runtime::Json DescriptionJson(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, const nocturnia::runtime::Node& shader);
+nocturnia::runtime::Json DescriptionJson(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                                         const nocturnia::runtime::Node& shader);
 
 // The value as `describe` shows it: colours "r,g,b", cycles "Label (n)",
 // gradients as their knots, links as the linked shader's kind.
-std::string ValueDisplay(const nocturnia::runtime::DescriptionEntry& entry, const nocturnia::runtime::Value& value, const nocturnia::runtime::Node& shader);
+std::string ValueDisplay(const nocturnia::runtime::DescriptionEntry& entry, const nocturnia::runtime::Value& value,
+                         const nocturnia::runtime::Node& shader);
 
 }  // namespace nocturnia::cli

@@ -4,7 +4,8 @@
 
 namespace nocturnia::cli {
 
-std::string EntryTypeName(const nocturnia::runtime::DescriptionEntry& entry) {
+std::string EntryTypeName(const nocturnia::runtime::DescriptionEntry& entry)
+{
     switch (entry.type) {
     case NOC_DA_GROUP: return "group";
     case NOC_DA_COLOR: return "colour";
@@ -20,7 +21,8 @@ std::string EntryTypeName(const nocturnia::runtime::DescriptionEntry& entry) {
     }
 }
 
-std::vector<CycleChoice> CycleChoices(const nocturnia::runtime::DescriptionEntry& entry) {
+std::vector<CycleChoice> CycleChoices(const nocturnia::runtime::DescriptionEntry& entry)
+{
     std::vector<CycleChoice> choices;
     if (entry.type != NOC_DA_LONG) {
         return choices;
@@ -41,7 +43,8 @@ std::vector<CycleChoice> CycleChoices(const nocturnia::runtime::DescriptionEntry
 
 namespace {
 
-std::optional<double> Limit(const nocturnia::runtime::DescriptionEntry& entry, std::int32_t key) {
+std::optional<double> Limit(const nocturnia::runtime::DescriptionEntry& entry, std::int32_t key)
+{
     const nocturnia::runtime::Value* limit = entry.settings.Find(key);
     if (limit == nullptr) {
         return std::nullopt;
@@ -57,12 +60,11 @@ std::optional<double> Limit(const nocturnia::runtime::DescriptionEntry& entry, s
 
 }  // namespace
 
-std::optional<ValueRules> ValueRulesFor(const nocturnia::runtime::DescriptionEntry& entry) {
+std::optional<ValueRules> ValueRulesFor(const nocturnia::runtime::DescriptionEntry& entry)
+{
     ValueRules rules;
     switch (entry.type) {
-    case NOC_DA_BOOL:
-        rules.kind = ValueKind::Boolean;
-        return rules;
+    case NOC_DA_BOOL: rules.kind = ValueKind::Boolean; return rules;
     case NOC_DA_LONG:
         rules.kind = ValueKind::Integer;
         rules.cycle = CycleChoices(entry);
@@ -75,24 +77,26 @@ std::optional<ValueRules> ValueRulesFor(const nocturnia::runtime::DescriptionEnt
         rules.maximum = Limit(entry, NOC_DESC_MAX);
         return rules;
     case NOC_DA_COLOR:
-    case NOC_DA_VECTOR:
-        rules.kind = ValueKind::Colour;
-        return rules;
-    case NOC_DA_STRING:
-        rules.kind = ValueKind::Text;
-        return rules;
-    default:
-        return std::nullopt;
+    case NOC_DA_VECTOR: rules.kind = ValueKind::Colour; return rules;
+    case NOC_DA_STRING: rules.kind = ValueKind::Text; return rules;
+    default: return std::nullopt;
     }
 }
 
-nocturnia::runtime::Value ToHostValue(const ParsedValue& value) {
+nocturnia::runtime::Value ToHostValue(const ParsedValue& value)
+{
     struct Convert {
         nocturnia::runtime::Value operator()(bool v) const { return nocturnia::runtime::Value::OfBool(v); }
         nocturnia::runtime::Value operator()(std::int32_t v) const { return nocturnia::runtime::Value::OfInt(v); }
         nocturnia::runtime::Value operator()(double v) const { return nocturnia::runtime::Value::OfReal(v); }
-        nocturnia::runtime::Value operator()(const Colour& v) const { return nocturnia::runtime::Value::OfVector({v[0], v[1], v[2]}); }
-        nocturnia::runtime::Value operator()(const std::string& v) const { return nocturnia::runtime::Value::OfString(v); }
+        nocturnia::runtime::Value operator()(const Colour& v) const
+        {
+            return nocturnia::runtime::Value::OfVector({v[0], v[1], v[2]});
+        }
+        nocturnia::runtime::Value operator()(const std::string& v) const
+        {
+            return nocturnia::runtime::Value::OfString(v);
+        }
     };
     return std::visit(Convert{}, value);
 }

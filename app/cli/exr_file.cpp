@@ -14,8 +14,8 @@
 
 namespace nocturnia::cli {
 
-void WriteExrFile(const std::filesystem::path& path, const ImageBuffer& image,
-                  const std::filesystem::path& shownName) {
+void WriteExrFile(const std::filesystem::path& path, const ImageBuffer& image, const std::filesystem::path& shownName)
+{
     try {
         Imf::Header header(image.width, image.height, 1.0f, Imath::V2f(0.0f, 0.0f), 1.0f, Imf::INCREASING_Y,
                            Imf::ZIP_COMPRESSION);

@@ -14,7 +14,8 @@
 
 namespace nocturnia::cli {
 
-std::optional<ImageFormat> ImageFormatFor(const std::filesystem::path& path) {
+std::optional<ImageFormat> ImageFormatFor(const std::filesystem::path& path)
+{
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -31,7 +32,8 @@ std::optional<ImageFormat> ImageFormatFor(const std::filesystem::path& path) {
 
 bool ImageWritingAvailable() { return true; }
 
-void WriteImage(const std::filesystem::path& path, const ImageBuffer& image) {
+void WriteImage(const std::filesystem::path& path, const ImageBuffer& image)
+{
     const std::optional<ImageFormat> format = ImageFormatFor(path);
     if (!format) {
         throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
@@ -49,7 +51,8 @@ void WriteImage(const std::filesystem::path& path, const ImageBuffer& image) {
 
 bool ImageWritingAvailable() { return false; }
 
-void WriteImage(const std::filesystem::path& path, const ImageBuffer&) {
+void WriteImage(const std::filesystem::path& path, const ImageBuffer&)
+{
     throw UserError("cannot write " + path.string() + ": image writing is not available in this build " +
                     kWithoutImageLibraries);
 }

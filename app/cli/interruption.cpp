@@ -24,7 +24,8 @@ std::atomic<int> g_cooperative{0};
 constexpr unsigned kGraceSeconds = 1;
 
 // Only async-signal-safe calls from here on.
-[[noreturn]] void EndNow(int signal) {
+[[noreturn]] void EndNow(int signal)
+{
     const char* temporary = nocturnia::runtime::TemporaryFileInProgress();
     if (temporary[0] != '\0') {
 #ifdef _WIN32
@@ -36,7 +37,8 @@ constexpr unsigned kGraceSeconds = 1;
     _exit(128 + signal);
 }
 
-extern "C" void OnInterruption(int signal) {
+extern "C" void OnInterruption(int signal)
+{
     const int earlier = g_signal.exchange(signal, std::memory_order_relaxed);
     if (g_cooperative.load(std::memory_order_relaxed) == 0 || earlier != 0) {
         EndNow(signal);  // outside long work, or a second signal
@@ -54,7 +56,8 @@ extern "C" void OnGraceOver(int) { EndNow(g_signal.load(std::memory_order_relaxe
 
 }  // namespace
 
-void InstallInterruptionHandlers() {
+void InstallInterruptionHandlers()
+{
     std::signal(SIGINT, OnInterruption);
     std::signal(SIGTERM, OnInterruption);
 #ifndef _WIN32
@@ -69,9 +72,11 @@ CooperativeInterruption::CooperativeInterruption() { g_cooperative.fetch_add(1, 
 CooperativeInterruption::~CooperativeInterruption() { g_cooperative.fetch_sub(1, std::memory_order_relaxed); }
 
 Interrupted::Interrupted(int signal)
-    : std::runtime_error(signal == SIGTERM ? "stopped by SIGTERM" : "interrupted"), signal_(signal) {}
+    : std::runtime_error(signal == SIGTERM ? "stopped by SIGTERM" : "interrupted"), signal_(signal)
+{}
 
-void ThrowIfInterrupted() {
+void ThrowIfInterrupted()
+{
     const int signal = g_signal.load(std::memory_order_relaxed);
     if (signal != 0) {
         throw Interrupted(signal);

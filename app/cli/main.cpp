@@ -19,7 +19,8 @@ namespace {
 
 using namespace nocturnia::cli;
 
-void Report(const std::string& message) {
+void Report(const std::string& message)
+{
     std::string line = message;
     // One line, whatever the message held.
     for (char& c : line) {
@@ -32,7 +33,8 @@ void Report(const std::string& message) {
 
 // The first argument that is neither an option nor the value of --plugins:
 // the command the user meant.
-std::string FirstWord(int argc, char** argv) {
+std::string FirstWord(int argc, char** argv)
+{
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--plugins") {
@@ -45,7 +47,8 @@ std::string FirstWord(int argc, char** argv) {
 }
 
 // The --set and --press options of one command, in the order they were given.
-std::vector<EditOperation> EditsInOrder(const CLI::App& command, const CLI::Option* set, const CLI::Option* press) {
+std::vector<EditOperation> EditsInOrder(const CLI::App& command, const CLI::Option* set, const CLI::Option* press)
+{
     std::vector<EditOperation> edits;
     std::map<const CLI::Option*, std::size_t> used;
     for (const CLI::Option* option : command.parse_order()) {
@@ -54,30 +57,34 @@ std::vector<EditOperation> EditsInOrder(const CLI::App& command, const CLI::Opti
         }
         const std::size_t index = used[option]++;
         if (index < option->results().size()) {
-            edits.push_back({option == set ? EditOperation::Kind::Set : EditOperation::Kind::Press,
-                             option->results()[index]});
+            edits.push_back(
+                {option == set ? EditOperation::Kind::Set : EditOperation::Kind::Press, option->results()[index]});
         }
     }
     return edits;
 }
 
 CLI::Option* AddRepeated(CLI::App& command, const std::string& name, std::vector<std::string>& values,
-                         const std::string& help) {
+                         const std::string& help)
+{
     return command.add_option(name, values, help)->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
 // --sampler, written straight into the options.
-void AddSamplerOption(CLI::App& command, SamplerKind& sampler, const std::string& help) {
+void AddSamplerOption(CLI::App& command, SamplerKind& sampler, const std::string& help)
+{
     command
         .add_option_function<std::string>(
-            "--sampler", [&sampler](const std::string& name) {
+            "--sampler",
+            [&sampler](const std::string& name) {
                 sampler = name == "output" ? SamplerKind::Output : SamplerKind::Batch;
             },
             help)
         ->check(CLI::IsMember({"output", "batch"}));
 }
 
-std::string RenderFooter() {
+std::string RenderFooter()
+{
     std::string text =
         "The image format follows OUT's extension: .exr (linear float, unclamped) or .png (8-bit sRGB, clamped).\n"
         "Without DOC the built-in example night sky is rendered. --set edits the document in memory first.";
@@ -122,7 +129,8 @@ struct CommandLine {
     CLI::Option* editPress = nullptr;
 };
 
-void AddGlobalOptions(CommandLine& line) {
+void AddGlobalOptions(CommandLine& line)
+{
     CLI::App& app = line.app;
     app.require_subcommand(1);
     // Options are spelled the same everywhere: on Windows CLI11 would also take
@@ -136,7 +144,8 @@ void AddGlobalOptions(CommandLine& line) {
                    "Refuse documents whose layers need more memory than this (e.g. 2G; default: the available memory)");
 }
 
-void AddRenderCommand(CommandLine& line) {
+void AddRenderCommand(CommandLine& line)
+{
     RenderOptions& render = line.render;
     CLI::App* command =
         line.app.add_subcommand("render", "Render a document (default: the built-in example) to an image");
@@ -144,7 +153,8 @@ void AddRenderCommand(CommandLine& line) {
     command->add_option("-o,--output", render.output, "Image to write, .png or .exr (default: DOC's name with .png)");
     command->add_option("--width", render.width, "Width in pixels (default: the document's)");
     command->add_option("--height", render.height, "Height in pixels (default: the document's)");
-    command->add_option("--samples", render.samples, "Samples per pixel side: N x N per pixel (default: the document's)");
+    command->add_option("--samples", render.samples,
+                        "Samples per pixel side: N x N per pixel (default: the document's)");
     command->add_option("--threads", render.threads, "Render threads (default: the CPUs this process may use)");
     AddSamplerOption(*command, render.sampler, "output: one Output call per sample; batch: many at once (default)");
     line.renderSet = AddRepeated(*command, "--set", line.renderSets, "LABEL=VALUE: change a parameter first");
@@ -152,7 +162,8 @@ void AddRenderCommand(CommandLine& line) {
     line.renderCommand = command;
 }
 
-void AddSampleCommand(CommandLine& line) {
+void AddSampleCommand(CommandLine& line)
+{
     SampleOptions& sample = line.sample;
     CLI::App* command = line.app.add_subcommand("sample", "Print the shader's colour at texture points");
     command->add_option("DOC", sample.document, "Document to sample")->required();
@@ -163,7 +174,8 @@ void AddSampleCommand(CommandLine& line) {
     line.sampleCommand = command;
 }
 
-void AddDescribeCommand(CommandLine& line) {
+void AddDescribeCommand(CommandLine& line)
+{
     CLI::App* command =
         line.app.add_subcommand("describe", "List the shader's parameters as the Attribute Manager shows them");
     command->add_option("DOC", line.describe.document, "Document to describe (default: the built-in example)");
@@ -171,14 +183,16 @@ void AddDescribeCommand(CommandLine& line) {
     line.describeCommand = command;
 }
 
-void AddNewCommand(CommandLine& line) {
+void AddNewCommand(CommandLine& line)
+{
     CLI::App* command = line.app.add_subcommand("new", "Write a new document with a default Nocturnia shader");
     command->add_option("-o,--output", line.create.output, "Document to write (default: standard output)");
     command->add_flag("--force", line.create.force, "Replace the document if it exists");
     line.newCommand = command;
 }
 
-void AddEditCommand(CommandLine& line) {
+void AddEditCommand(CommandLine& line)
+{
     EditOptions& edit = line.edit;
     CLI::App* command = line.app.add_subcommand("edit", "Change parameters and press buttons, then save");
     command->add_option("DOC", edit.document, "Document to edit")->required();
@@ -192,7 +206,8 @@ void AddEditCommand(CommandLine& line) {
 
 // Parses the arguments into `line`. Nothing when the command is to run,
 // else the exit status (help printed, or a usage error reported).
-std::optional<int> Parse(CommandLine& line, int argc, char** argv) {
+std::optional<int> Parse(CommandLine& line, int argc, char** argv)
+{
     try {
         line.app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -222,7 +237,8 @@ std::optional<int> Parse(CommandLine& line, int argc, char** argv) {
     return std::nullopt;
 }
 
-int RunParsedCommand(CommandLine& line) {
+int RunParsedCommand(CommandLine& line)
+{
     if (line.renderCommand->parsed()) {
         line.render.edits = EditsInOrder(*line.renderCommand, line.renderSet, nullptr);
         return RunRender(line.global, line.render);
@@ -238,7 +254,8 @@ int RunParsedCommand(CommandLine& line) {
 }
 
 // Runs the command; every error ends as one line and its exit status.
-int RunReportingErrors(CommandLine& line) {
+int RunReportingErrors(CommandLine& line)
+{
     InstallInterruptionHandlers();
     try {
         return RunParsedCommand(line);
@@ -259,7 +276,8 @@ int RunReportingErrors(CommandLine& line) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     CommandLine line;
     AddGlobalOptions(line);
     AddRenderCommand(line);

@@ -24,7 +24,8 @@ constexpr std::int32_t kExtraLayerCountId = 20303;
 constexpr std::uint64_t kDescriptionBytesPerLayer = 128 * 1024;
 constexpr std::uint64_t kRenderBytesPerLayer = 4 * 1024;
 
-std::string SizeText(std::uint64_t bytes) {
+std::string SizeText(std::uint64_t bytes)
+{
     char text[32];
     const double b = static_cast<double>(bytes);
     if (b >= 1024.0 * 1024 * 1024) {
@@ -35,7 +36,8 @@ std::string SizeText(std::uint64_t bytes) {
     return text;
 }
 
-std::optional<std::uint64_t> AvailableMemory() {
+std::optional<std::uint64_t> AvailableMemory()
+{
 #ifdef _WIN32
     MEMORYSTATUSEX status{};
     status.dwLength = sizeof status;
@@ -59,20 +61,26 @@ std::optional<std::uint64_t> AvailableMemory() {
 
 }  // namespace
 
-std::uint64_t EstimatedLayerBytes(std::int64_t extraLayers, LayerUse use) {
+std::uint64_t EstimatedLayerBytes(std::int64_t extraLayers, LayerUse use)
+{
     const std::uint64_t layers = extraLayers < 0 ? 0 : static_cast<std::uint64_t>(extraLayers);
     return layers * (use == LayerUse::Description ? kDescriptionBytesPerLayer : kRenderBytesPerLayer);
 }
 
-std::optional<std::uint64_t> ParseByteSize(std::string_view text) {
+std::optional<std::uint64_t> ParseByteSize(std::string_view text)
+{
     text = Trim(text);
     double factor = 1.0;
     if (!text.empty()) {
         switch (text.back()) {
-        case 'K': case 'k': factor = 1024.0; break;
-        case 'M': case 'm': factor = 1024.0 * 1024; break;
-        case 'G': case 'g': factor = 1024.0 * 1024 * 1024; break;
-        case 'T': case 't': factor = 1024.0 * 1024 * 1024 * 1024; break;
+        case 'K':
+        case 'k': factor = 1024.0; break;
+        case 'M':
+        case 'm': factor = 1024.0 * 1024; break;
+        case 'G':
+        case 'g': factor = 1024.0 * 1024 * 1024; break;
+        case 'T':
+        case 't': factor = 1024.0 * 1024 * 1024 * 1024; break;
         default: break;
         }
         if (factor != 1.0) {
@@ -90,27 +98,28 @@ std::optional<std::uint64_t> g_limit;
 
 void SetMemoryLimit(std::optional<std::uint64_t> bytes) { g_limit = bytes; }
 
-std::optional<std::uint64_t> MemoryBound() {
+std::optional<std::uint64_t> MemoryBound()
+{
     if (g_limit) {
         return g_limit;
     }
     return AvailableMemory();
 }
 
-void CheckLayerMemory(const runtime::Node& shader, LayerUse use) {
+void CheckLayerMemory(const runtime::Node& shader, LayerUse use)
+{
     const std::int64_t layers = shader.Data().GetInt(kExtraLayerCountId, 0);
     if (layers > kMaxExtraLayers) {
-        throw UserError("material.shader.params.20303: " + std::to_string(layers) +
-                        " extra layers are more than the " + std::to_string(kMaxExtraLayers) +
-                        " whose parameter IDs fit 32 bits");
+        throw UserError("material.shader.params.20303: " + std::to_string(layers) + " extra layers are more than the " +
+                        std::to_string(kMaxExtraLayers) + " whose parameter IDs fit 32 bits");
     }
     const std::uint64_t needed = EstimatedLayerBytes(layers, use);
     const std::optional<std::uint64_t> bound = MemoryBound();
     if (bound && needed > *bound) {
         throw UserError("material.shader.params.20303: " + std::to_string(layers) + " extra layers need about " +
-                        SizeText(needed) + " of memory" + (use == LayerUse::Description ? " to describe" : " to render") +
-                        ", more than the " + SizeText(*bound) +
-                        (g_limit ? " that --max-memory allows" : " available"));
+                        SizeText(needed) + " of memory" +
+                        (use == LayerUse::Description ? " to describe" : " to render") + ", more than the " +
+                        SizeText(*bound) + (g_limit ? " that --max-memory allows" : " available"));
     }
 }
 

@@ -8,7 +8,8 @@
 
 namespace nocturnia::cli {
 
-std::string_view Trim(std::string_view text) {
+std::string_view Trim(std::string_view text)
+{
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos) {
         return {};
@@ -17,7 +18,8 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
+bool SameIgnoringCase(std::string_view a, std::string_view b)
+{
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
            });
@@ -26,7 +28,8 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 namespace {
 
 // from_chars does not take a leading '+'; a sign after it is refused.
-std::string_view WithoutPlus(std::string_view text) {
+std::string_view WithoutPlus(std::string_view text)
+{
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
         if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
@@ -38,7 +41,8 @@ std::string_view WithoutPlus(std::string_view text) {
 
 }  // namespace
 
-std::optional<double> ParseReal(std::string_view text) {
+std::optional<double> ParseReal(std::string_view text)
+{
     text = WithoutPlus(Trim(text));
     if (text.empty()) {
         return std::nullopt;
@@ -51,7 +55,8 @@ std::optional<double> ParseReal(std::string_view text) {
     return value;
 }
 
-std::optional<std::int32_t> ParseInteger(std::string_view text) {
+std::optional<std::int32_t> ParseInteger(std::string_view text)
+{
     text = WithoutPlus(Trim(text));
     if (text.empty()) {
         return std::nullopt;
@@ -64,7 +69,8 @@ std::optional<std::int32_t> ParseInteger(std::string_view text) {
     return value;
 }
 
-std::string ShortestText(double value) {
+std::string ShortestText(double value)
+{
     char buffer[64];
     const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
     if (error != std::errc()) {
@@ -73,7 +79,8 @@ std::string ShortestText(double value) {
     return std::string(buffer, end);
 }
 
-std::string SeventeenDigits(double value) {
+std::string SeventeenDigits(double value)
+{
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.17g", value);
     return buffer;

@@ -15,20 +15,24 @@ namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string EntryLabel(const nocturnia::runtime::DescriptionEntry& entry) {
+std::string EntryLabel(const nocturnia::runtime::DescriptionEntry& entry)
+{
     return entry.name.empty() ? "parameter " + std::to_string(entry.id) : Quoted(entry.name);
 }
 
 // A gradient is written in the document's form, e.g.
 // {"knots": [{"color": [0, 0, 0], "position": 0}, {"color": [0, 0, 0.2], "position": 1}]}.
-std::optional<nocturnia::runtime::Value> ParseGradient(const std::string& text, std::string& problem) {
+std::optional<nocturnia::runtime::Value> ParseGradient(const std::string& text, std::string& problem)
+{
     // Typed text is outside data like a document: its nesting is bounded too.
-    const nocturnia::runtime::Result<nocturnia::runtime::Json> json = nocturnia::runtime::ParseJsonBounded(text, "the gradient");
+    const nocturnia::runtime::Result<nocturnia::runtime::Json> json =
+        nocturnia::runtime::ParseJsonBounded(text, "the gradient");
     if (!json || !json->is_object()) {
         problem = "expected a gradient as JSON {\"knots\": [...]}";
         return std::nullopt;
     }
-    nocturnia::runtime::Result<nocturnia::runtime::Gradient> gradient = nocturnia::runtime::GradientFromJson(*json, "the gradient");
+    nocturnia::runtime::Result<nocturnia::runtime::Gradient> gradient =
+        nocturnia::runtime::GradientFromJson(*json, "the gradient");
     if (!gradient) {
         problem = gradient.error();
         return std::nullopt;
@@ -38,8 +42,9 @@ std::optional<nocturnia::runtime::Value> ParseGradient(const std::string& text, 
 
 // The host value `text` stands for in this entry; nullopt with the reason
 // otherwise (an empty reason: the entry takes no value on the command line).
-std::optional<nocturnia::runtime::Value> ParseEntryValue(const nocturnia::runtime::DescriptionEntry& entry, const std::string& text,
-                                            std::string& problem) {
+std::optional<nocturnia::runtime::Value> ParseEntryValue(const nocturnia::runtime::DescriptionEntry& entry,
+                                                         const std::string& text, std::string& problem)
+{
     if (entry.type == NOC_DA_GRADIENT) {
         return ParseGradient(text, problem);
     }
@@ -56,13 +61,15 @@ std::optional<nocturnia::runtime::Value> ParseEntryValue(const nocturnia::runtim
     return ToHostValue(*parsed.value);
 }
 
-bool TakesValues(const nocturnia::runtime::DescriptionEntry& entry) {
+bool TakesValues(const nocturnia::runtime::DescriptionEntry& entry)
+{
     return entry.type == NOC_DA_GRADIENT || ValueRulesFor(entry).has_value();
 }
 
 }  // namespace
 
-void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment) {
+void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment)
+{
     const std::size_t equals = assignment.find('=');
     if (equals == std::string::npos) {
         throw UserError("expected LABEL=VALUE, got " + Quoted(assignment));
@@ -72,10 +79,11 @@ void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignmen
 
     const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(shader);
     std::string ignoredProblem;
-    const nocturnia::runtime::DescriptionEntry* found = &FindEntryByLabel(entries, label, [&](const nocturnia::runtime::DescriptionEntry& e) {
-        std::string ignored;
-        return ParseEntryValue(e, text, ignored).has_value();
-    });
+    const nocturnia::runtime::DescriptionEntry* found =
+        &FindEntryByLabel(entries, label, [&](const nocturnia::runtime::DescriptionEntry& e) {
+            std::string ignored;
+            return ParseEntryValue(e, text, ignored).has_value();
+        });
     if (!ParseEntryValue(*found, text, ignoredProblem)) {
         // No entry of that name takes this value; explain it against the one
         // the value was most likely meant for: a gradient for JSON, else a
@@ -109,7 +117,8 @@ void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignmen
 
 namespace {
 
-void PressButton(nocturnia::runtime::Node& shader, const std::string& label) {
+void PressButton(nocturnia::runtime::Node& shader, const std::string& label)
+{
     const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(shader);
     const nocturnia::runtime::DescriptionEntry& entry = FindEntryByLabel(
         entries, label, [](const nocturnia::runtime::DescriptionEntry& e) { return e.type == NOC_DA_BUTTON; });
@@ -129,17 +138,20 @@ void PressButton(nocturnia::runtime::Node& shader, const std::string& label) {
 
 }  // namespace
 
-std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader) {
+std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader)
+{
     // Before every description: an edit may just have asked for a million layers.
     CheckLayerMemory(shader, LayerUse::Description);
-    nocturnia::runtime::Result<std::vector<nocturnia::runtime::DescriptionEntry>> entries = nocturnia::runtime::BuildDescription(shader);
+    nocturnia::runtime::Result<std::vector<nocturnia::runtime::DescriptionEntry>> entries =
+        nocturnia::runtime::BuildDescription(shader);
     if (!entries) {
         throw UserError("cannot describe the shader: " + entries.error());
     }
     return std::move(entries.value());
 }
 
-void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperation>& operations) {
+void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperation>& operations)
+{
     for (const EditOperation& operation : operations) {
         if (operation.kind == EditOperation::Kind::Set) {
             SetParameter(shader, operation.text);

@@ -11,7 +11,8 @@ namespace nocturnia::cli {
 
 namespace {
 
-std::vector<std::string_view> SplitPath(std::string_view label) {
+std::vector<std::string_view> SplitPath(std::string_view label)
+{
     std::vector<std::string_view> parts;
     for (;;) {
         const std::size_t slash = label.find('/');
@@ -25,7 +26,8 @@ std::vector<std::string_view> SplitPath(std::string_view label) {
 
 class GroupIndex {
 public:
-    explicit GroupIndex(const std::vector<nocturnia::runtime::DescriptionEntry>& entries) {
+    explicit GroupIndex(const std::vector<nocturnia::runtime::DescriptionEntry>& entries)
+    {
         for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
             if (entry.type == NOC_DA_GROUP) {
                 groups_.emplace(entry.id, &entry);
@@ -34,7 +36,9 @@ public:
     }
 
     // Group entries from the outermost to the entry's own parent.
-    std::vector<const nocturnia::runtime::DescriptionEntry*> Ancestors(const nocturnia::runtime::DescriptionEntry& entry) const {
+    std::vector<const nocturnia::runtime::DescriptionEntry*>
+    Ancestors(const nocturnia::runtime::DescriptionEntry& entry) const
+    {
         std::vector<const nocturnia::runtime::DescriptionEntry*> chain;
         std::int32_t parent = entry.parent;
         // The walk is bounded: a malformed description could loop.
@@ -54,7 +58,8 @@ private:
     std::unordered_map<std::int32_t, const nocturnia::runtime::DescriptionEntry*> groups_;
 };
 
-bool GroupMatches(const nocturnia::runtime::DescriptionEntry& group, std::string_view qualifier) {
+bool GroupMatches(const nocturnia::runtime::DescriptionEntry& group, std::string_view qualifier)
+{
     if (const std::optional<std::int32_t> id = ParseInteger(qualifier)) {
         return group.id == *id;
     }
@@ -63,7 +68,8 @@ bool GroupMatches(const nocturnia::runtime::DescriptionEntry& group, std::string
 
 // True when the qualifiers name groups of the chain in order.
 bool QualifiersMatch(const std::vector<const nocturnia::runtime::DescriptionEntry*>& chain,
-                     const std::vector<std::string_view>& qualifiers) {
+                     const std::vector<std::string_view>& qualifiers)
+{
     std::size_t next = 0;
     for (const nocturnia::runtime::DescriptionEntry* group : chain) {
         if (next < qualifiers.size() && GroupMatches(*group, qualifiers[next])) {
@@ -78,7 +84,8 @@ std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\
 }  // namespace
 
 std::vector<std::string> GroupPath(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
-                                   const nocturnia::runtime::DescriptionEntry& entry) {
+                                   const nocturnia::runtime::DescriptionEntry& entry)
+{
     std::vector<std::string> names;
     for (const nocturnia::runtime::DescriptionEntry* group : GroupIndex(entries).Ancestors(entry)) {
         names.push_back(group->name);
@@ -86,8 +93,10 @@ std::vector<std::string> GroupPath(const std::vector<nocturnia::runtime::Descrip
     return names;
 }
 
-const nocturnia::runtime::DescriptionEntry& FindEntryByLabel(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
-                                                std::string_view label, const EntryFilter& accepts) {
+const nocturnia::runtime::DescriptionEntry&
+FindEntryByLabel(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::string_view label,
+                 const EntryFilter& accepts)
+{
     label = Trim(label);
     if (label.empty()) {
         throw UserError("empty parameter label");
@@ -133,15 +142,16 @@ const nocturnia::runtime::DescriptionEntry& FindEntryByLabel(const std::vector<n
         // Nothing fits: hand back the entry the name most likely meant (a
         // parameter rather than a group of the same name), for the caller's
         // error message.
-        const auto parameter = std::find_if(named.begin(), named.end(), [](const nocturnia::runtime::DescriptionEntry* entry) {
-            return entry->type != NOC_DA_GROUP;
-        });
+        const auto parameter =
+            std::find_if(named.begin(), named.end(),
+                         [](const nocturnia::runtime::DescriptionEntry* entry) { return entry->type != NOC_DA_GROUP; });
         return parameter != named.end() ? **parameter : *named.front();
     }
     if (fitting.size() > 1) {
         const std::int32_t group = fitting.front()->parent;
-        const bool oneGroup = std::all_of(fitting.begin(), fitting.end(),
-                                          [&](const nocturnia::runtime::DescriptionEntry* entry) { return entry->parent == group; });
+        const bool oneGroup =
+            std::all_of(fitting.begin(), fitting.end(),
+                        [&](const nocturnia::runtime::DescriptionEntry* entry) { return entry->parent == group; });
         if (oneGroup) {
             std::string ids;
             for (const nocturnia::runtime::DescriptionEntry* entry : fitting) {

@@ -24,8 +24,9 @@ using EntryFilter = std::function<bool(const nocturnia::runtime::DescriptionEntr
 // Manager shows first is taken, so "Density" is the base layer's and the
 // extra layers' need their group: "Star Layer 2/Density". Qualifiers name
 // groups the entry lies in, outermost first; they need not be consecutive.
-const nocturnia::runtime::DescriptionEntry& FindEntryByLabel(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
-                                                std::string_view label, const EntryFilter& accepts);
+const nocturnia::runtime::DescriptionEntry&
+FindEntryByLabel(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::string_view label,
+                 const EntryFilter& accepts);
 
 // The groups an entry lies in, outermost first, as names.
 std::vector<std::string> GroupPath(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,

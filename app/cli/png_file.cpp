@@ -22,7 +22,8 @@ struct PngErrorText {
     char text[256] = "";
 };
 
-void KeepPngError(png_structp png, png_const_charp message) {
+void KeepPngError(png_structp png, png_const_charp message)
+{
     auto* error = static_cast<PngErrorText*>(png_get_error_ptr(png));
     std::snprintf(error->text, sizeof error->text, "%s", message);
     png_longjmp(png, 1);
@@ -32,7 +33,8 @@ void IgnorePngWarning(png_structp, png_const_charp) {}
 
 // The libpng part, free of C++ objects with destructors, because a libpng
 // error jumps out of it. Returns false with `error` set on failure.
-bool EncodePng(std::FILE* file, const ImageBuffer& image, std::uint8_t* row, PngErrorText& error) {
+bool EncodePng(std::FILE* file, const ImageBuffer& image, std::uint8_t* row, PngErrorText& error)
+{
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, KeepPngError, IgnorePngWarning);
     if (png == nullptr) {
         std::snprintf(error.text, sizeof error.text, "out of memory");
@@ -74,8 +76,8 @@ bool EncodePng(std::FILE* file, const ImageBuffer& image, std::uint8_t* row, Png
 
 }  // namespace
 
-void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image,
-                  const std::filesystem::path& shownName) {
+void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, const std::filesystem::path& shownName)
+{
     std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
     std::FILE* file = std::fopen(path.string().c_str(), "wb");
     if (file == nullptr) {

@@ -11,7 +11,6 @@ namespace nocturnia::cli {
 
 // Writes `image` to `path` (the whole file; no temporary name). Throws
 // UserError naming `shownName` on any failure.
-void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image,
-                  const std::filesystem::path& shownName);
+void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, const std::filesystem::path& shownName);
 
 }  // namespace nocturnia::cli

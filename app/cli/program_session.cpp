@@ -8,7 +8,8 @@
 
 namespace nocturnia::cli {
 
-std::unique_ptr<nocturnia::runtime::Host> StartHost(const GlobalOptions& global) {
+std::unique_ptr<nocturnia::runtime::Host> StartHost(const GlobalOptions& global)
+{
     SetMemoryLimit(global.maxMemory);
     nocturnia::runtime::Console& console = nocturnia::runtime::Console::Instance();
     console.SetSilenced(global.quiet);
@@ -36,10 +37,12 @@ std::unique_ptr<nocturnia::runtime::Host> StartHost(const GlobalOptions& global)
     return host;
 }
 
-nocturnia::runtime::Document OpenDocument(const std::optional<std::string>& path) {
+nocturnia::runtime::Document OpenDocument(const std::optional<std::string>& path)
+{
     nocturnia::runtime::Result<nocturnia::runtime::Document> document =
         path ? nocturnia::runtime::Document::Load(*path)
-             : nocturnia::runtime::Document::Parse(BuiltinExampleDocument(), std::string("built-in ") + kBuiltinExampleName);
+             : nocturnia::runtime::Document::Parse(BuiltinExampleDocument(),
+                                                   std::string("built-in ") + kBuiltinExampleName);
     if (!document) {
         throw UserError(document.error());
     }

@@ -11,7 +11,8 @@
 
 namespace nocturnia::cli {
 
-bool IsTerminal(std::FILE* stream) {
+bool IsTerminal(std::FILE* stream)
+{
 #ifdef _WIN32
     return _isatty(_fileno(stream)) != 0;
 #else
@@ -19,7 +20,8 @@ bool IsTerminal(std::FILE* stream) {
 #endif
 }
 
-std::string FormatDuration(double seconds) {
+std::string FormatDuration(double seconds)
+{
     const long total = std::lround(std::max(0.0, seconds));
     const long hours = total / 3600;
     const long minutes = (total / 60) % 60;
@@ -33,7 +35,8 @@ std::string FormatDuration(double seconds) {
     return text;
 }
 
-std::string ProgressLine(int done, int total, double elapsedSeconds, int barWidth) {
+std::string ProgressLine(int done, int total, double elapsedSeconds, int barWidth)
+{
     const double fraction = total > 0 ? std::clamp(static_cast<double>(done) / total, 0.0, 1.0) : 1.0;
     const int filled = static_cast<int>(fraction * barWidth);
     std::string line(1, '[');
@@ -55,7 +58,8 @@ std::string ProgressLine(int done, int total, double elapsedSeconds, int barWidt
     return line;
 }
 
-void ProgressDisplay::Update(int done, int total) {
+void ProgressDisplay::Update(int done, int total)
+{
     const std::string line = ProgressLine(done, total, ElapsedSeconds());
     // Pad so a shorter line fully covers the previous one.
     std::fprintf(stream_, "\r%-60s", line.c_str());
@@ -63,7 +67,8 @@ void ProgressDisplay::Update(int done, int total) {
     drawn_ = true;
 }
 
-void ProgressDisplay::Finish() {
+void ProgressDisplay::Finish()
+{
     if (drawn_) {
         std::fputc('\n', stream_);
         std::fflush(stream_);
@@ -71,7 +76,8 @@ void ProgressDisplay::Finish() {
     }
 }
 
-double ProgressDisplay::ElapsedSeconds() const {
+double ProgressDisplay::ElapsedSeconds() const
+{
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 

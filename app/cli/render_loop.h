@@ -28,15 +28,18 @@ struct ImageBuffer {
     int height = 0;
     std::vector<float> rgb;
 
-    const float* Pixel(int x, int y) const {
-        return rgb.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+    const float* Pixel(int x, int y) const
+    {
+        return rgb.data() +
+               (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
     }
 };
 
 // The texture point of sample (sx, sy) of pixel (x, y). The order of the
 // operations is part of the host's contract: a render and `sample` at the same
 // point must agree to the last bit.
-inline void TexturePoint(const RenderSize& size, int x, int y, int sx, int sy, double point[3]) {
+inline void TexturePoint(const RenderSize& size, int x, int y, int sx, int sy, double point[3])
+{
     const double n = size.samples;
     point[0] = (x + (sx + 0.5) / n) / size.width;
     point[1] = (y + (sy + 0.5) / n) / size.height;
@@ -45,8 +48,8 @@ inline void TexturePoint(const RenderSize& size, int x, int y, int sx, int sy, d
 
 // Renders one row. The samples of a pixel are summed in a fixed order, so the
 // result does not depend on which thread renders the row.
-template <class Sampler>
-void RenderRow(const RenderSize& size, const Sampler& sample, int y, float* row) {
+template <class Sampler> void RenderRow(const RenderSize& size, const Sampler& sample, int y, float* row)
+{
     const double count = static_cast<double>(size.samples) * size.samples;
     for (int x = 0; x < size.width; ++x) {
         double sum[3] = {0.0, 0.0, 0.0};
@@ -70,7 +73,8 @@ void RenderRow(const RenderSize& size, const Sampler& sample, int y, float* row)
 // A sampler that takes many points at once:
 // sample.SampleBatch(const double* points, int count, double* colours).
 template <class Sampler>
-concept BatchSampler = requires(const Sampler& s, const double* points, double* colours) {
+concept BatchSampler = requires(const Sampler& s, const double* points, double* colours)
+{
     s.SampleBatch(points, 1, colours);
 };
 
@@ -81,7 +85,8 @@ struct BatchBuffers {
     std::vector<double> points;
     std::vector<double> colours;
 
-    explicit BatchBuffers(const RenderSize& size) {
+    explicit BatchBuffers(const RenderSize& size)
+    {
         const int perPixel = size.samples * size.samples;
         pixels = std::clamp(kBatchSamples / std::max(perPixel, 1), 1, std::max(size.width, 1));
         points.assign(static_cast<std::size_t>(pixels) * static_cast<std::size_t>(perPixel) * 3, 0.0);
@@ -93,7 +98,8 @@ struct BatchBuffers {
 // RenderRow with the samples of a run of pixels taken in one batch: the same
 // points, and the same sums in the same order, so the same pixels.
 template <class Sampler>
-void RenderRowBatched(const RenderSize& size, const Sampler& sample, int y, float* row, BatchBuffers& buffers) {
+void RenderRowBatched(const RenderSize& size, const Sampler& sample, int y, float* row, BatchBuffers& buffers)
+{
     const int perPixel = size.samples * size.samples;
     const double count = static_cast<double>(size.samples) * size.samples;
     for (int x0 = 0; x0 < size.width; x0 += buffers.pixels) {
@@ -139,7 +145,8 @@ struct RenderProgress {
 template <class Sampler>
 ImageBuffer RenderImage(const RenderSize& size, const Sampler& sample, int threads, RenderProgress& progress,
                         const std::function<void()>& onTick = {},
-                        std::chrono::milliseconds tick = std::chrono::milliseconds(100)) {
+                        std::chrono::milliseconds tick = std::chrono::milliseconds(100))
+{
     ImageBuffer image;
     image.width = size.width;
     image.height = size.height;

@@ -4,7 +4,8 @@
 
 namespace nocturnia::cli {
 
-double EncodeSrgb(double linear) {
+double EncodeSrgb(double linear)
+{
     // The straight segment near black avoids the infinite slope of the power
     // curve at 0.
     if (linear <= 0.0031308) {
@@ -13,7 +14,8 @@ double EncodeSrgb(double linear) {
     return 1.055 * std::pow(linear, 1.0 / 2.4) - 0.055;
 }
 
-std::uint8_t SrgbByte(float linear) {
+std::uint8_t SrgbByte(float linear)
+{
     double value = static_cast<double>(linear);
     if (!(value > 0.0)) {  // also catches not-a-number
         return 0;

@@ -7,7 +7,8 @@
 namespace nocturnia::cli {
 
 void WriteThroughTemporary(const std::filesystem::path& target,
-                           const std::function<void(const std::filesystem::path& temporary)>& write) {
+                           const std::function<void(const std::filesystem::path& temporary)>& write)
+{
     // Images are outputs, not documents: an existing one is replaced as before.
     nocturnia::runtime::ReplaceRules rules;
     rules.replaceReadOnly = true;

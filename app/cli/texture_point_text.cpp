@@ -7,7 +7,8 @@ namespace nocturnia::cli {
 
 namespace {
 
-std::optional<TexturePointValue> FromFields(const std::vector<std::string_view>& fields) {
+std::optional<TexturePointValue> FromFields(const std::vector<std::string_view>& fields)
+{
     if (fields.size() < 2 || fields.size() > 3) {
         return std::nullopt;
     }
@@ -24,7 +25,8 @@ std::optional<TexturePointValue> FromFields(const std::vector<std::string_view>&
 
 }  // namespace
 
-std::optional<TexturePointValue> ParseTexturePointArgument(std::string_view text) {
+std::optional<TexturePointValue> ParseTexturePointArgument(std::string_view text)
+{
     std::vector<std::string_view> fields;
     for (;;) {
         const std::size_t comma = text.find(',');
@@ -37,7 +39,8 @@ std::optional<TexturePointValue> ParseTexturePointArgument(std::string_view text
     return FromFields(fields);
 }
 
-std::optional<TexturePointValue> ParseTexturePointLine(std::string_view line) {
+std::optional<TexturePointValue> ParseTexturePointLine(std::string_view line)
+{
     std::vector<std::string_view> fields;
     std::size_t position = 0;
     while (position < line.size()) {
@@ -61,7 +64,8 @@ enum class LineRead { Line, End, TooLong };
 
 // One line without its newline, never more than kMaxPointLineBytes of it in
 // memory: a 1 GB "line" is refused after its first 4 KB.
-LineRead ReadBoundedLine(std::istream& input, std::string& line) {
+LineRead ReadBoundedLine(std::istream& input, std::string& line)
+{
     line.clear();
     std::streambuf* buffer = input.rdbuf();
     if (buffer == nullptr) {
@@ -87,7 +91,8 @@ LineRead ReadBoundedLine(std::istream& input, std::string& line) {
 
 }  // namespace
 
-std::vector<TexturePointValue> ReadTexturePoints(std::istream& input, const std::string& sourceName) {
+std::vector<TexturePointValue> ReadTexturePoints(std::istream& input, const std::string& sourceName)
+{
     std::vector<TexturePointValue> points;
     std::string line;
     long long number = 0;

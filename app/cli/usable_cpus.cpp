@@ -12,7 +12,8 @@
 
 namespace nocturnia::cli {
 
-std::optional<int> CpuQuotaOf(const std::string& cpuMaxLine) {
+std::optional<int> CpuQuotaOf(const std::string& cpuMaxLine)
+{
     std::istringstream fields(cpuMaxLine);
     std::string quota;
     long long period = 0;
@@ -37,7 +38,8 @@ namespace {
 
 #ifdef __linux__
 
-std::optional<int> AffinityCpuCount() {
+std::optional<int> AffinityCpuCount()
+{
     cpu_set_t mask;
     CPU_ZERO(&mask);
     if (sched_getaffinity(0, sizeof mask, &mask) != 0) {
@@ -49,7 +51,8 @@ std::optional<int> AffinityCpuCount() {
 
 // The tightest cpu.max from this process's cgroup up to the root of the
 // cgroup v2 hierarchy (a parent's quota binds its children too).
-std::optional<int> CgroupCpuQuota() {
+std::optional<int> CgroupCpuQuota()
+{
     std::ifstream membership("/proc/self/cgroup");
     std::string line, path;
     while (std::getline(membership, line)) {
@@ -83,7 +86,8 @@ std::optional<int> CgroupCpuQuota() {
 
 }  // namespace
 
-int UsableCpuCount() {
+int UsableCpuCount()
+{
     const unsigned machine = std::thread::hardware_concurrency();
     int cpus = machine == 0 ? 1 : static_cast<int>(machine);
 #ifdef __linux__

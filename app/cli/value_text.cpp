@@ -8,11 +8,13 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-bool EndsWith(std::string_view text, std::string_view suffix) {
+bool EndsWith(std::string_view text, std::string_view suffix)
+{
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-std::string Join(const std::vector<CycleChoice>& cycle) {
+std::string Join(const std::vector<CycleChoice>& cycle)
+{
     std::string list;
     for (const CycleChoice& choice : cycle) {
         if (!list.empty()) {
@@ -26,7 +28,8 @@ std::string Join(const std::vector<CycleChoice>& cycle) {
 std::string LimitText(double limit) { return ShortestText(limit); }
 
 // Checks the description's limits; empty when the value lies within them.
-std::string OutsideLimits(double value, const ValueRules& rules) {
+std::string OutsideLimits(double value, const ValueRules& rules)
+{
     if (rules.minimum && value < *rules.minimum) {
         return ShortestText(value) + " is below the minimum " + LimitText(*rules.minimum);
     }
@@ -36,7 +39,8 @@ std::string OutsideLimits(double value, const ValueRules& rules) {
     return {};
 }
 
-ValueParse ParseInteger(std::string_view text, const ValueRules& rules) {
+ValueParse ParseInteger(std::string_view text, const ValueRules& rules)
+{
     if (!rules.cycle.empty()) {
         for (const CycleChoice& choice : rules.cycle) {
             if (SameIgnoringCase(Trim(text), choice.label)) {
@@ -64,7 +68,8 @@ ValueParse ParseInteger(std::string_view text, const ValueRules& rules) {
     return {*number, {}};
 }
 
-ValueParse ParseRealValue(std::string_view text, const ValueRules& rules) {
+ValueParse ParseRealValue(std::string_view text, const ValueRules& rules)
+{
     const std::optional<double> number = ParseRealWithUnit(text);
     if (!number) {
         return {std::nullopt, "expected a number (optionally with % or deg)"};
@@ -76,7 +81,8 @@ ValueParse ParseRealValue(std::string_view text, const ValueRules& rules) {
     return {*number, {}};
 }
 
-ValueParse ParseColour(std::string_view text) {
+ValueParse ParseColour(std::string_view text)
+{
     Colour colour{};
     std::size_t channel = 0;
     for (;;) {
@@ -99,7 +105,8 @@ ValueParse ParseColour(std::string_view text) {
 
 }  // namespace
 
-std::optional<double> ParseRealWithUnit(std::string_view text) {
+std::optional<double> ParseRealWithUnit(std::string_view text)
+{
     text = Trim(text);
     if (EndsWith(text, "%")) {
         const std::optional<double> percent = ParseReal(text.substr(0, text.size() - 1));
@@ -122,7 +129,8 @@ std::optional<double> ParseRealWithUnit(std::string_view text) {
 
 namespace {
 
-ValueParse ParseByKind(std::string_view text, const ValueRules& rules) {
+ValueParse ParseByKind(std::string_view text, const ValueRules& rules)
+{
     switch (rules.kind) {
     case ValueKind::Boolean:
         if (SameIgnoringCase(Trim(text), "true")) {
@@ -132,21 +140,18 @@ ValueParse ParseByKind(std::string_view text, const ValueRules& rules) {
             return {false, {}};
         }
         return {std::nullopt, "expected true or false"};
-    case ValueKind::Integer:
-        return ParseInteger(text, rules);
-    case ValueKind::Real:
-        return ParseRealValue(text, rules);
-    case ValueKind::Colour:
-        return ParseColour(text);
-    case ValueKind::Text:
-        return {std::string(text), {}};
+    case ValueKind::Integer: return ParseInteger(text, rules);
+    case ValueKind::Real: return ParseRealValue(text, rules);
+    case ValueKind::Colour: return ParseColour(text);
+    case ValueKind::Text: return {std::string(text), {}};
     }
     return {std::nullopt, "unsupported value"};
 }
 
 }  // namespace
 
-ValueParse ParseValueText(std::string_view text, const ValueRules& rules) {
+ValueParse ParseValueText(std::string_view text, const ValueRules& rules)
+{
     ValueParse parsed = ParseByKind(text, rules);
     if (!parsed.value && parsed.problem.rfind("expected", 0) == 0) {
         parsed.problem += ", got \"" + std::string(text) + "\"";

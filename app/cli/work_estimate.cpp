@@ -5,7 +5,8 @@
 
 namespace nocturnia::cli {
 
-double SecondsPerSample(const std::function<void(int)>& probe, int maxProbes, double budgetSeconds) {
+double SecondsPerSample(const std::function<void(int)>& probe, int maxProbes, double budgetSeconds)
+{
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     int calls = 0;
@@ -18,7 +19,8 @@ double SecondsPerSample(const std::function<void(int)>& probe, int maxProbes, do
     return elapsed / calls;
 }
 
-std::string DurationText(double seconds) {
+std::string DurationText(double seconds)
+{
     char text[64];
     if (seconds < 120.0) {
         std::snprintf(text, sizeof text, "%.0f s", seconds);
@@ -42,7 +44,8 @@ constexpr double kLeastSecondsPerUnit = 1e-7 / 4;
 }  // namespace
 
 void AnnounceLongSampling(runtime::Node& shader, double samples, int threads, const std::string& what, bool quiet,
-                          const std::function<void(int)>& probe, int maxProbes) {
+                          const std::function<void(int)>& probe, int maxProbes)
+{
     if (const std::optional<NocWorkCost> cost = shader.WorkCost()) {
         const double least = cost->units_per_sample * samples * kLeastSecondsPerUnit / threads;
         if (least > kLongWorkSeconds) {
@@ -66,7 +69,8 @@ void AnnounceLongSampling(runtime::Node& shader, double samples, int threads, co
     }
 }
 
-void AnnounceLongWork(double estimatedSeconds, const std::string& what, bool quiet) {
+void AnnounceLongWork(double estimatedSeconds, const std::string& what, bool quiet)
+{
     if (quiet || !(estimatedSeconds > kLongWorkSeconds)) {
         return;
     }

@@ -15,7 +15,10 @@ const Container* C(const NocContainer* h) { return Container::FromHandle(h); }
 Gradient* G(NocGradient* h) { return Gradient::FromHandle(h); }
 const Gradient* G(const NocGradient* h) { return Gradient::FromHandle(h); }
 
-NocContainer* ContainerAlloc() { return Guarded<NocContainer*>(nullptr, [] { return (new Container())->Handle(); }); }
+NocContainer* ContainerAlloc()
+{
+    return Guarded<NocContainer*>(nullptr, [] { return (new Container())->Handle(); });
+}
 
 void ContainerFree(NocContainer* c)
 {
@@ -24,9 +27,8 @@ void ContainerFree(NocContainer* c)
 
 NocContainer* ContainerClone(const NocContainer* c)
 {
-    return Guarded<NocContainer*>(nullptr, [&]() -> NocContainer* {
-        return c ? (new Container(*C(c)))->Handle() : nullptr;
-    });
+    return Guarded<NocContainer*>(nullptr,
+                                  [&]() -> NocContainer* { return c ? (new Container(*C(c)))->Handle() : nullptr; });
 }
 
 std::int32_t ContainerGet(const NocContainer* c, std::int32_t id, NocData* out)
@@ -87,7 +89,10 @@ NocNode* ContainerGetLink(const NocContainer* c, std::int32_t id, NocNode* docum
     });
 }
 
-NocGradient* GradientAlloc() { return Guarded<NocGradient*>(nullptr, [] { return (new Gradient())->Handle(); }); }
+NocGradient* GradientAlloc()
+{
+    return Guarded<NocGradient*>(nullptr, [] { return (new Gradient())->Handle(); });
+}
 
 void GradientFree(NocGradient* g)
 {
@@ -196,7 +201,8 @@ void GradientRenderColors(const NocGradientRender* data, const double* positions
 
 std::int32_t GradientRenderFinite(const NocGradientRender* data)
 {
-    return Guarded<std::int32_t>(0, [&] { return !data || GradientSnapshot::FromHandle(data)->ColorsFinite() ? 1 : 0; });
+    return Guarded<std::int32_t>(0,
+                                 [&] { return !data || GradientSnapshot::FromHandle(data)->ColorsFinite() ? 1 : 0; });
 }
 
 // This host has no default gradient data: an empty preparation reads black.
@@ -209,9 +215,8 @@ NocNoise* NoiseAlloc(std::int32_t seed)
 
 std::int32_t NoiseInitFbm(NocNoise* n, std::int32_t maxOctaves, double lacunarity, double increment)
 {
-    return Guarded<std::int32_t>(0, [&] {
-        return n && FbmNoise::FromHandle(n)->InitFbm(maxOctaves, lacunarity, increment) ? 1 : 0;
-    });
+    return Guarded<std::int32_t>(
+        0, [&] { return n && FbmNoise::FromHandle(n)->InitFbm(maxOctaves, lacunarity, increment) ? 1 : 0; });
 }
 
 double NoiseSample(const NocNoise* n, std::int32_t type, std::int32_t twoD, const double p[3], double time,
@@ -227,8 +232,7 @@ double NoiseSample(const NocNoise* n, std::int32_t type, std::int32_t twoD, cons
         if (!n || !p) {
             return 0.0;
         }
-        return FbmNoise::FromHandle(n)->Sample(type, twoD != 0, Vec3{p[0], p[1], p[2]}, time, octaves,
-                                               absolute != 0);
+        return FbmNoise::FromHandle(n)->Sample(type, twoD != 0, Vec3{p[0], p[1], p[2]}, time, octaves, absolute != 0);
     });
 }
 

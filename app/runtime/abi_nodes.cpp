@@ -20,7 +20,8 @@ std::int32_t NodeType(const NocNode* node)
 
 NocContainer* NodeData(NocNode* node)
 {
-    return Guarded<NocContainer*>(nullptr, [&]() -> NocContainer* { return node ? N(node)->Data().Handle() : nullptr; });
+    return Guarded<NocContainer*>(nullptr,
+                                  [&]() -> NocContainer* { return node ? N(node)->Data().Handle() : nullptr; });
 }
 
 NocNode* NodeDocument(NocNode* node)
@@ -159,7 +160,8 @@ NocTrack* TrackFind(NocNode* node, const NocDescID* id)
 
 std::int32_t TrackName(const NocTrack* track, char* buffer, std::int32_t size)
 {
-    return Guarded<std::int32_t>(-1, [&] { return track ? CopyOut(Track::FromHandle(track)->Name(), buffer, size) : -1; });
+    return Guarded<std::int32_t>(-1,
+                                 [&] { return track ? CopyOut(Track::FromHandle(track)->Name(), buffer, size) : -1; });
 }
 
 void TrackRemove(NocTrack* track)

@@ -9,12 +9,11 @@
 
 namespace nocturnia::runtime::abi {
 
-void FillDataFunctions(NocHostTable& table);      // containers, gradients, noise
-void FillNodeFunctions(NocHostTable& table);      // nodes, shaders, tracks, descriptions
+void FillDataFunctions(NocHostTable& table);  // containers, gradients, noise
+void FillNodeFunctions(NocHostTable& table);  // nodes, shaders, tracks, descriptions
 
 // Runs `f`, answering `fallback` if it throws.
-template <typename R, typename F>
-R Guarded(R fallback, F&& f) noexcept
+template <typename R, typename F> R Guarded(R fallback, F&& f) noexcept
 {
     try {
         return f();
@@ -23,13 +22,11 @@ R Guarded(R fallback, F&& f) noexcept
     }
 }
 
-template <typename F>
-void GuardedVoid(F&& f) noexcept
+template <typename F> void GuardedVoid(F&& f) noexcept
 {
     try {
         f();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 // Copies text into a caller's buffer (truncated, always terminated) and

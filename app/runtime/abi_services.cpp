@@ -15,8 +15,8 @@ namespace nocturnia::runtime::abi {
 std::int32_t CopyOut(const std::string& text, char* buffer, std::int32_t size)
 {
     if (buffer && size > 0) {
-        const std::size_t n = text.size() < static_cast<std::size_t>(size - 1) ? text.size()
-                                                                                : static_cast<std::size_t>(size - 1);
+        const std::size_t n =
+            text.size() < static_cast<std::size_t>(size - 1) ? text.size() : static_cast<std::size_t>(size - 1);
         std::memcpy(buffer, text.data(), n);
         buffer[n] = '\0';
     }

@@ -43,8 +43,8 @@ Result<std::vector<DescriptionEntry>> BuildDescription(Node& node, const NocDesc
         }
         if (cb.get_d_enabling && node.HasPluginObject()) {
             const NocData value = out.value ? out.value->ToAbi() : NocData{};
-            out.editable = cb.get_d_enabling(node.PluginSelf(), node.Handle(), &e.id, &value, 0,
-                                             e.settings.Handle()) != 0;
+            out.editable =
+                cb.get_d_enabling(node.PluginSelf(), node.Handle(), &e.id, &value, 0, e.settings.Handle()) != 0;
         }
         entries.push_back(std::move(out));
     }

@@ -18,15 +18,15 @@
 namespace nocturnia::runtime {
 
 struct DescriptionEntry {
-    NocDescID descId{};         // the full ID as the node described it
-    std::int32_t id = 0;        // its first level
-    std::int32_t type = 0;      // description data type (1 group, 3 colour, 15 integer, ...)
-    std::string name;           // DESC_NAME
-    std::int32_t parent = 0;    // parent group ID, 0 at the top
-    bool hidden = false;        // DESC_HIDE
-    bool editable = true;       // the node's get_d_enabling
-    std::optional<Value> value; // the node's current value, absent where it holds none
-    Container settings;         // the entry's description settings
+    NocDescID descId{};          // the full ID as the node described it
+    std::int32_t id = 0;         // its first level
+    std::int32_t type = 0;       // description data type (1 group, 3 colour, 15 integer, ...)
+    std::string name;            // DESC_NAME
+    std::int32_t parent = 0;     // parent group ID, 0 at the top
+    bool hidden = false;         // DESC_HIDE
+    bool editable = true;        // the node's get_d_enabling
+    std::optional<Value> value;  // the node's current value, absent where it holds none
+    Container settings;          // the entry's description settings
 };
 
 // The entries in the order the node described them. `single` asks for one

@@ -10,8 +10,8 @@
 #include "runtime/container.h"
 #include "runtime/registry.h"
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <unordered_map>
 #include <vector>

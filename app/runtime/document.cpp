@@ -5,8 +5,8 @@
 #include "runtime/resources.h"
 
 #include <exception>
-#include <unordered_map>
 #include <limits>
+#include <unordered_map>
 
 namespace nocturnia::runtime {
 
@@ -465,7 +465,8 @@ Json Document::ToJson() const
         t["name"] = track->Name();
         Json keys = Json::array();
         for (const TrackKey& key : track->Keys()) {
-            Json frame = key.integralFrame && key.frame >= static_cast<double>(std::numeric_limits<std::int64_t>::min()) &&
+            Json frame = key.integralFrame &&
+                                 key.frame >= static_cast<double>(std::numeric_limits<std::int64_t>::min()) &&
                                  key.frame < static_cast<double>(std::numeric_limits<std::int64_t>::max())
                              ? Json(static_cast<std::int64_t>(key.frame))
                              : RealJson(key.frame);
@@ -482,10 +483,7 @@ Json Document::ToJson() const
     return out;
 }
 
-std::string Document::ToText() const
-{
-    return ToJson().dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-}
+std::string Document::ToText() const { return ToJson().dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
 
 Status Document::Save(const std::filesystem::path& path, const ReplaceRules& rules) const
 {

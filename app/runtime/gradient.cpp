@@ -85,8 +85,7 @@ bool AllColorsFinite(const std::vector<Knot>& ordered)
 
 GradientSnapshot::GradientSnapshot(const std::vector<Knot>& knots)
     : ordered_(OrderKnotsForLookup(knots)), colorsFinite_(AllColorsFinite(ordered_))
-{
-}
+{}
 
 GradientSnapshot* GradientSnapshot::Acquire() const
 {
@@ -105,8 +104,7 @@ Gradient::Gradient() : snapshot_(new GradientSnapshot(std::vector<Knot>{})) {}
 
 Gradient::Gradient(const Gradient& other)
     : knots_(other.knots_), settings_(other.settings_), snapshot_(other.snapshot_->Acquire())
-{
-}
+{}
 
 Gradient& Gradient::operator=(const Gradient& other)
 {

@@ -63,7 +63,7 @@ public:
 private:
     struct OpenValue {
         Json* value;
-        std::string key;                                       // objects: the key of the next member
+        std::string key;  // objects: the key of the next member
         // Objects of kIndexedFrom members and more: key -> position. Smaller
         // ones (nearly all: {"int": 3}) are scanned.
         std::unordered_map<std::string, std::size_t> members;
@@ -89,7 +89,8 @@ private:
             }
         }
         auto it = parent.members.find(parent.key);
-        return it == parent.members.end() ? nullptr : &(object.begin() + static_cast<std::ptrdiff_t>(it->second))->second;
+        return it == parent.members.end() ? nullptr
+                                          : &(object.begin() + static_cast<std::ptrdiff_t>(it->second))->second;
     }
 
     // Stores `v` where the next value goes; returns where it now lives.
@@ -156,8 +157,9 @@ Result<Json> ParseJsonBounded(std::string_view text, const std::string& sourceNa
         if (!complete || builder.syntaxError) {
             const bool atEnd = builder.errorByte >= text.size();
             return Result<Json>::Error(sourceName + ": not valid JSON (" +
-                                       (atEnd ? std::string("truncated")
-                                              : LineAndColumn(text, builder.errorByte == 0 ? 0 : builder.errorByte - 1)) +
+                                       (atEnd
+                                            ? std::string("truncated")
+                                            : LineAndColumn(text, builder.errorByte == 0 ? 0 : builder.errorByte - 1)) +
                                        ")");
         }
     } catch (const std::exception& e) {

@@ -392,8 +392,7 @@ void Node::FreeRender()
         return;
     }
     std::int32_t n = preparations_.load();
-    while (n > 0 && !preparations_.compare_exchange_weak(n, n - 1)) {
-    }
+    while (n > 0 && !preparations_.compare_exchange_weak(n, n - 1)) {}
 }
 
 void Node::ReleasePluginObject()

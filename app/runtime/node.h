@@ -61,7 +61,7 @@ public:
     Node* MainMaterial() const;
 
     const std::vector<std::shared_ptr<Node>>& Children() const { return children_; }
-    Node* AddChild(std::shared_ptr<Node> child);  // takes ownership
+    Node* AddChild(std::shared_ptr<Node> child);           // takes ownership
     std::shared_ptr<Node> DetachChild(const Node* child);  // null when not a child
     Node* FirstChildOfType(std::int32_t type) const;
     // Index of a direct child, or -1.

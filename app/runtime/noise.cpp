@@ -135,8 +135,7 @@ double FbmNoise::Gradient3(double x, double y, double z) const
                      Lerp(u, Grad(P[AB + 1], x, y - 1.0, z - 1.0), Grad(P[BB + 1], x - 1.0, y - 1.0, z - 1.0))));
 }
 
-double FbmNoise::Sample(std::int32_t type, bool twoD, const Vec3& p, double time, double octaves,
-                        bool absolute) const
+double FbmNoise::Sample(std::int32_t type, bool twoD, const Vec3& p, double time, double octaves, bool absolute) const
 {
     (void)type;  // every noise type gives this host's one pattern
     const double x = Tame(p.x);

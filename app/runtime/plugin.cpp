@@ -22,8 +22,8 @@ Result<std::unique_ptr<Plugin>> Plugin::Start(const std::string& name, NocEntryP
     }
     std::unique_ptr<Plugin> plugin(new Plugin(name, entry, std::move(library)));
 
-    const std::int32_t init = entry(NOC_ACTION_INIT, const_cast<NocHostTable*>(TheHostTable()), nullptr,
-                                    &frameworkToken);
+    const std::int32_t init =
+        entry(NOC_ACTION_INIT, const_cast<NocHostTable*>(TheHostTable()), nullptr, &frameworkToken);
     if (init != 1) {
         return R::Error(name + ": the plug-in refused this host (initialisation answered " + std::to_string(init) +
                         ")");

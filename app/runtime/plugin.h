@@ -26,8 +26,7 @@ public:
 private:
     Plugin(std::string name, NocEntryPoint entry, std::shared_ptr<void> library)
         : name_(std::move(name)), entry_(entry), library_(std::move(library))
-    {
-    }
+    {}
     void End();
 
     std::string name_;

@@ -61,9 +61,6 @@ double PortableExp(double y)
     return std::ldexp(sum, static_cast<int>(k));
 }
 
-double PortablePow(double base, double exponent)
-{
-    return PortableExp(exponent * PortableLog(base));
-}
+double PortablePow(double base, double exponent) { return PortableExp(exponent * PortableLog(base)); }
 
 }  // namespace nocturnia::runtime

@@ -32,10 +32,7 @@ std::string PathToUtf8(const std::filesystem::path& path)
 
 namespace {
 
-std::string MegabytesText(std::uint64_t bytes)
-{
-    return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
-}
+std::string MegabytesText(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
 
 }  // namespace
 
@@ -62,10 +59,10 @@ Result<std::string> ReadTextFile(const fs::path& path, std::uint64_t maxBytes)
         return R::Error(name + ": is a folder, not a file");
     }
     if (!S_ISREG(info.st_mode)) {
-        const char* kind = S_ISFIFO(info.st_mode)                              ? "a pipe (FIFO)"
-                           : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)   ? "a device"
-                           : S_ISSOCK(info.st_mode)                            ? "a socket"
-                                                                               : "not a regular file";
+        const char* kind = S_ISFIFO(info.st_mode)                           ? "a pipe (FIFO)"
+                           : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
+                           : S_ISSOCK(info.st_mode)                         ? "a socket"
+                                                                            : "not a regular file";
         return R::Error(name + ": is " + std::string(kind) + ", not a regular file");
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);

@@ -28,10 +28,9 @@ private:
     std::optional<std::string> message_;
 };
 
-template <typename T>
-class Result {
+template <typename T> class Result {
 public:
-    Result(T value) : value_(std::move(value)) {}  // NOLINT: implicit success
+    Result(T value) : value_(std::move(value)) {}       // NOLINT: implicit success
     Result(Status error) : error_(std::move(error)) {}  // NOLINT: implicit failure (must not be ok)
     static Result Error(std::string message) { return Result(Status::Error(std::move(message))); }
 

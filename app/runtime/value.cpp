@@ -12,12 +12,16 @@ Value::Value(Value&& other) noexcept = default;
 Value& Value::operator=(Value&& other) noexcept = default;
 
 Value::Value(const Value& other)
-    : type_(other.type_), b_(other.b_), i_(other.i_), r_(other.r_), v_(other.v_), s_(other.s_),
+    : type_(other.type_),
+      b_(other.b_),
+      i_(other.i_),
+      r_(other.r_),
+      v_(other.v_),
+      s_(other.s_),
       gradient_(other.gradient_ ? std::make_unique<Gradient>(*other.gradient_) : nullptr),
       container_(other.container_ ? std::make_unique<Container>(*other.container_) : nullptr),
       link_(other.link_)
-{
-}
+{}
 
 Value& Value::operator=(const Value& other)
 {

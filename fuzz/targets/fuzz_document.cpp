@@ -13,12 +13,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzz::LoadedHost();
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    nocturnia::runtime::Result<nocturnia::runtime::Document> document = nocturnia::runtime::Document::Parse(text, "input");
+    nocturnia::runtime::Result<nocturnia::runtime::Document> document =
+        nocturnia::runtime::Document::Parse(text, "input");
     if (!document) {
         return 0;
     }
     const std::string saved = document->ToText();
-    nocturnia::runtime::Result<nocturnia::runtime::Document> again = nocturnia::runtime::Document::Parse(saved, "saved");
+    nocturnia::runtime::Result<nocturnia::runtime::Document> again =
+        nocturnia::runtime::Document::Parse(saved, "saved");
     if (!again) {
         fuzz::Finding("a saved document does not load: " + again.error());
     }

@@ -24,7 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // may legally ask for 42 million layers, which the rebuild would
         // then describe (legal but enormous work, not a fault).
         nocturnia::cli::SetParameter(document->Shader(), assignment);
-    } catch (const nocturnia::cli::UserError&) {
-    }
+    } catch (const nocturnia::cli::UserError&) {}
     return 0;
 }

@@ -37,8 +37,7 @@ public:
     Bytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     bool Empty() const { return at_ >= size_; }
     std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-    template <class T>
-    T Raw()
+    template <class T> T Raw()
     {
         unsigned char buffer[sizeof(T)] = {};
         for (unsigned char& b : buffer) {
@@ -136,8 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         case 2: {  // set any ID near the layers' to anything
             const std::int32_t id = kFirstLayerGroup - 30000 + static_cast<std::int32_t>(bytes.Raw<std::uint16_t>());
-            const nocturnia::runtime::DescriptionEntry fake{.type = static_cast<std::int32_t>(
-                                                   (bytes.Byte() & 1) ? NOC_DA_REAL : NOC_DA_LONG)};
+            const nocturnia::runtime::DescriptionEntry fake{
+                .type = static_cast<std::int32_t>((bytes.Byte() & 1) ? NOC_DA_REAL : NOC_DA_LONG)};
             (void)nocturnia::runtime::SetParameter(shader, id, ValueFor(fake, bytes));
             break;
         }

@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream input(text);
     try {
         nocturnia::cli::ReadTexturePoints(input, "input");
-    } catch (const nocturnia::cli::UserError&) {
-    }
+    } catch (const nocturnia::cli::UserError&) {}
     nocturnia::cli::ParseTexturePointArgument(text);
     return 0;
 }

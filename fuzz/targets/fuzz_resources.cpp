@@ -24,8 +24,8 @@ void WriteWhole(const std::filesystem::path& path, std::string_view text)
 const std::filesystem::path& Folder()
 {
     static const std::filesystem::path folder = [] {
-        std::filesystem::path f = std::filesystem::temp_directory_path() /
-                                  ("nocturnia-fuzz-resources-" + std::to_string(::getpid()));
+        std::filesystem::path f =
+            std::filesystem::temp_directory_path() / ("nocturnia-fuzz-resources-" + std::to_string(::getpid()));
         std::filesystem::create_directories(f / "description");
         return f;
     }();
@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteWhole(Folder() / "strings.json", input.substr(0, split));
     WriteWhole(Folder() / "description" / "Xfuzz.json",
                split == std::string_view::npos ? std::string_view() : input.substr(split + 1));
-    nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::Resource>> loaded = nocturnia::runtime::Resource::Load(Folder());
+    nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::Resource>> loaded =
+        nocturnia::runtime::Resource::Load(Folder());
     (void)loaded;
     return 0;
 }

@@ -1,12 +1,13 @@
 // The plug-in's own entry functions, reached through the framework entry.
 #include "c4d.h"
-#include "nocturnia/nocturnia.h"
 #include "main/plugin_identity.h"
+#include "nocturnia/nocturnia.h"
 
 Bool PluginStart()
 {
     const String name = GeLoadString(kNocturniaNameString);
-    if (RegisterShaderPlugin(kNocturniaPluginId, name, 0, &nocturnia::Nocturnia::Alloc, kNocturniaDescription, 0)) return true;
+    if (RegisterShaderPlugin(kNocturniaPluginId, name, 0, &nocturnia::Nocturnia::Alloc, kNocturniaDescription, 0))
+        return true;
     ApplicationOutput("An error occurred in loading the Nocturnia plugin.");
     return false;
 }
@@ -17,8 +18,7 @@ Bool PluginMessage(Int32 id, void* data)
 {
     (void)data;
     switch (id) {
-    case 0:
-        return true;
+    case 0: return true;
     case NOC_PLUGINMSG_SYSTEM_INIT: {
         // The resources lie in res/ next to the library. Without a known
         // folder there is nothing to load (and no root-relative guess).
@@ -28,7 +28,6 @@ Bool PluginMessage(Int32 id, void* data)
         ApplicationOutput("Nocturnia: failed to load resource file.");
         return false;
     }
-    default:
-        return false;
+    default: return false;
     }
 }

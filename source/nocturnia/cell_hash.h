@@ -7,10 +7,7 @@
 namespace nocturnia {
 
 // The fractional part a - floor(a): in [0, 1) for negative a too.
-inline double Frac(double a)
-{
-    return a - std::floor(a);
-}
+inline double Frac(double a) { return a - std::floor(a); }
 
 // X and Y are whole numbers held as doubles. The order of the operations is
 // part of the star field's look: every platform must place the same stars.

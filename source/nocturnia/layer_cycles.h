@@ -17,10 +17,6 @@ enum class FlareType : Int32 { kTwoCrosses = 0, kOneCross = 1, kSingle = 2 };
 enum class StarColorMode : Int32 { kRandom = 0, kSizeDependent = 1 };
 
 // The stored integer of an entry, for writing it into a container.
-template <class Cycle>
-constexpr Int32 StoredValue(Cycle entry)
-{
-    return static_cast<Int32>(entry);
-}
+template <class Cycle> constexpr Int32 StoredValue(Cycle entry) { return static_cast<Int32>(entry); }
 
 }  // namespace nocturnia

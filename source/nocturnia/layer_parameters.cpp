@@ -178,8 +178,7 @@ BaseContainer LayerParameterSettings(Int32 offset)
         return s;
     }
     case kOffsetDensity: return RealSettings(label, Percent(0.0, std::nullopt, 0.0, 5.0, 1.0));
-    case kOffsetSeed:
-        return RealSettings(label, RealLimits{NOC_UNIT_REAL, 0.0, 100.0, 0.0, 100.0, 0.1, 0.0});
+    case kOffsetSeed: return RealSettings(label, RealLimits{NOC_UNIT_REAL, 0.0, 100.0, 0.0, 100.0, 0.1, 0.0});
     case kOffsetScale: return RealSettings(label, Percent(0.0, std::nullopt, 0.0, 5.0, 0.5));
     case kOffsetRotate: return RealSettings(label, Degrees(-kPi, kPi, 0.0));
     case kOffsetStarSize: return RealSettings(label, Percent(0.0, 10.0, 0.0, 1.0, 0.5));

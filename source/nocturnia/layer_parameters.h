@@ -15,20 +15,22 @@ namespace nocturnia {
 // flag, then the entries as the Attribute Manager lists them, with Hue Shift
 // beside the colours and Glow before the flare settings.
 constexpr std::array<Int32, 26> kLayerDescriptionOrder = {
-    kOffsetDefaultsWritten, kOffsetUseLayer,       kOffsetMode,           kOffsetDensity,
-    kOffsetSeed,            kOffsetScale,          kOffsetNoSizeVariation, kOffsetMask,
-    kOffsetRotate,          kOffsetStarSize,       kOffsetStarX,          kOffsetStarY,
-    kOffsetSunspotsExtent,  kOffsetSunspotsScale,  kOffsetSunspotsSeed,   kOffsetStarColorMode,
-    kOffsetStarGradient,    kOffsetStarColor,      kOffsetHueShift,       kOffsetStarBrightness,
-    kOffsetGlow,            kOffsetShowFlares,     kOffsetFlareType,      kOffsetFlareWidth,
+    kOffsetDefaultsWritten, kOffsetUseLayer,       kOffsetMode,
+    kOffsetDensity,         kOffsetSeed,           kOffsetScale,
+    kOffsetNoSizeVariation, kOffsetMask,           kOffsetRotate,
+    kOffsetStarSize,        kOffsetStarX,          kOffsetStarY,
+    kOffsetSunspotsExtent,  kOffsetSunspotsScale,  kOffsetSunspotsSeed,
+    kOffsetStarColorMode,   kOffsetStarGradient,   kOffsetStarColor,
+    kOffsetHueShift,        kOffsetStarBrightness, kOffsetGlow,
+    kOffsetShowFlares,      kOffsetFlareType,      kOffsetFlareWidth,
     kOffsetFlareLength,     kOffsetFlareRotation};
 
 // Entries that only matter for one Mode, hidden in the other.
-constexpr std::array<Int32, 9> kStarFieldOnlyOffsets = {
-    kOffsetDensity, kOffsetSeed,          kOffsetScale,        kOffsetNoSizeVariation, kOffsetMask,
-    kOffsetRotate,  kOffsetStarColorMode, kOffsetStarGradient, kOffsetHueShift};
+constexpr std::array<Int32, 9> kStarFieldOnlyOffsets = {kOffsetDensity,         kOffsetSeed,         kOffsetScale,
+                                                        kOffsetNoSizeVariation, kOffsetMask,         kOffsetRotate,
+                                                        kOffsetStarColorMode,   kOffsetStarGradient, kOffsetHueShift};
 constexpr std::array<Int32, 7> kSingleStarOnlyOffsets = {
-    kOffsetStarSize,       kOffsetStarX,        kOffsetStarY, kOffsetSunspotsExtent,
+    kOffsetStarSize,      kOffsetStarX,        kOffsetStarY,    kOffsetSunspotsExtent,
     kOffsetSunspotsScale, kOffsetSunspotsSeed, kOffsetStarColor};
 
 // Entries greyed out when the layer shows no flares.

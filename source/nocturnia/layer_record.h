@@ -12,8 +12,8 @@ struct LayerRecord {
     // ---- read from the layer's parameters ----
     bool enabled = false;
     double density = 0.0;
-    double scale = 0.01;          // raised to 0.01 when smaller
-    double rotate = 0.0;          // radians; turns the point at which the mask is sampled
+    double scale = 0.01;  // raised to 0.01 when smaller
+    double rotate = 0.0;  // radians; turns the point at which the mask is sampled
     ShowFlares showFlares = ShowFlares::kNever;
     double glow = 0.0;
     StarColorMode colorMode = StarColorMode::kRandom;
@@ -23,11 +23,11 @@ struct LayerRecord {
     double positionX = 0.0;
     double positionY = 0.0;
     double brightness = 1.0;
-    BaseShader* mask = nullptr;   // not owned
-    Int32 maskInitCount = 0;      // preparations of `mask` not yet released
+    BaseShader* mask = nullptr;  // not owned
+    Int32 maskInitCount = 0;     // preparations of `mask` not yet released
     Vector color;
     double seed = 0.0;
-    double sunspotScale = 1.0;    // raised to 0.01 when smaller
+    double sunspotScale = 1.0;  // raised to 0.01 when smaller
     double sunspotExtent = 0.0;
     Int32 sunspotSeed = 0;
     double flareRotation = 0.0;
@@ -40,17 +40,17 @@ struct LayerRecord {
     C4DNoise* sunspotNoise = nullptr;         // owned; freed at release
 
     // ---- derived once per render by CompleteLayerRecord ----
-    Int32 passCount = 1;              // whole part of density + 1; 0: no pass
-    double passStep = 1.0;            // 1 / passCount, the growth of the pass parameter
-    double lastPassThreshold = 1.0;   // 1 - frac(density): a cell of the last pass needs a hash above it
-    double passZoomBase = 2000.0;     // (1 / scale) * 20
+    Int32 passCount = 1;                    // whole part of density + 1; 0: no pass
+    double passStep = 1.0;                  // 1 / passCount, the growth of the pass parameter
+    double lastPassThreshold = 1.0;         // 1 - frac(density): a cell of the last pass needs a hash above it
+    double passZoomBase = 2000.0;           // (1 / scale) * 20
     double maskCos = 1.0, maskSin = 0.0;    // of `rotate`
     double flareCos = 1.0, flareSin = 0.0;  // of `flareRotation`
-    double sunspotFrequency = 100.0;  // (1 / sunspotScale) * 100
-    bool drawsSingleStar = true;      // false when the star-local frame is undefined (size 0)
-    double inverseStarSize = 2.0;     // 1 / starSize
+    double sunspotFrequency = 100.0;        // (1 / sunspotScale) * 100
+    bool drawsSingleStar = true;            // false when the star-local frame is undefined (size 0)
+    double inverseStarSize = 2.0;           // 1 / starSize
     double singleStarFlareWeight = 0.0;
-    Vector singleStarColor;           // `color` after the hue shift
+    Vector singleStarColor;              // `color` after the hue shift
     PreparedGradient colorGradientData;  // `colorGradient` prepared for this render
 };
 

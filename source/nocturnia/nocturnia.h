@@ -36,7 +36,7 @@ public:
     // Seeds of new extra layers are taken from this table (by layer number
     // modulo 10), so that neighbouring layers do not repeat one pattern.
     static constexpr std::array<Float, 10> kSeedOffsets = {45.32, 1.87,  57.89, 22.46, 12.65,
-                                                            75.22, 87.35, 38.47, 66.67, 7.91};
+                                                           75.22, 87.35, 38.47, 66.67, 7.91};
     static const std::array<Float, 10>& SeedOffsets() { return kSeedOffsets; }
 
 private:

@@ -5,9 +5,9 @@
 #include "nocturnia/about_text.h"
 #include "nocturnia/gradient_writing.h"
 #include "nocturnia/layer_parameters.h"
-#include "node_allocation.h"
 #include "nocturnia/parameter_ids.h"
 #include "nocturnia/work_cost.h"
+#include "node_allocation.h"
 
 namespace nocturnia {
 
@@ -15,11 +15,11 @@ namespace {
 
 // The base layer's defaults in the order a new node's container lists them.
 constexpr std::array<Int32, 25> kBaseLayerInitOrder = {
-    kOffsetUseLayer,      kOffsetMode,           kOffsetDensity,        kOffsetSeed,         kOffsetScale,
-    kOffsetNoSizeVariation, kOffsetMask,         kOffsetRotate,         kOffsetStarSize,     kOffsetStarX,
-    kOffsetStarY,         kOffsetSunspotsExtent, kOffsetSunspotsScale,  kOffsetSunspotsSeed, kOffsetStarColorMode,
-    kOffsetStarGradient,  kOffsetStarColor,      kOffsetHueShift,       kOffsetStarBrightness, kOffsetGlow,
-    kOffsetShowFlares,    kOffsetFlareType,      kOffsetFlareRotation,  kOffsetFlareWidth,   kOffsetFlareLength};
+    kOffsetUseLayer,        kOffsetMode,           kOffsetDensity,       kOffsetSeed,           kOffsetScale,
+    kOffsetNoSizeVariation, kOffsetMask,           kOffsetRotate,        kOffsetStarSize,       kOffsetStarX,
+    kOffsetStarY,           kOffsetSunspotsExtent, kOffsetSunspotsScale, kOffsetSunspotsSeed,   kOffsetStarColorMode,
+    kOffsetStarGradient,    kOffsetStarColor,      kOffsetHueShift,      kOffsetStarBrightness, kOffsetGlow,
+    kOffsetShowFlares,      kOffsetFlareType,      kOffsetFlareRotation, kOffsetFlareWidth,     kOffsetFlareLength};
 
 // Capability flags answered to the host for every node.
 constexpr Int32 kRenderInfoFlags = 32;

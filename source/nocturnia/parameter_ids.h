@@ -64,30 +64,30 @@ constexpr Int32 kLastLayerOffset = kOffsetHueShift;
 constexpr Int32 kBaseHueShift = 20205;
 constexpr Int32 BaseLayerId(Int32 offset) { return offset == kOffsetHueShift ? kBaseHueShift : 4998 + offset; }
 
-constexpr Int32 kBaseUseLayer = BaseLayerId(kOffsetUseLayer);                  // 5001
-constexpr Int32 kBaseMode = BaseLayerId(kOffsetMode);                          // 5002
-constexpr Int32 kBaseDensity = BaseLayerId(kOffsetDensity);                    // 5003
-constexpr Int32 kBaseSeed = BaseLayerId(kOffsetSeed);                          // 5004
-constexpr Int32 kBaseScale = BaseLayerId(kOffsetScale);                        // 5005
-constexpr Int32 kBaseNoSizeVariation = BaseLayerId(kOffsetNoSizeVariation);    // 5006
-constexpr Int32 kBaseMask = BaseLayerId(kOffsetMask);                          // 5007
-constexpr Int32 kBaseRotate = BaseLayerId(kOffsetRotate);                      // 5008
-constexpr Int32 kBaseStarSize = BaseLayerId(kOffsetStarSize);                  // 5009
-constexpr Int32 kBaseStarX = BaseLayerId(kOffsetStarX);                        // 5010
-constexpr Int32 kBaseStarY = BaseLayerId(kOffsetStarY);                        // 5011
-constexpr Int32 kBaseSunspotsExtent = BaseLayerId(kOffsetSunspotsExtent);      // 5012
-constexpr Int32 kBaseSunspotsScale = BaseLayerId(kOffsetSunspotsScale);        // 5013
-constexpr Int32 kBaseSunspotsSeed = BaseLayerId(kOffsetSunspotsSeed);          // 5014
-constexpr Int32 kBaseStarColorMode = BaseLayerId(kOffsetStarColorMode);        // 5015
-constexpr Int32 kBaseStarGradient = BaseLayerId(kOffsetStarGradient);          // 5016
-constexpr Int32 kBaseStarColor = BaseLayerId(kOffsetStarColor);                // 5017
-constexpr Int32 kBaseStarBrightness = BaseLayerId(kOffsetStarBrightness);      // 5018
-constexpr Int32 kBaseShowFlares = BaseLayerId(kOffsetShowFlares);              // 5019
-constexpr Int32 kBaseFlareType = BaseLayerId(kOffsetFlareType);                // 5020
-constexpr Int32 kBaseFlareRotation = BaseLayerId(kOffsetFlareRotation);        // 5021
-constexpr Int32 kBaseGlow = BaseLayerId(kOffsetGlow);                          // 5022
-constexpr Int32 kBaseFlareWidth = BaseLayerId(kOffsetFlareWidth);              // 5023
-constexpr Int32 kBaseFlareLength = BaseLayerId(kOffsetFlareLength);            // 5024
+constexpr Int32 kBaseUseLayer = BaseLayerId(kOffsetUseLayer);                // 5001
+constexpr Int32 kBaseMode = BaseLayerId(kOffsetMode);                        // 5002
+constexpr Int32 kBaseDensity = BaseLayerId(kOffsetDensity);                  // 5003
+constexpr Int32 kBaseSeed = BaseLayerId(kOffsetSeed);                        // 5004
+constexpr Int32 kBaseScale = BaseLayerId(kOffsetScale);                      // 5005
+constexpr Int32 kBaseNoSizeVariation = BaseLayerId(kOffsetNoSizeVariation);  // 5006
+constexpr Int32 kBaseMask = BaseLayerId(kOffsetMask);                        // 5007
+constexpr Int32 kBaseRotate = BaseLayerId(kOffsetRotate);                    // 5008
+constexpr Int32 kBaseStarSize = BaseLayerId(kOffsetStarSize);                // 5009
+constexpr Int32 kBaseStarX = BaseLayerId(kOffsetStarX);                      // 5010
+constexpr Int32 kBaseStarY = BaseLayerId(kOffsetStarY);                      // 5011
+constexpr Int32 kBaseSunspotsExtent = BaseLayerId(kOffsetSunspotsExtent);    // 5012
+constexpr Int32 kBaseSunspotsScale = BaseLayerId(kOffsetSunspotsScale);      // 5013
+constexpr Int32 kBaseSunspotsSeed = BaseLayerId(kOffsetSunspotsSeed);        // 5014
+constexpr Int32 kBaseStarColorMode = BaseLayerId(kOffsetStarColorMode);      // 5015
+constexpr Int32 kBaseStarGradient = BaseLayerId(kOffsetStarGradient);        // 5016
+constexpr Int32 kBaseStarColor = BaseLayerId(kOffsetStarColor);              // 5017
+constexpr Int32 kBaseStarBrightness = BaseLayerId(kOffsetStarBrightness);    // 5018
+constexpr Int32 kBaseShowFlares = BaseLayerId(kOffsetShowFlares);            // 5019
+constexpr Int32 kBaseFlareType = BaseLayerId(kOffsetFlareType);              // 5020
+constexpr Int32 kBaseFlareRotation = BaseLayerId(kOffsetFlareRotation);      // 5021
+constexpr Int32 kBaseGlow = BaseLayerId(kOffsetGlow);                        // 5022
+constexpr Int32 kBaseFlareWidth = BaseLayerId(kOffsetFlareWidth);            // 5023
+constexpr Int32 kBaseFlareLength = BaseLayerId(kOffsetFlareLength);          // 5024
 
 // ---- extra layers ----
 constexpr Int32 kFirstLayerGroup = 30051;
@@ -97,7 +97,8 @@ constexpr Int32 kLayerBlockSize = 50;
 // never raised past it and larger stored counts are read as this.
 constexpr Int32 kMaxExtraLayerCount =
     static_cast<Int32>((static_cast<std::int64_t>(INT32_MAX) - kFirstLayerGroup - (kLayerBlockSize - 1)) /
-                       kLayerBlockSize) + 1;
+                       kLayerBlockSize) +
+    1;
 
 // The group ID of extra layer i (0 <= i < kMaxExtraLayerCount).
 constexpr Int32 LayerGroupId(Int32 layer) { return kFirstLayerGroup + kLayerBlockSize * layer; }

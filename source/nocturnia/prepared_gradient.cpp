@@ -26,9 +26,9 @@ PreparedGradient PrepareGradient(const Gradient* gradient, const InitRenderStruc
         prepared.lookupMany = host->gradient_render_colors;
     }
     // No data read black, which is finite.
-    prepared.colorsFinite = prepared.source == nullptr ||
-                            (NOC_TABLE_OFFERS(host, NocHostTable, gradient_render_finite) &&
-                             host->gradient_render_finite(prepared.source) != 0);
+    prepared.colorsFinite =
+        prepared.source == nullptr || (NOC_TABLE_OFFERS(host, NocHostTable, gradient_render_finite) &&
+                                       host->gradient_render_finite(prepared.source) != 0);
     return prepared;
 }
 

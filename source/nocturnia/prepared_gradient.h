@@ -20,11 +20,11 @@ using GradientColorsLookup = void (*)(const NocGradientRender* data, const doubl
 
 struct PreparedGradient {
     bool failed = false;
-    GradientRenderData owner;                    // keeps the prepared data alive until release
-    const NocGradientRender* source = nullptr;   // what lookups read; null: black
+    GradientRenderData owner;                   // keeps the prepared data alive until release
+    const NocGradientRender* source = nullptr;  // what lookups read; null: black
     GradientColorLookup lookup = nullptr;
     GradientColorsLookup lookupMany = nullptr;  // null: one lookup per position
-    bool colorsFinite = false;  // the host vouches that every colour is finite
+    bool colorsFinite = false;                  // the host vouches that every colour is finite
 
     // Colour i of positions[0 .. count-1] to out[3 i ..]: the bits of ColorAt.
     void ColorsAt(const double* positions, int count, double* out) const

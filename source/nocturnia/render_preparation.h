@@ -11,8 +11,7 @@ namespace nocturnia {
 
 // One layer's parameters read into a record, with its sunspots set up. Its
 // gradient's sampling data are not yet prepared.
-LayerRecord ReadLayer(const BaseContainer& container, const nocturnia::LayerParameterIds& ids,
-                      BaseDocument* document);
+LayerRecord ReadLayer(const BaseContainer& container, const nocturnia::LayerParameterIds& ids, BaseDocument* document);
 
 // Rebuilds `state.layers` from the container: the base layer, then every extra
 // layer. Returns the number of extra layers read.

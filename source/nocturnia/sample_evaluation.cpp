@@ -15,7 +15,7 @@ Vector SampleMask(const LayerRecord& record, ChannelData* cd)
 {
     const double c = record.maskCos;
     const double s = record.maskSin;
-    const auto turn = [c, s](double (&p)[3]) {
+    const auto turn = [c, s](double(&p)[3]) {
         const double x = p[0], y = p[1], z = p[2];
         p[0] = c * x + s * y;
         p[1] = -s * x + c * y;
@@ -44,10 +44,7 @@ Vector SampleMask(const LayerRecord& record, ChannelData* cd)
 
 namespace {
 
-double BlackIfNaN(double v)
-{
-    return std::isnan(v) ? 0.0 : v;
-}
+double BlackIfNaN(double v) { return std::isnan(v) ? 0.0 : v; }
 
 }  // namespace
 

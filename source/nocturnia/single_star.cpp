@@ -16,10 +16,7 @@ namespace {
 
 // min(C, I * C) taking I * C on a tie or a NaN: the colour scaled by I,
 // saturating at the colour itself.
-double Saturated(double c, double ic)
-{
-    return c < ic ? c : ic;
-}
+double Saturated(double c, double ic) { return c < ic ? c : ic; }
 
 }  // namespace
 

@@ -33,9 +33,8 @@ Vector FieldStarLight(const LayerRecord& record, double dx, double dy, double ha
     const double W = FieldStarFlareWeight(record.scale * F * 0.25);
     const double J = StarShape(record, Vector(dx, dy, 0.0), W).intensity;
 
-    const double position = record.colorMode == StarColorMode::kSizeDependent
-                                ? SizeDependentColorPosition(F, record.scale)
-                                : h;
+    const double position =
+        record.colorMode == StarColorMode::kSizeDependent ? SizeDependentColorPosition(F, record.scale) : h;
     Vector K = record.colorGradientData.ColorAt(position);
     if (record.hueShift > 0.0) K = ShiftHue(K, record.hueShift);
 

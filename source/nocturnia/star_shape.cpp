@@ -42,7 +42,8 @@ StarShapeResult StarShape(const LayerRecord& record, const Vector& d, double fla
         result.intensity = std::isinf(q) ? kStarCentreIntensity : q;
     }
 
-    if (record.flareWidthComplement < 1.0 && record.flareLengthComplement < 1.0 && record.showFlares != ShowFlares::kNever) {
+    if (record.flareWidthComplement < 1.0 && record.flareLengthComplement < 1.0 &&
+        record.showFlares != ShowFlares::kNever) {
         const double c = record.flareCos;
         const double s = record.flareSin;
         const double x1 = c * d.x + s * d.y;

@@ -65,9 +65,9 @@ TEST_F(BindingValues, TypedReadsAnswerTheDefaultForAbsentOrMismatchedValues)
     c.SetString(5, "text");
 
     EXPECT_EQ(c.GetFloat(1), 2.5);
-    EXPECT_EQ(c.GetFloat(2), 7.0);         // an integer reads exactly as a real
-    EXPECT_EQ(c.GetInt32(1, -4), -4);      // a real never reads as an integer
-    EXPECT_EQ(c.GetInt32(3), 1);           // a Boolean reads as 0 or 1
+    EXPECT_EQ(c.GetFloat(2), 7.0);     // an integer reads exactly as a real
+    EXPECT_EQ(c.GetInt32(1, -4), -4);  // a real never reads as an integer
+    EXPECT_EQ(c.GetInt32(3), 1);       // a Boolean reads as 0 or 1
     EXPECT_TRUE(c.GetBool(2));
     EXPECT_FALSE(c.GetBool(5, false));
     EXPECT_EQ(c.GetVector(1, Vector(9, 9, 9)).x, 9.0);

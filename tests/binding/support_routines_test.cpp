@@ -47,12 +47,10 @@ void ExpectColor(const Vector& got, const Vector& expected, double tolerance = 0
 
 TEST(SeededRandom, ReproducesTheWorkedSequences)
 {
-    ExpectDraws(0, {{69069u, 3.216275943808129e-05},
-                    {475628534u, 0.22148179531959733},
-                    {1129920459u, 0.5261602152482792}});
-    ExpectDraws(1234, {{85300215u, 0.03972100790603039},
-                       {1052972440u, 0.4903285016816442},
-                       {1072304261u, 0.4993305823303151}});
+    ExpectDraws(
+        0, {{69069u, 3.216275943808129e-05}, {475628534u, 0.22148179531959733}, {1129920459u, 0.5261602152482792}});
+    ExpectDraws(
+        1234, {{85300215u, 0.03972100790603039}, {1052972440u, 0.4903285016816442}, {1072304261u, 0.4993305823303151}});
     // -1 is 0xFFFFFFFF: the first step wraps to 0, then the sequence of seed 0 follows.
     ExpectDraws(-1, {{0u, 0.0}, {69069u, 3.216275943808129e-05}, {475628534u, 0.22148179531959733}});
 }
@@ -128,7 +126,8 @@ TEST(HsvToRgb, HueOneIsRedAndLowSaturationIsGrey)
 {
     ExpectColor(HsvToRgb(Vector(1.0, 1, 1)), Vector(1, 0, 0));
     ExpectColor(HsvToRgb(Vector(0.0, 1, 1)), Vector(1, 0, 0));
-    for (const double h : {0.0, 0.3, 0.77, 1.0, 5.0}) ExpectColor(HsvToRgb(Vector(h, 0.0005, 0.7)), Vector(0.7, 0.7, 0.7));
+    for (const double h : {0.0, 0.3, 0.77, 1.0, 5.0})
+        ExpectColor(HsvToRgb(Vector(h, 0.0005, 0.7)), Vector(0.7, 0.7, 0.7));
 }
 
 TEST(HsvToRgb, HuesOutsideTheTurnTakeTheLastRow)

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <map>
 #include <functional>
+#include <map>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,19 +16,22 @@ namespace {
 
 class BadInput : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_EQ(Run({"new", "-o", "sky.json"}).status, 0);
         original_ = ReadFile(folder_ / "sky.json");
         WriteFile(folder_ / "sky.png", "an image the user keeps");
     }
 
-    ProgramRun Run(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {}) {
+    ProgramRun Run(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {})
+    {
         return RunNocturnia(folder_.Path(), arguments, "", environment);
     }
 
     // The run failed as a user error should, mentioning `needle`, and left the
     // files alone.
-    void ExpectRefused(const ProgramRun& run, const std::string& needle, int status = 1) {
+    void ExpectRefused(const ProgramRun& run, const std::string& needle, int status = 1)
+    {
         EXPECT_EQ(run.status, status) << run.err;
         const std::vector<std::string> lines = run.ErrLines();
         ASSERT_EQ(lines.size(), 1u) << run.err;
@@ -46,7 +49,8 @@ protected:
     std::string original_;
 };
 
-TEST_F(BadInput, UnknownLabelsAndWrongValues) {
+TEST_F(BadInput, UnknownLabelsAndWrongValues)
+{
     ExpectRefused(Run({"edit", "sky.json", "--set", "Sparkle=1"}), "unknown parameter \"Sparkle\"");
     ExpectRefused(Run({"edit", "sky.json", "--set", "Gamma=bright"}), "\"Gamma\": expected a number");
     ExpectRefused(Run({"edit", "sky.json", "--set", "Use Layer=maybe"}), "expected true or false");
@@ -69,7 +73,8 @@ TEST_F(BadInput, UnknownLabelsAndWrongValues) {
                   "\"Bogus\"");
 }
 
-TEST_F(BadInput, BrokenDocuments) {
+TEST_F(BadInput, BrokenDocuments)
+{
     WriteFile(folder_ / "broken.json", original_.substr(0, original_.size() / 2));
     const std::string broken = ReadFile(folder_ / "broken.json");
     for (const std::vector<std::string>& arguments :
@@ -88,7 +93,8 @@ TEST_F(BadInput, BrokenDocuments) {
     ExpectRefused(Run({"describe", "missing.json"}), "missing.json");
 }
 
-TEST_F(BadInput, PluginFolderProblems) {
+TEST_F(BadInput, PluginFolderProblems)
+{
     ExpectRefused(Run({"--plugins", "no-such-folder", "describe", "sky.json"}), "no-such-folder");
     ExpectRefused(Run({"describe", "sky.json"}, {"NOCTURNIA_PLUGINS=" + (folder_ / "nowhere").string()}), "nowhere");
 
@@ -107,7 +113,8 @@ TEST_F(BadInput, PluginFolderProblems) {
     std::filesystem::remove_all(folder_ / "junk");
 }
 
-TEST_F(BadInput, RenderAndSampleOptions) {
+TEST_F(BadInput, RenderAndSampleOptions)
+{
     ExpectRefused(Run({"render", "sky.json", "-o", "sky.bmp"}), "unknown image format");
     ExpectRefused(Run({"render", "sky.json", "-o", "sky.png", "--width", "0"}), "the width must lie between 1 and");
     ExpectRefused(Run({"render", "sky.json", "-o", "sky.png", "--samples", "-2"}), "samples per pixel side");
@@ -121,7 +128,8 @@ TEST_F(BadInput, RenderAndSampleOptions) {
     ExpectRefused(Run({"sample", "sky.json", "--points", "points.txt"}), "points.txt");
 }
 
-TEST_F(BadInput, CommandLineMistakes) {
+TEST_F(BadInput, CommandLineMistakes)
+{
     ExpectRefused(Run({"edit", "sky.json", "--frobnicate"}), "--frobnicate", 2);
     ExpectRefused(Run({"edit"}), "DOC", 2);
     ExpectRefused(Run({"paint"}), "unknown command \"paint\"", 2);
@@ -131,7 +139,8 @@ TEST_F(BadInput, CommandLineMistakes) {
 
 // Every file in the folder with its content and mode: what a refused command
 // must leave exactly as it was.
-std::map<std::string, std::string> FolderState(const std::filesystem::path& folder) {
+std::map<std::string, std::string> FolderState(const std::filesystem::path& folder)
+{
     std::map<std::string, std::string> state;
     for (const auto& item : std::filesystem::directory_iterator(folder)) {
         struct stat info {};
@@ -147,7 +156,8 @@ std::map<std::string, std::string> FolderState(const std::filesystem::path& fold
 
 // Hostile and oversized input: one row each, with the exit status and the
 // words the one error line starts with.
-TEST_F(BadInput, HostileAndHugeInputs) {
+TEST_F(BadInput, HostileAndHugeInputs)
+{
     const std::string sky = original_;
     const auto withLayerCount = [&sky](long long count) {
         nlohmann::ordered_json document = nlohmann::ordered_json::parse(sky);
@@ -165,35 +175,63 @@ TEST_F(BadInput, HostileAndHugeInputs) {
     const std::vector<Row> rows = {
         {"JSON nested 100,000 levels deep",
          [](const auto& f) { WriteFile(f / "deep.json", std::string(100000, '[') + std::string(100000, ']')); },
-         {"describe", "deep.json"}, "", 1, "deep.json: not valid JSON (nested deeper than 256 levels)"},
+         {"describe", "deep.json"},
+         "",
+         1,
+         "deep.json: not valid JSON (nested deeper than 256 levels)"},
         {"a device", {}, {"describe", "/dev/zero"}, "", 1, "/dev/zero: is a device, not a regular file"},
-        {"a FIFO without a writer", [](const auto& f) { ::mkfifo((f / "fifo.json").c_str(), 0644); },
-         {"describe", "fifo.json"}, "", 1, "fifo.json: is a pipe (FIFO), not a regular file"},
-        {"a folder", [](const auto& f) { std::filesystem::create_directory(f / "folder.json"); },
-         {"edit", "folder.json", "--set", "Gamma=2"}, "", 1, "folder.json: is a folder, not a file"},
+        {"a FIFO without a writer",
+         [](const auto& f) { ::mkfifo((f / "fifo.json").c_str(), 0644); },
+         {"describe", "fifo.json"},
+         "",
+         1,
+         "fifo.json: is a pipe (FIFO), not a regular file"},
+        {"a folder",
+         [](const auto& f) { std::filesystem::create_directory(f / "folder.json"); },
+         {"edit", "folder.json", "--set", "Gamma=2"},
+         "",
+         1,
+         "folder.json: is a folder, not a file"},
         {"a document of more than 256 MB",
          [](const auto& f) {
              WriteFile(f / "huge.json", "{");
              std::filesystem::resize_file(f / "huge.json", (256ull << 20) + 1);  // sparse: costs no disk
          },
-         {"describe", "huge.json"}, "", 1, "huge.json: is too big (257 MB; at most 256 MB are read)"},
-        {"a points line of 5000 bytes", {}, {"sample", "sky.json", "--points", "-"},
-         "0 0\n" + std::string(5000, '1') + "\n", 1, "standard input:2: line longer than 4096 bytes"},
+         {"describe", "huge.json"},
+         "",
+         1,
+         "huge.json: is too big (257 MB; at most 256 MB are read)"},
+        {"a points line of 5000 bytes",
+         {},
+         {"sample", "sky.json", "--points", "-"},
+         "0 0\n" + std::string(5000, '1') + "\n",
+         1,
+         "standard input:2: line longer than 4096 bytes"},
         {"layer IDs past 32 bits",
          [&](const auto& f) { WriteFile(f / "layers.json", withLayerCount(2147483647)); },
-         {"sample", "layers.json", "--at", "0.5,0.5"}, "", 1,
+         {"sample", "layers.json", "--at", "0.5,0.5"},
+         "",
+         1,
          "material.shader.params.20303: 2147483647 extra layers are more than the 42949071"},
         {"a million layers beyond --max-memory",
          [&](const auto& f) { WriteFile(f / "layers.json", withLayerCount(1000000)); },
-         {"--max-memory", "100M", "describe", "layers.json"}, "", 1,
+         {"--max-memory", "100M", "describe", "layers.json"},
+         "",
+         1,
          "material.shader.params.20303: 1000000 extra layers need about"},
         {"a bad --max-memory", {}, {"--max-memory", "lots", "describe", "sky.json"}, "", 2, "--max-memory expects"},
         {"a read-only document",
          [](const auto& f) { std::filesystem::permissions(f / "sky.json", std::filesystem::perms::owner_read); },
-         {"edit", "sky.json", "--set", "Gamma=2"}, "", 1,
+         {"edit", "sky.json", "--set", "Gamma=2"},
+         "",
+         1,
          "cannot write sky.json: the file is read-only (use --force to replace it)"},
-        {"a gradient typed 100,000 levels deep", {},
-         {"edit", "sky.json", "--set", "Background=" + std::string(100000, '[')}, "", 1, "\"Background\": expected a gradient as JSON"},
+        {"a gradient typed 100,000 levels deep",
+         {},
+         {"edit", "sky.json", "--set", "Background=" + std::string(100000, '[')},
+         "",
+         1,
+         "\"Background\": expected a gradient as JSON"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -212,7 +250,8 @@ TEST_F(BadInput, HostileAndHugeInputs) {
     }
 }
 
-TEST_F(BadInput, HelpIsNotAnError) {
+TEST_F(BadInput, HelpIsNotAnError)
+{
     for (const char* command : {"render", "sample", "describe", "new", "edit"}) {
         const ProgramRun help = Run({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;

@@ -17,7 +17,8 @@ constexpr int kLayer2 = 30101;
 
 class DocumentWorkflow : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         const ProgramRun created = Run({"new", "-o", "sky.json"});
         ASSERT_EQ(created.status, 0) << created.err;
     }
@@ -25,7 +26,8 @@ protected:
     ProgramRun Run(const std::vector<std::string>& arguments) { return RunNocturnia(folder_.Path(), arguments); }
 
     // describe --json as a map from ID to entry.
-    std::map<int, Json> Describe(const std::string& document = "sky.json") {
+    std::map<int, Json> Describe(const std::string& document = "sky.json")
+    {
         const ProgramRun run = Run({"describe", document, "--json"});
         EXPECT_EQ(run.status, 0) << run.err;
         std::map<int, Json> entries;
@@ -37,20 +39,22 @@ protected:
 
     Json Document(const std::string& name = "sky.json") { return Json::parse(ReadFile(folder_ / name)); }
     Json& Params(Json& document) { return document["material"]["shader"]["params"]; }
-    void Save(const Json& document, const std::string& name = "sky.json") {
+    void Save(const Json& document, const std::string& name = "sky.json")
+    {
         WriteFile(folder_ / name, document.dump(2));
     }
 
     TempFolder folder_;
 };
 
-TEST_F(DocumentWorkflow, NewDocumentDescribesTheDefaults) {
+TEST_F(DocumentWorkflow, NewDocumentDescribesTheDefaults)
+{
     std::map<int, Json> entries = Describe();
     EXPECT_EQ(entries[5004]["value"], Json::parse(R"({"real": 25.87})"));  // Seed
     EXPECT_EQ(entries[5014]["value"], Json::parse(R"({"int": 3579})"));    // Sunspots Seed
     EXPECT_EQ(entries[20204]["value"], Json::parse(R"({"real": 1.0})"));   // Gamma
     EXPECT_EQ(entries[20303]["value"], Json::parse(R"({"int": 0})"));      // extra layer count
-    const Json& knots = entries[20101]["value"]["gradient"]["knots"];     // Background
+    const Json& knots = entries[20101]["value"]["gradient"]["knots"];      // Background
     ASSERT_EQ(knots.size(), 1u);
     EXPECT_EQ(knots[0]["color"], Json::parse("[0.0, 0.0, 0.0]"));
     EXPECT_EQ(entries[20101]["type"], 1000481);
@@ -71,7 +75,8 @@ TEST_F(DocumentWorkflow, NewDocumentDescribesTheDefaults) {
     EXPECT_NE(text.out.find("  Remove Layer [20302] button  [greyed out]\n"), std::string::npos);
 }
 
-TEST_F(DocumentWorkflow, AspectIsGreyedOutOnceAspectModeFollowsTheRenderSettings) {
+TEST_F(DocumentWorkflow, AspectIsGreyedOutOnceAspectModeFollowsTheRenderSettings)
+{
     ASSERT_EQ(Run({"edit", "sky.json", "--set", "Aspect Mode=1"}).status, 0);
     std::map<int, Json> entries = Describe();
     EXPECT_EQ(entries[20103]["value"], Json::parse(R"({"int": 1})"));
@@ -80,7 +85,8 @@ TEST_F(DocumentWorkflow, AspectIsGreyedOutOnceAspectModeFollowsTheRenderSettings
     EXPECT_NE(text.out.find("Aspect [20104] real = 1  [greyed out]\n"), std::string::npos) << text.out;
 }
 
-TEST_F(DocumentWorkflow, AddedLayersGetTheirDefaultsWrittenAndSaved) {
+TEST_F(DocumentWorkflow, AddedLayersGetTheirDefaultsWrittenAndSaved)
+{
     const ProgramRun edit = Run({"edit", "sky.json", "--press", "Add Layer", "--press", "Add Layer"});
     ASSERT_EQ(edit.status, 0) << edit.err;
 
@@ -109,7 +115,8 @@ TEST_F(DocumentWorkflow, AddedLayersGetTheirDefaultsWrittenAndSaved) {
     EXPECT_TRUE(entries[20302]["editable"]) << "Remove Layer with layers to remove";
 }
 
-TEST_F(DocumentWorkflow, SingleStarModeSwapsExactlyTheModeDependentEntriesOfThatLayer) {
+TEST_F(DocumentWorkflow, SingleStarModeSwapsExactlyTheModeDependentEntriesOfThatLayer)
+{
     ASSERT_EQ(Run({"edit", "sky.json", "--press", "Add Layer", "--press", "Add Layer"}).status, 0);
     std::map<int, Json> before = Describe();
     const ProgramRun edit = Run({"edit", "sky.json", "--set", "Star Layer 1/Mode=Single Star"});
@@ -135,7 +142,8 @@ TEST_F(DocumentWorkflow, SingleStarModeSwapsExactlyTheModeDependentEntriesOfThat
     EXPECT_EQ(after[kLayer1 + 4]["value"], Json::parse(R"({"int": 1})"));
 }
 
-TEST_F(DocumentWorkflow, RemoveLayerTakesOnlyTheLastLayerWithItsTracksAndMask) {
+TEST_F(DocumentWorkflow, RemoveLayerTakesOnlyTheLastLayerWithItsTracksAndMask)
+{
     ASSERT_EQ(Run({"edit", "sky.json", "--press", "Add Layer", "--press", "Add Layer"}).status, 0);
 
     // Masks on both layers and tracks on the base layer and both extra layers,
@@ -188,17 +196,16 @@ TEST_F(DocumentWorkflow, RemoveLayerTakesOnlyTheLastLayerWithItsTracksAndMask) {
     EXPECT_EQ(quiet.err, "");
 }
 
-TEST_F(DocumentWorkflow, LabelsAndValuesAsUsersWriteThem) {
+TEST_F(DocumentWorkflow, LabelsAndValuesAsUsersWriteThem)
+{
     ASSERT_EQ(Run({"edit", "sky.json", "--press", "Add Layer", "--press", "Add Layer"}).status, 0);
-    const ProgramRun edit = Run({"edit", "sky.json",
-                                 "--set", "Density=3",                    // the base layer's, not an extra layer's
-                                 "--set", "Star Layer 2/Density=250%",   // qualified by group
-                                 "--set", "Layers/Star Layer 1/Seed=12.5",
-                                 "--set", "Star Color=1,0.5,0",          // the colour, not the gradient
-                                 "--set", "Rotate=90deg",
-                                 "--set", "30105=Single Star",           // numeric ID, cycle label
-                                 "--set", "use layer=false",             // letter case does not matter
-                                 "--set", "Sunspots Seed=-7"});
+    const ProgramRun edit =
+        Run({"edit", "sky.json", "--set", "Density=3",  // the base layer's, not an extra layer's
+             "--set", "Star Layer 2/Density=250%",      // qualified by group
+             "--set", "Layers/Star Layer 1/Seed=12.5", "--set", "Star Color=1,0.5,0",  // the colour, not the gradient
+             "--set", "Rotate=90deg", "--set", "30105=Single Star",                    // numeric ID, cycle label
+             "--set", "use layer=false",                                               // letter case does not matter
+             "--set", "Sunspots Seed=-7"});
     ASSERT_EQ(edit.status, 0) << edit.err;
     Json document = Document();
     const Json& params = Params(document);
@@ -213,22 +220,24 @@ TEST_F(DocumentWorkflow, LabelsAndValuesAsUsersWriteThem) {
     EXPECT_EQ(params["30056"], Json::parse(R"({"real": 1.0})")) << "layer 1's Density untouched";
 }
 
-TEST_F(DocumentWorkflow, OperationsApplyInTheOrderGiven) {
+TEST_F(DocumentWorkflow, OperationsApplyInTheOrderGiven)
+{
     // The layer does not exist yet when its parameter is set: nothing is saved.
     const std::string before = ReadFile(folder_ / "sky.json");
     const ProgramRun early = Run({"edit", "sky.json", "--set", "Star Layer 1/Density=2", "--press", "Add Layer"});
     EXPECT_EQ(early.status, 1);
     EXPECT_EQ(ReadFile(folder_ / "sky.json"), before);
 
-    const ProgramRun late = Run({"edit", "sky.json", "--press", "Add Layer", "--set", "Star Layer 1/Density=2",
-                                 "-o", "edited.json"});
+    const ProgramRun late =
+        Run({"edit", "sky.json", "--press", "Add Layer", "--set", "Star Layer 1/Density=2", "-o", "edited.json"});
     ASSERT_EQ(late.status, 0) << late.err;
     Json edited = Document("edited.json");
     EXPECT_EQ(Params(edited)["30056"], Json::parse(R"({"real": 2.0})"));
     EXPECT_EQ(ReadFile(folder_ / "sky.json"), before) << "-o leaves the original alone";
 }
 
-TEST_F(DocumentWorkflow, SavingKeepsEverythingTheHostDoesNotKnow) {
+TEST_F(DocumentWorkflow, SavingKeepsEverythingTheHostDoesNotKnow)
+{
     Json document = Document();
     document["render"] = Json::parse(R"({"width": 640, "samples": 3, "engine": 1036219})");
     document["comment"] = "written by hand";
@@ -259,7 +268,8 @@ TEST_F(DocumentWorkflow, SavingKeepsEverythingTheHostDoesNotKnow) {
     EXPECT_EQ(ReadFile(folder_ / "again.json"), ReadFile(folder_ / "edited.json"));
 }
 
-TEST_F(DocumentWorkflow, NewWritesToStandardOutputAndNeverOverwritesByAccident) {
+TEST_F(DocumentWorkflow, NewWritesToStandardOutputAndNeverOverwritesByAccident)
+{
     const ProgramRun printed = Run({"new"});
     ASSERT_EQ(printed.status, 0) << printed.err;
     const Json document = Json::parse(printed.out);
@@ -275,7 +285,8 @@ TEST_F(DocumentWorkflow, NewWritesToStandardOutputAndNeverOverwritesByAccident) 
     EXPECT_EQ(Json::parse(ReadFile(folder_ / "mine.json"))["format"], "nocturnia-document");
 }
 
-TEST_F(DocumentWorkflow, AboutPrintsItsTextOnStandardOutput) {
+TEST_F(DocumentWorkflow, AboutPrintsItsTextOnStandardOutput)
+{
     const std::string before = ReadFile(folder_ / "sky.json");
     const ProgramRun about = Run({"edit", "sky.json", "--press", "About"});
     ASSERT_EQ(about.status, 0) << about.err;

@@ -20,7 +20,8 @@ namespace nocturnia_test {
 
 namespace {
 
-Image ReadExr(const std::filesystem::path& path) {
+Image ReadExr(const std::filesystem::path& path)
+{
     Image image;
     try {
         Imf::InputFile file(path.string().c_str());
@@ -64,7 +65,8 @@ Image ReadExr(const std::filesystem::path& path) {
 }
 
 // libpng jumps out on errors: nothing with a destructor lives in here.
-bool DecodePng(std::FILE* file, Image& image) {
+bool DecodePng(std::FILE* file, Image& image)
+{
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
@@ -93,7 +95,8 @@ bool DecodePng(std::FILE* file, Image& image) {
     return plain;
 }
 
-Image ReadPng(const std::filesystem::path& path) {
+Image ReadPng(const std::filesystem::path& path)
+{
     Image image;
     std::FILE* file = std::fopen(path.string().c_str(), "rb");
     if (file == nullptr) {
@@ -114,7 +117,8 @@ Image ReadPng(const std::filesystem::path& path) {
 
 }  // namespace
 
-Image ReadImage(const std::filesystem::path& path) {
+Image ReadImage(const std::filesystem::path& path)
+{
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

@@ -15,9 +15,7 @@ struct Image {
     std::vector<float> pixels;         // interleaved; 8-bit files as code / 255
     std::vector<unsigned char> bytes;  // 8-bit files only
 
-    const float* At(int x, int y) const {
-        return pixels.data() + (static_cast<size_t>(y) * width + x) * channels;
-    }
+    const float* At(int x, int y) const { return pixels.data() + (static_cast<size_t>(y) * width + x) * channels; }
 };
 
 // Reads an .exr or .png file (by extension, case-insensitive); a failure is a

@@ -11,7 +11,8 @@ namespace nocturnia_test {
 
 namespace {
 
-std::string ShellQuoted(const std::string& text) {
+std::string ShellQuoted(const std::string& text)
+{
     std::string quoted = "'";
     for (char c : text) {
         if (c == '\'') {
@@ -23,7 +24,8 @@ std::string ShellQuoted(const std::string& text) {
     return quoted + "'";
 }
 
-std::vector<std::string> Lines(const std::string& text) {
+std::vector<std::string> Lines(const std::string& text)
+{
     std::vector<std::string> lines;
     std::istringstream stream(text);
     std::string line;
@@ -40,12 +42,14 @@ std::vector<std::string> ProgramRun::OutLines() const { return Lines(out); }
 
 std::filesystem::path ProgramFolder() { return std::filesystem::path(NOCTURNIA_PROGRAM).parent_path(); }
 
-std::filesystem::path SourceFile(const std::string& relative) {
+std::filesystem::path SourceFile(const std::string& relative)
+{
     return std::filesystem::path(NOCTURNIA_SOURCE_DIR) / relative;
 }
 
 ProgramRun RunNocturnia(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                        const std::string& input, const std::vector<std::string>& environment) {
+                        const std::string& input, const std::vector<std::string>& environment)
+{
     static int counter = 0;
     const std::string tag = ".run" + std::to_string(++counter);
     const std::filesystem::path in = folder / (tag + ".in");
@@ -61,8 +65,7 @@ ProgramRun RunNocturnia(const std::filesystem::path& folder, const std::vector<s
     for (const std::string& argument : arguments) {
         command += " " + ShellQuoted(argument);
     }
-    command += " <" + ShellQuoted(in.string()) + " >" + ShellQuoted(out.string()) + " 2>" +
-               ShellQuoted(err.string());
+    command += " <" + ShellQuoted(in.string()) + " >" + ShellQuoted(out.string()) + " 2>" + ShellQuoted(err.string());
 
     ProgramRun run;
     const int raw = std::system(command.c_str());

@@ -19,8 +19,8 @@ struct ProgramRun {
     std::vector<std::string> OutLines() const;
 };
 
-using test_files::TempFolder;
 using test_files::ReadFile;
+using test_files::TempFolder;
 using test_files::WriteFile;
 
 // Runs the program with `arguments` in `folder`, feeding `input` to its

@@ -9,13 +9,14 @@
 #include <sstream>
 
 #ifdef NOCTURNIA_HAVE_IMAGE_LIBRARIES
-#include "image_reading.h"
 #include "cli/srgb_encoding.h"
+#include "image_reading.h"
 
 namespace nocturnia_test {
 namespace {
 
-std::vector<double> ParseNumbers(const std::string& text) {
+std::vector<double> ParseNumbers(const std::string& text)
+{
     std::vector<double> numbers;
     std::istringstream stream(text);
     std::string field;
@@ -34,9 +35,10 @@ protected:
     TempFolder folder_;
 };
 
-TEST_F(RenderCommand, WritesPngAndExrOfTheRequestedSize) {
-    const ProgramRun png = Run({"render", Example(), "-o", "sky.png", "--width", "40", "--height", "24",
-                                "--samples", "1"});
+TEST_F(RenderCommand, WritesPngAndExrOfTheRequestedSize)
+{
+    const ProgramRun png =
+        Run({"render", Example(), "-o", "sky.png", "--width", "40", "--height", "24", "--samples", "1"});
     ASSERT_EQ(png.status, 0) << png.err;
     const Image pngImage = ReadImage(folder_ / "sky.png");
     EXPECT_EQ(pngImage.width, 40);
@@ -48,8 +50,8 @@ TEST_F(RenderCommand, WritesPngAndExrOfTheRequestedSize) {
     EXPECT_NE(png.err.find("40 x 24"), std::string::npos) << png.err;
     EXPECT_EQ(png.err.find('\r'), std::string::npos);
 
-    const ProgramRun exr = Run({"render", Example(), "-o", "sky.EXR", "--width", "40", "--height", "24",
-                                "--samples", "1", "--quiet"});
+    const ProgramRun exr =
+        Run({"render", Example(), "-o", "sky.EXR", "--width", "40", "--height", "24", "--samples", "1", "--quiet"});
     ASSERT_EQ(exr.status, 0) << exr.err;
     EXPECT_EQ(exr.err, "");
     const Image exrImage = ReadImage(folder_ / "sky.EXR");
@@ -64,7 +66,8 @@ TEST_F(RenderCommand, WritesPngAndExrOfTheRequestedSize) {
     }
 }
 
-TEST_F(RenderCommand, PixelsAverageSamplesAtTheHostTexturePoints) {
+TEST_F(RenderCommand, PixelsAverageSamplesAtTheHostTexturePoints)
+{
     // 2 x 2 samples: each pixel is the mean of the four points inside it, in
     // the order the render sums them; y = 0 is the top row. The example takes
     // its aspect from the render size, so the document gets the size rendered.
@@ -111,10 +114,11 @@ TEST_F(RenderCommand, PixelsAverageSamplesAtTheHostTexturePoints) {
     EXPECT_NE(image.At(0, 0)[2], image.At(0, height - 1)[2]);
 }
 
-TEST_F(RenderCommand, ExrIsUnclampedAndPngClamped) {
+TEST_F(RenderCommand, ExrIsUnclampedAndPngClamped)
+{
     ASSERT_EQ(Run({"new", "-o", "plain.json"}).status, 0);
-    const std::vector<std::string> common = {"plain.json", "--width", "8", "--height", "4", "--samples", "1",
-                                             "--quiet", "--set", "Brightness=2.5"};
+    const std::vector<std::string> common = {"plain.json", "--width", "8",       "--height", "4",
+                                             "--samples",  "1",       "--quiet", "--set",    "Brightness=2.5"};
     std::vector<std::string> exr = {"render", "-o", "bright.exr"};
     exr.insert(exr.end(), common.begin(), common.end());
     ASSERT_EQ(Run(exr).status, 0);
@@ -131,7 +135,8 @@ TEST_F(RenderCommand, ExrIsUnclampedAndPngClamped) {
     }
 }
 
-TEST_F(RenderCommand, SettingsComeFromTheDocumentAndTheOutputNameFromIt) {
+TEST_F(RenderCommand, SettingsComeFromTheDocumentAndTheOutputNameFromIt)
+{
     ASSERT_EQ(Run({"new", "-o", "small.json"}).status, 0);
     std::string document = ReadFile(folder_ / "small.json");
     const size_t render = document.find("\"render\"");
@@ -148,7 +153,8 @@ TEST_F(RenderCommand, SettingsComeFromTheDocumentAndTheOutputNameFromIt) {
     EXPECT_NE(run.err.find("1 x 1 samples"), std::string::npos) << run.err;
 }
 
-TEST_F(RenderCommand, AnOverriddenSizeIsTheRenderSettingsSize) {
+TEST_F(RenderCommand, AnOverriddenSizeIsTheRenderSettingsSize)
+{
     // The example takes its aspect from the render settings: rendering it at
     // another size must give what a document of that size gives, i.e. the
     // aspect follows the size unless the document fixes it.
@@ -156,7 +162,8 @@ TEST_F(RenderCommand, AnOverriddenSizeIsTheRenderSettingsSize) {
     const size_t render = document.find("\"render\"");
     ASSERT_NE(render, std::string::npos);
     const size_t end = document.find('}', render) - render + 1;
-    WriteFile(folder_ / "wide.json", std::string(document).replace(render, end, R"("render": {"width": 30, "height": 10})"));
+    WriteFile(folder_ / "wide.json",
+              std::string(document).replace(render, end, R"("render": {"width": 30, "height": 10})"));
     WriteFile(folder_ / "fixed.json",
               std::string(document).replace(render, end, R"("render": {"width": 30, "height": 10, "aspect": 1.0})"));
 
@@ -176,7 +183,8 @@ TEST_F(RenderCommand, AnOverriddenSizeIsTheRenderSettingsSize) {
     EXPECT_NE(fixed.pixels, wide.pixels) << "an aspect the document fixes is kept";
 }
 
-TEST_F(RenderCommand, BuiltInExampleNeedsNoDocument) {
+TEST_F(RenderCommand, BuiltInExampleNeedsNoDocument)
+{
     const ProgramRun run = Run({"render", "--width", "16", "--height", "9", "--samples", "1", "--quiet"});
     ASSERT_EQ(run.status, 0) << run.err;
     const Image image = ReadImage(folder_ / "night-sky.png");
@@ -190,14 +198,15 @@ TEST_F(RenderCommand, BuiltInExampleNeedsNoDocument) {
     EXPECT_EQ(builtIn.out, file.out);
 }
 
-TEST_F(RenderCommand, MatchesTheReferenceImage) {
+TEST_F(RenderCommand, MatchesTheReferenceImage)
+{
     // A small render of a fixed document, checked in as a PNG. Small
     // differences of rounding are tolerated; a moved star or a changed colour
     // is not. After an intended change of the picture, look at a new render
     // and replace the file: nocturnia render tests/data/reference-sky.json
     // -o tests/data/reference-sky.png
-    const ProgramRun run = Run({"render", SourceFile("tests/data/reference-sky.json").string(), "-o", "ref.png",
-                                "--quiet"});
+    const ProgramRun run =
+        Run({"render", SourceFile("tests/data/reference-sky.json").string(), "-o", "ref.png", "--quiet"});
     ASSERT_EQ(run.status, 0) << run.err;
     const Image rendered = ReadImage(folder_ / "ref.png");
     const Image reference = ReadImage(SourceFile("tests/data/reference-sky.png"));
@@ -215,9 +224,9 @@ TEST_F(RenderCommand, MatchesTheReferenceImage) {
     EXPECT_LE(total / rendered.bytes.size(), 0.05);
 }
 
-TEST_F(RenderCommand, RenderThreadsGiveBitIdenticalImages) {
-    const std::vector<std::string> common = {Example(), "--width", "48", "--height", "27", "--samples", "2",
-                                             "--quiet"};
+TEST_F(RenderCommand, RenderThreadsGiveBitIdenticalImages)
+{
+    const std::vector<std::string> common = {Example(), "--width", "48", "--height", "27", "--samples", "2", "--quiet"};
     std::vector<std::string> one = {"render", "-o", "one.exr", "--threads", "1"};
     one.insert(one.end(), common.begin(), common.end());
     std::vector<std::string> four = {"render", "-o", "four.exr", "--threads", "4"};
@@ -235,13 +244,22 @@ TEST_F(RenderCommand, RenderThreadsGiveBitIdenticalImages) {
 // Both samplers, in the widest kernel and in SSE2, against the plain
 // per-sample code (one Output per sample, NOCTURNIA_SIMD=scalar): the same pixels for every example and the heavy benchmark scene, at a size
 // whose rows do not fill the batches evenly.
-TEST_F(RenderCommand, BothSamplersRenderTheSamePixels) {
+TEST_F(RenderCommand, BothSamplersRenderTheSamePixels)
+{
     const std::vector<std::string> documents = {"examples/night-sky.json", "examples/milky-band.json",
                                                 "examples/coloured-field.json", "examples/sun-with-sunspots.json",
                                                 "bench/scenes/heavy.json"};
     for (const std::string& document : documents) {
-        const std::vector<std::string> common = {SourceFile(document).string(), "--width", "67", "--height", "23",
-                                                 "--samples", "3", "--threads", "2", "--quiet"};
+        const std::vector<std::string> common = {SourceFile(document).string(),
+                                                 "--width",
+                                                 "67",
+                                                 "--height",
+                                                 "23",
+                                                 "--samples",
+                                                 "3",
+                                                 "--threads",
+                                                 "2",
+                                                 "--quiet"};
         auto render = [&](const std::string& image, const std::string& sampler, const std::string& variant) {
             std::vector<std::string> arguments = {"render", "-o", image, "--sampler", sampler};
             arguments.insert(arguments.end(), common.begin(), common.end());
@@ -256,18 +274,19 @@ TEST_F(RenderCommand, BothSamplersRenderTheSamePixels) {
             for (const std::string variant : {"", "sse2"}) {
                 const Image got = render("other.exr", sampler, variant);
                 ASSERT_EQ(expected.pixels.size(), got.pixels.size()) << document;
-                EXPECT_EQ(std::memcmp(expected.pixels.data(), got.pixels.data(), expected.pixels.size() * sizeof(float)),
-                          0)
+                EXPECT_EQ(
+                    std::memcmp(expected.pixels.data(), got.pixels.data(), expected.pixels.size() * sizeof(float)), 0)
                     << document << ", " << sampler << " with " << (variant.empty() ? "the widest variant" : variant);
             }
         }
     }
 }
 
-TEST_F(RenderCommand, ReplacesAnExistingImageWhole) {
+TEST_F(RenderCommand, ReplacesAnExistingImageWhole)
+{
     WriteFile(folder_ / "sky.png", "old");
-    const ProgramRun run = Run({"render", Example(), "-o", "sky.png", "--width", "8", "--height", "8", "--samples",
-                                "1", "--quiet"});
+    const ProgramRun run =
+        Run({"render", Example(), "-o", "sky.png", "--width", "8", "--height", "8", "--samples", "1", "--quiet"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadImage(folder_ / "sky.png").width, 8);
     for (const auto& file : std::filesystem::directory_iterator(folder_.Path())) {
@@ -281,7 +300,8 @@ TEST_F(RenderCommand, ReplacesAnExistingImageWhole) {
 
 #else
 
-TEST(RenderCommand, ReportsThatImagesCannotBeWritten) {
+TEST(RenderCommand, ReportsThatImagesCannotBeWritten)
+{
     nocturnia_test::TempFolder folder;
     const nocturnia_test::ProgramRun run = nocturnia_test::RunNocturnia(folder.Path(), {"render", "-o", "a.png"});
     EXPECT_EQ(run.status, 1);

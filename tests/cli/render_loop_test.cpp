@@ -15,7 +15,8 @@ namespace {
 
 // Returns the texture point itself as the colour.
 struct PointSampler {
-    void operator()(const double point[3], double colour[3]) const {
+    void operator()(const double point[3], double colour[3]) const
+    {
         colour[0] = point[0];
         colour[1] = point[1];
         colour[2] = point[2];
@@ -25,14 +26,16 @@ struct PointSampler {
 // A colour that depends on the point non-linearly, so averaging order and
 // point positions both show in the result bits.
 struct WavySampler {
-    void operator()(const double point[3], double colour[3]) const {
+    void operator()(const double point[3], double colour[3]) const
+    {
         colour[0] = std::sin(point[0] * 37.0) * std::cos(point[1] * 11.0);
         colour[1] = point[0] * point[0] + point[1];
         colour[2] = std::sqrt(point[0] + 2.0 * point[1]);
     }
 };
 
-TEST(RenderLoop, PixelsAverageTheirSamplesAtTheContractPoints) {
+TEST(RenderLoop, PixelsAverageTheirSamplesAtTheContractPoints)
+{
     RenderProgress progress;
     const RenderSize size{4, 2, 2};
     const ImageBuffer image = RenderImage(size, PointSampler{}, 1, progress);
@@ -53,20 +56,22 @@ TEST(RenderLoop, PixelsAverageTheirSamplesAtTheContractPoints) {
     EXPECT_EQ(point[1], (4 + (0 + 0.5) / 3) / 5);
 }
 
-TEST(RenderLoop, ThreadCountDoesNotChangeOneBit) {
+TEST(RenderLoop, ThreadCountDoesNotChangeOneBit)
+{
     const RenderSize size{37, 23, 3};
     RenderProgress progress;
     const ImageBuffer one = RenderImage(size, WavySampler{}, 1, progress);
     int ticks = 0;
-    const ImageBuffer many = RenderImage(size, WavySampler{}, 4, progress, [&] { ++ticks; },
-                                         std::chrono::milliseconds(1));
+    const ImageBuffer many = RenderImage(
+        size, WavySampler{}, 4, progress, [&] { ++ticks; }, std::chrono::milliseconds(1));
     ASSERT_EQ(one.rgb.size(), many.rgb.size());
     EXPECT_EQ(std::memcmp(one.rgb.data(), many.rgb.data(), one.rgb.size() * sizeof(float)), 0);
     EXPECT_EQ(progress.rowsDone.load(), 23);
     EXPECT_GE(ticks, 1);  // the final tick always comes
 }
 
-TEST(RenderLoop, MoreThreadsThanRowsAndEmptyImages) {
+TEST(RenderLoop, MoreThreadsThanRowsAndEmptyImages)
+{
     RenderProgress progress;
     const ImageBuffer tall = RenderImage(RenderSize{3, 1, 1}, PointSampler{}, 16, progress);
     EXPECT_FLOAT_EQ(tall.Pixel(2, 0)[0], static_cast<float>(2.5 / 3));
@@ -74,7 +79,8 @@ TEST(RenderLoop, MoreThreadsThanRowsAndEmptyImages) {
     EXPECT_TRUE(empty.rgb.empty());
 }
 
-TEST(RenderLoop, DefaultThreadsFollowTheCpuQuotaAndMask) {
+TEST(RenderLoop, DefaultThreadsFollowTheCpuQuotaAndMask)
+{
     EXPECT_EQ(CpuQuotaOf("200000 100000"), 2);
     EXPECT_EQ(CpuQuotaOf("150000 100000\n"), 2);  // a part of a CPU still needs a thread
     EXPECT_EQ(CpuQuotaOf("5000 100000"), 1);
@@ -87,20 +93,22 @@ TEST(RenderLoop, DefaultThreadsFollowTheCpuQuotaAndMask) {
     EXPECT_LE(static_cast<unsigned>(usable), std::max(1u, std::thread::hardware_concurrency()));
 }
 
-TEST(SrgbEncoding, ClampsAndEncodes) {
+TEST(SrgbEncoding, ClampsAndEncodes)
+{
     EXPECT_EQ(SrgbByte(0.0f), 0);
     EXPECT_EQ(SrgbByte(-3.0f), 0);
     EXPECT_EQ(SrgbByte(std::nanf("")), 0);
     EXPECT_EQ(SrgbByte(1.0f), 255);
     EXPECT_EQ(SrgbByte(7.5f), 255);
-    EXPECT_EQ(SrgbByte(0.5f), 188);    // 0.7354 of full scale
+    EXPECT_EQ(SrgbByte(0.5f), 188);       // 0.7354 of full scale
     EXPECT_EQ(SrgbByte(0.0031308f), 10);  // end of the straight segment: 0.0404 of full scale
-    EXPECT_EQ(SrgbByte(0.18f), 118);   // mid grey
+    EXPECT_EQ(SrgbByte(0.18f), 118);      // mid grey
     EXPECT_NEAR(EncodeSrgb(0.0031308), 12.92 * 0.0031308, 1e-12);
     EXPECT_NEAR(EncodeSrgb(0.0031309), 12.92 * 0.0031309, 1e-6);  // the two segments meet
 }
 
-TEST(ProgressDisplay, LineShowsShareAndTimeLeft) {
+TEST(ProgressDisplay, LineShowsShareAndTimeLeft)
+{
     EXPECT_EQ(ProgressLine(0, 10, 0.0, 10), "[----------]   0%  estimating...");
     EXPECT_EQ(ProgressLine(5, 10, 30.0, 10), "[#####-----]  50%  0:30 left");
     EXPECT_EQ(ProgressLine(1, 4, 65.0, 4), "[#---]  25%  3:15 left");

@@ -15,14 +15,16 @@ using Json = nlohmann::ordered_json;
 
 class SampleCommand : public ::testing::Test {
 protected:
-    ProgramRun Run(const std::vector<std::string>& arguments, const std::string& input = "") {
+    ProgramRun Run(const std::vector<std::string>& arguments, const std::string& input = "")
+    {
         return RunNocturnia(folder_.Path(), arguments, input);
     }
     TempFolder folder_;
 };
 
 // Each line holds three numbers exactly as printf's %.17g writes them.
-void ExpectSeventeenDigitLines(const ProgramRun& run, std::size_t count) {
+void ExpectSeventeenDigitLines(const ProgramRun& run, std::size_t count)
+{
     const std::vector<std::string> lines = run.OutLines();
     ASSERT_EQ(lines.size(), count) << run.out;
     for (const std::string& line : lines) {
@@ -40,7 +42,8 @@ void ExpectSeventeenDigitLines(const ProgramRun& run, std::size_t count) {
     }
 }
 
-TEST_F(SampleCommand, PointsFromArgumentsFilesAndStandardInputAgree) {
+TEST_F(SampleCommand, PointsFromArgumentsFilesAndStandardInputAgree)
+{
     const std::string document = SourceFile("examples/night-sky.json").string();
     const std::vector<std::string> at = {"0.5,0.5", "0.1,0.9", "0.731,0.2,0", "0.3,0.4"};
     std::vector<std::string> arguments = {"sample", document};
@@ -68,7 +71,8 @@ TEST_F(SampleCommand, PointsFromArgumentsFilesAndStandardInputAgree) {
     EXPECT_EQ(both.out, fromArguments.OutLines()[3] + "\n" + fromArguments.out);
 }
 
-TEST_F(SampleCommand, BackgroundAloneIsTheGradientAlongV) {
+TEST_F(SampleCommand, BackgroundAloneIsTheGradientAlongV)
+{
     ASSERT_EQ(Run({"new", "-o", "plain.json"}).status, 0);
     ASSERT_EQ(Run({"edit", "plain.json", "--set", "Use Layer=false", "--set",
                    R"(Background={"knots": [{"color": [0, 0, 0], "position": 0, "interpolation": 1},
@@ -80,7 +84,8 @@ TEST_F(SampleCommand, BackgroundAloneIsTheGradientAlongV) {
     EXPECT_EQ(run.out, "0 0 0\n0 0 0.5\n0 0 1\n");
 }
 
-TEST_F(SampleCommand, ConsoleLinesGoToStandardErrorUnlessQuiet) {
+TEST_F(SampleCommand, ConsoleLinesGoToStandardErrorUnlessQuiet)
+{
     ASSERT_EQ(Run({"new", "-o", "plain.json"}).status, 0);
     const ProgramRun loud = Run({"sample", "plain.json", "--at", "0.5,0.5"});
     ASSERT_EQ(loud.status, 0);

@@ -11,7 +11,8 @@
 namespace nocturnia::cli {
 namespace {
 
-ValueRules Real(std::optional<double> minimum = {}, std::optional<double> maximum = {}) {
+ValueRules Real(std::optional<double> minimum = {}, std::optional<double> maximum = {})
+{
     ValueRules rules;
     rules.kind = ValueKind::Real;
     rules.minimum = minimum;
@@ -19,14 +20,16 @@ ValueRules Real(std::optional<double> minimum = {}, std::optional<double> maximu
     return rules;
 }
 
-ValueRules ModeCycle() {
+ValueRules ModeCycle()
+{
     ValueRules rules;
     rules.kind = ValueKind::Integer;
     rules.cycle = {{0, "Star Field"}, {1, "Single Star"}};
     return rules;
 }
 
-TEST(ValueText, RealsTakePercentAndDegreeSuffixesAsStoredFractionsAndRadians) {
+TEST(ValueText, RealsTakePercentAndDegreeSuffixesAsStoredFractionsAndRadians)
+{
     EXPECT_EQ(std::get<double>(*ParseValueText("0.75", Real()).value), 0.75);
     EXPECT_EQ(std::get<double>(*ParseValueText("75%", Real()).value), 0.75);
     EXPECT_EQ(std::get<double>(*ParseValueText(" 250 % ", Real()).value), 2.5);
@@ -35,7 +38,8 @@ TEST(ValueText, RealsTakePercentAndDegreeSuffixesAsStoredFractionsAndRadians) {
     EXPECT_EQ(std::get<double>(*ParseValueText("+1e-3", Real()).value), 0.001);
 }
 
-TEST(ValueText, RejectsMalformedAndNonFiniteReals) {
+TEST(ValueText, RejectsMalformedAndNonFiniteReals)
+{
     for (const char* text : {"", "abc", "1.5x", "1,5", "nan", "inf", "--1", "+-1", "%", "deg", "1e999"}) {
         const ValueParse parsed = ParseValueText(text, Real());
         EXPECT_FALSE(parsed.value.has_value()) << text;
@@ -43,7 +47,8 @@ TEST(ValueText, RejectsMalformedAndNonFiniteReals) {
     }
 }
 
-TEST(ValueText, EnforcesTheDescriptionLimits) {
+TEST(ValueText, EnforcesTheDescriptionLimits)
+{
     const ValueRules seed = Real(0.0, 100.0);
     EXPECT_TRUE(ParseValueText("100", seed).value.has_value());
     EXPECT_TRUE(ParseValueText("0", seed).value.has_value());
@@ -54,7 +59,8 @@ TEST(ValueText, EnforcesTheDescriptionLimits) {
     EXPECT_TRUE(ParseValueText("1e6", Real(0.0)).value.has_value());  // no maximum
 }
 
-TEST(ValueText, CyclesTakeLabelsOrTheirNumbersOnly) {
+TEST(ValueText, CyclesTakeLabelsOrTheirNumbersOnly)
+{
     EXPECT_EQ(std::get<std::int32_t>(*ParseValueText("Single Star", ModeCycle()).value), 1);
     EXPECT_EQ(std::get<std::int32_t>(*ParseValueText("single star", ModeCycle()).value), 1);
     EXPECT_EQ(std::get<std::int32_t>(*ParseValueText("0", ModeCycle()).value), 0);
@@ -64,7 +70,8 @@ TEST(ValueText, CyclesTakeLabelsOrTheirNumbersOnly) {
     EXPECT_FALSE(ParseValueText("Single", ModeCycle()).value.has_value());
 }
 
-TEST(ValueText, IntegersBooleansAndColours) {
+TEST(ValueText, IntegersBooleansAndColours)
+{
     ValueRules integer;
     integer.kind = ValueKind::Integer;
     EXPECT_EQ(std::get<std::int32_t>(*ParseValueText("-3579", integer).value), -3579);
@@ -85,7 +92,8 @@ TEST(ValueText, IntegersBooleansAndColours) {
     }
 }
 
-TEST(NumberText, ShortestTextReadsBackExactly) {
+TEST(NumberText, ShortestTextReadsBackExactly)
+{
     EXPECT_EQ(ShortestText(25.87), "25.87");
     EXPECT_EQ(ShortestText(1.0), "1");
     EXPECT_EQ(ShortestText(0.1 + 0.2), "0.30000000000000004");
@@ -95,7 +103,8 @@ TEST(NumberText, ShortestTextReadsBackExactly) {
     EXPECT_EQ(SeventeenDigits(0.1), "0.10000000000000001");
 }
 
-TEST(TexturePointText, ArgumentsAndFileLines) {
+TEST(TexturePointText, ArgumentsAndFileLines)
+{
     EXPECT_EQ(*ParseTexturePointArgument("0.25,0.5"), (TexturePointValue{0.25, 0.5, 0.0}));
     EXPECT_EQ(*ParseTexturePointArgument("1,0,-2"), (TexturePointValue{1.0, 0.0, -2.0}));
     EXPECT_FALSE(ParseTexturePointArgument("0.25").has_value());

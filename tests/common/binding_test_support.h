@@ -71,14 +71,16 @@ private:
 };
 
 // The description entries of a node as the Attribute Manager builds them.
-inline std::vector<nocturnia::runtime::DescriptionEntry> Describe(nocturnia::runtime::Node& node, const NocDescID* single = nullptr)
+inline std::vector<nocturnia::runtime::DescriptionEntry> Describe(nocturnia::runtime::Node& node,
+                                                                  const NocDescID* single = nullptr)
 {
     auto entries = nocturnia::runtime::BuildDescription(node, single);
     EXPECT_TRUE(entries.ok()) << entries.error();
     return entries.ok() ? entries.value() : std::vector<nocturnia::runtime::DescriptionEntry>();
 }
 
-inline const nocturnia::runtime::DescriptionEntry* FindEntry(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::int32_t id)
+inline const nocturnia::runtime::DescriptionEntry*
+FindEntry(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::int32_t id)
 {
     for (const auto& e : entries) {
         if (e.id == id) return &e;

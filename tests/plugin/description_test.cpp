@@ -50,7 +50,8 @@ const nocturnia::runtime::DescriptionResourceEntry* ResourceEntry(std::int32_t i
 }
 
 // The same keys with the same values, in any order, ignoring `skip`.
-void ExpectSameSettings(const nocturnia::runtime::Container& a, const nocturnia::runtime::Container& b, std::int32_t skip = -1)
+void ExpectSameSettings(const nocturnia::runtime::Container& a, const nocturnia::runtime::Container& b,
+                        std::int32_t skip = -1)
 {
     std::set<std::int32_t> keysA, keysB;
     for (const auto& [key, value] : a.Entries()) {
@@ -96,10 +97,10 @@ TEST_F(DescriptionTest, WithoutExtraLayersOnlyTheResourceIsShownAndTheBaseLayerH
 TEST_F(DescriptionTest, ResourceDeclaresEveryParameterWithItsType)
 {
     const std::pair<std::int32_t, std::int32_t> globals[] = {
-        {kAbout, NOC_DA_BUTTON},        {kBackground, NOC_DA_GRADIENT}, {kMaterialOverride, NOC_DA_BOOL},
-        {kAspectMode, NOC_DA_LONG},     {kAspect, NOC_DA_REAL},         {kBrightness, NOC_DA_REAL},
-        {kContrast, NOC_DA_REAL},       {kSaturation, NOC_DA_REAL},     {kGamma, NOC_DA_REAL},
-        {kAddLayer, NOC_DA_BUTTON},     {kRemoveLayer, NOC_DA_BUTTON},  {kExtraLayerCount, NOC_DA_LONG},
+        {kAbout, NOC_DA_BUTTON},     {kBackground, NOC_DA_GRADIENT}, {kMaterialOverride, NOC_DA_BOOL},
+        {kAspectMode, NOC_DA_LONG},  {kAspect, NOC_DA_REAL},         {kBrightness, NOC_DA_REAL},
+        {kContrast, NOC_DA_REAL},    {kSaturation, NOC_DA_REAL},     {kGamma, NOC_DA_REAL},
+        {kAddLayer, NOC_DA_BUTTON},  {kRemoveLayer, NOC_DA_BUTTON},  {kExtraLayerCount, NOC_DA_LONG},
         {kLayersGroup, NOC_DA_GROUP}};
     for (const auto& [id, type] : globals) {
         const nocturnia::runtime::DescriptionResourceEntry* e = ResourceEntry(id);
@@ -226,7 +227,8 @@ TEST_F(DescriptionTest, GeneratedSettingsCarryTheUnitsLimitsAndInterfaces)
     for (const auto& [key, value] : sunspotSeed.Entries()) {
         if (key != NOC_DESC_HIDE) sunspotSeedKeys.insert(key);  // hiding by Mode adds DESC_HIDE
     }
-    EXPECT_EQ(sunspotSeedKeys, (std::set<std::int32_t>{NOC_DESC_NAME, NOC_DESC_SHORT_NAME, NOC_DESC_SCALEH, NOC_DESC_DEFAULT}));
+    EXPECT_EQ(sunspotSeedKeys,
+              (std::set<std::int32_t>{NOC_DESC_NAME, NOC_DESC_SHORT_NAME, NOC_DESC_SCALEH, NOC_DESC_DEFAULT}));
     EXPECT_EQ(sunspotSeed.GetInt(NOC_DESC_DEFAULT), 1234);
 
     EXPECT_EQ(settings(kOffsetMask).GetInt(NOC_DESC_CUSTOMGUI), NOC_CUSTOMGUI_TEXBOX);
@@ -246,7 +248,7 @@ TEST_F(DescriptionTest, NewLayersGetTheirInitialValuesOnce)
     c.SetInt(kExtraLayerCount, 11);
     Describe(*scene.shader);
 
-    const std::pair<double, std::int32_t> seeds[11] = {{45.32, 45}, {1.87, 1},  {57.89, 57}, {22.46, 22},
+    const std::pair<double, std::int32_t> seeds[11] = {{45.32, 45}, {1.87, 1},   {57.89, 57}, {22.46, 22},
                                                        {12.65, 12}, {75.22, 75}, {87.35, 87}, {38.47, 38},
                                                        {66.67, 66}, {7.91, 7},   {49.05, 49}};
     for (std::int32_t layer = 0; layer < 11; ++layer) {
@@ -341,7 +343,8 @@ DescribeCall CallGetDDescription(nocturnia::runtime::Node& node)
 {
     DescribeCall call;
     const NocNodeTable& callbacks = node.PluginType()->callbacks;
-    call.result = callbacks.get_d_description(node.PluginSelf(), node.Handle(), call.description->Handle(), &call.flags);
+    call.result =
+        callbacks.get_d_description(node.PluginSelf(), node.Handle(), call.description->Handle(), &call.flags);
     return call;
 }
 
@@ -377,7 +380,8 @@ TEST_F(DescriptionTest, RefusedEntryStopsTheBuildAtOnce)
         EXPECT_EQ(call.result, 1);
         EXPECT_EQ(call.flags & NOC_DESCFLAGS_LOADED, 0);
         // No hiding step: the base layer's single-star entries keep the resource's visibility.
-        const nocturnia::runtime::DescriptionResourceEntry* starSize = call.description->Find(nocturnia::runtime::OneLevelId(kBaseStarSize));
+        const nocturnia::runtime::DescriptionResourceEntry* starSize =
+            call.description->Find(nocturnia::runtime::OneLevelId(kBaseStarSize));
         ASSERT_NE(starSize, nullptr);
         EXPECT_FALSE(starSize->settings.Has(NOC_DESC_HIDE));
     }
@@ -463,17 +467,17 @@ TEST_F(DescriptionTest, EnablingOfIdsOutsideTheLayersIsAlwaysTrue)
     const NocNodeTable& callbacks = scene.shader->PluginType()->callbacks;
     for (const std::int32_t id : ids) {
         const NocDescID descId = nocturnia::runtime::OneLevelId(id);
-        EXPECT_EQ(callbacks.get_d_enabling(scene.shader->PluginSelf(), scene.shader->Handle(), &descId, nullptr, 0,
-                                           nullptr),
-                  1)
+        EXPECT_EQ(
+            callbacks.get_d_enabling(scene.shader->PluginSelf(), scene.shader->Handle(), &descId, nullptr, 0, nullptr),
+            1)
             << id;
     }
     // Without a document (no render settings) Material Override stays editable.
     auto loose = nocturnia::runtime::Node::CreatePlugin(nocturnia::runtime::kNocturniaShaderType);
     ASSERT_TRUE(loose.ok());
     const NocDescID materialOverride = nocturnia::runtime::OneLevelId(kMaterialOverride);
-    EXPECT_EQ(callbacks.get_d_enabling(loose.value()->PluginSelf(), loose.value()->Handle(), &materialOverride,
-                                       nullptr, 0, nullptr),
+    EXPECT_EQ(callbacks.get_d_enabling(loose.value()->PluginSelf(), loose.value()->Handle(), &materialOverride, nullptr,
+                                       0, nullptr),
               1);
 }
 

@@ -3,8 +3,8 @@
 // plug-in object throws reaches the host.
 #include "common/binding_test_support.h"
 
-#include "node_allocation.h"
 #include "main/plugin_identity.h"
+#include "node_allocation.h"
 
 #include "runtime/description.h"
 #include "runtime/registry.h"

@@ -50,7 +50,10 @@ void ExpectDefaultStarGradient(const nocturnia::runtime::Container& c, std::int3
     EXPECT_EQ(g->Settings().GetInt(GRADIENT_MODE, -1), 0);
 }
 
-std::int32_t TrackCount(const nocturnia::runtime::Node& node) { return static_cast<std::int32_t>(node.Tracks().size()); }
+std::int32_t TrackCount(const nocturnia::runtime::Node& node)
+{
+    return static_cast<std::int32_t>(node.Tracks().size());
+}
 
 TEST_F(NodeTest, NewNodeHoldsEveryDefaultInOrder)
 {
@@ -59,7 +62,7 @@ TEST_F(NodeTest, NewNodeHoldsEveryDefaultInOrder)
     const nocturnia::runtime::Container& c = scene.shader->Data();
 
     const std::vector<std::int32_t> expectedOrder = {
-        20303, 5001, 5002, 5003, 5004, 5005, 5006, 5007, 5008, 5009, 5010, 5011, 5012, 5013, 5014, 5015, 5016,
+        20303, 5001,  5002, 5003, 5004, 5005, 5006, 5007, 5008, 5009,  5010,  5011,  5012,  5013,  5014,  5015,  5016,
         5017,  20205, 5018, 5022, 5019, 5020, 5021, 5023, 5024, 20201, 20202, 20203, 20204, 20102, 20103, 20104, 20101};
     EXPECT_EQ(ContainerIds(c), expectedOrder);
 

@@ -31,15 +31,21 @@ void Intercept(NocHostTable& t)
 {
     g_calls = HostCalls();
     g_host = nocturnia::runtime::TheHostTable();
-    t.shader_init_render = [](NocNode* s, const NocInitRender* irs) { return ++g_calls.maskInits, g_host->shader_init_render(s, irs); };
+    t.shader_init_render = [](NocNode* s, const NocInitRender* irs) {
+        return ++g_calls.maskInits, g_host->shader_init_render(s, irs);
+    };
     t.shader_free_render = [](NocNode* s) { ++g_calls.maskFrees, g_host->shader_free_render(s); };
-    t.noise_alloc = [](int32_t seed) { return g_calls.refuseNoise ? nullptr : (++g_calls.noiseAllocs, g_host->noise_alloc(seed)); };
+    t.noise_alloc = [](int32_t seed) {
+        return g_calls.refuseNoise ? nullptr : (++g_calls.noiseAllocs, g_host->noise_alloc(seed));
+    };
     t.noise_free = [](NocNoise* n) { ++g_calls.noiseFrees, g_host->noise_free(n); };
     t.gradient_prepare = [](const NocGradient* g, const NocInitRender* irs, int32_t* error) -> NocGradientRender* {
         if (g_calls.failAllGradients || g == g_calls.failingGradient) return *error = 1, nullptr;
         return ++g_calls.gradientPrepares, g_host->gradient_prepare(g, irs, error);
     };
-    t.gradient_render_release = [](NocGradientRender* d) { ++g_calls.gradientReleases, g_host->gradient_render_release(d); };
+    t.gradient_render_release = [](NocGradientRender* d) {
+        ++g_calls.gradientReleases, g_host->gradient_render_release(d);
+    };
 }
 
 // Distinct values for every parameter of a layer, by offset, and the record they make.
@@ -49,9 +55,9 @@ void WriteDistinctLayer(nocturnia::runtime::Container& c, Int32 (*id)(Int32))
     c.SetBool(id(8), true);
     const std::pair<Int32, Int32> ints[] = {{4, 1}, {16, 77}, {17, 1}, {21, 1}, {22, 0}};
     for (auto [offset, value] : ints) c.SetInt(id(offset), value);
-    const std::pair<Int32, double> reals[] = {{5, 2.5},  {6, 12.5}, {7, 0.75}, {10, 0.3}, {11, 1.1},
-                                              {12, 0.125}, {13, -0.2}, {14, 0.4}, {15, 2.0}, {20, 1.5},
-                                              {23, 0.7}, {24, 0.6}, {25, 0.8}, {26, 0.35}, {27, 1.5707963267948966}};
+    const std::pair<Int32, double> reals[] = {{5, 2.5},    {6, 12.5},  {7, 0.75}, {10, 0.3},  {11, 1.1},
+                                              {12, 0.125}, {13, -0.2}, {14, 0.4}, {15, 2.0},  {20, 1.5},
+                                              {23, 0.7},   {24, 0.6},  {25, 0.8}, {26, 0.35}, {27, 1.5707963267948966}};
     for (auto [offset, value] : reals) c.SetReal(id(offset), value);
     c.SetVector(id(19), {0.1, 0.2, 0.3});
 }
@@ -60,13 +66,15 @@ void ExpectDistinctLayer(const LayerRecord& r)
 {
     EXPECT_TRUE(r.enabled && r.noSizeVariation);
     EXPECT_EQ(std::tuple(r.mode, r.sunspotSeed, r.colorMode, r.showFlares, r.flareType),
-              std::tuple(LayerMode::kSingleStar, 77, StarColorMode::kSizeDependent, ShowFlares::kAlways, FlareType::kTwoCrosses));
+              std::tuple(LayerMode::kSingleStar, 77, StarColorMode::kSizeDependent, ShowFlares::kAlways,
+                         FlareType::kTwoCrosses));
     EXPECT_EQ(std::tuple(r.density, r.seed, r.scale, r.rotate, r.starSize, r.positionX, r.positionY, r.color.y),
               std::tuple(2.5, 12.5, 0.75, 0.3, 1.1, 0.125, -0.2, 0.2));
     EXPECT_EQ(std::tuple(r.sunspotExtent, r.sunspotScale, r.brightness, r.flareRotation, r.glow),
               std::tuple(0.4, 2.0, 1.5, 0.7, 0.6));
     // Complements of width and length; the hue shift in turns.
-    EXPECT_EQ(std::tuple(r.flareWidthComplement, r.flareLengthComplement, r.hueShift), std::tuple(1.0 - 0.8, 1.0 - 0.35, 0.25));
+    EXPECT_EQ(std::tuple(r.flareWidthComplement, r.flareLengthComplement, r.hueShift),
+              std::tuple(1.0 - 0.8, 1.0 - 0.35, 0.25));
 }
 
 }  // namespace
@@ -88,7 +96,10 @@ protected:
         PluginTest::TearDown();
     }
     nocturnia::runtime::Container& Params() { return scene_.shader->Data(); }
-    nocturnia::runtime::Node* AddColorShader(const nocturnia::runtime::Vec3& c) { return scene_.shader->AddChild(nocturnia::runtime::Node::CreateColorShader(c)); }
+    nocturnia::runtime::Node* AddColorShader(const nocturnia::runtime::Vec3& c)
+    {
+        return scene_.shader->AddChild(nocturnia::runtime::Node::CreateColorShader(c));
+    }
 
     // Preparation into this test's own state.
     Int32 Prepare(bool withDocument = true)
@@ -149,8 +160,9 @@ TEST_F(RenderWithHost, ShaderWideFieldsAspectAndMaterial)
     scene_.renderSettings->Data().SetReal(6006, 2.0);
     ASSERT_EQ(Prepare(), NOC_INITRENDER_OK);
     ASSERT_EQ(state_.layers.size(), 1u);  // a new node: the base layer only
-    EXPECT_EQ(std::tuple(state_.saturationFactor, state_.contrast, state_.brightnessOffset, state_.gamma, state_.aspect),
-              std::tuple(8.0, 0.25, -0.125, 1.0, 1.5));
+    EXPECT_EQ(
+        std::tuple(state_.saturationFactor, state_.contrast, state_.brightnessOffset, state_.gamma, state_.aspect),
+        std::tuple(8.0, 0.25, -0.125, 1.0, 1.5));
     EXPECT_EQ(scene_.material->Data().GetInt(2004, -1), 0);  // Material Override on
 
     Params().SetReal(kSaturation, -1.0);
@@ -189,13 +201,15 @@ TEST_F(RenderWithHost, ReleasesEveryAcquisitionOnce)
 
     nocturnia::runtime::ConsoleCapture console;
     ReleaseRender(state_);
-    EXPECT_EQ(std::tuple(g_calls.maskInits, g_calls.maskFrees, first->RenderPreparations(), second->RenderPreparations()),
-              std::tuple(3, 3, 0, 0));
+    EXPECT_EQ(
+        std::tuple(g_calls.maskInits, g_calls.maskFrees, first->RenderPreparations(), second->RenderPreparations()),
+        std::tuple(3, 3, 0, 0));
     EXPECT_EQ(std::tuple(g_calls.noiseAllocs, g_calls.noiseFrees), std::tuple(6, 6));
     EXPECT_GT(g_calls.gradientPrepares, 0);
     EXPECT_EQ(g_calls.gradientPrepares, g_calls.gradientReleases);
     for (const LayerRecord& r : state_.layers) EXPECT_EQ(r.sunspotNoise, nullptr);
-    EXPECT_EQ(console.Lines(), std::vector<std::string>{"minval = 1.7976931348623157e+308, maxval = -1.7976931348623157e+308"});
+    EXPECT_EQ(console.Lines(),
+              std::vector<std::string>{"minval = 1.7976931348623157e+308, maxval = -1.7976931348623157e+308"});
 }
 
 TEST_F(RenderWithHost, MaskMultipliesStarFieldsAtTheTurnedPoint)
@@ -214,7 +228,9 @@ TEST_F(RenderWithHost, MaskMultipliesStarFieldsAtTheTurnedPoint)
     nocturnia::runtime::Gradient ramp;
     ramp.InsertKnot(nocturnia::runtime::Knot{{0, 0, 0}, 1.0, 0.0, 0.5, 1, 0});
     ramp.InsertKnot(nocturnia::runtime::Knot{{1, 1, 1}, 1.0, 1.0, 0.5, 1, 0});
-    Params().Set(kBaseMask, nocturnia::runtime::Value::OfLink(scene_.shader->AddChild(nocturnia::runtime::Node::CreateGradientShader(ramp, nocturnia::runtime::GradientAxis::U))));
+    Params().Set(kBaseMask,
+                 nocturnia::runtime::Value::OfLink(scene_.shader->AddChild(
+                     nocturnia::runtime::Node::CreateGradientShader(ramp, nocturnia::runtime::GradientAxis::U))));
     Params().SetReal(kBaseRotate, 1.5707963267948966);
     InitNode();
     for (int k = 0; k < 30 * 30; k += 97) {

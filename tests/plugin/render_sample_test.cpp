@@ -1,7 +1,7 @@
 #include "nocturnia/sample_evaluation.h"
 
-#include "render_test_support.h"
 #include "nocturnia/star_field.h"
+#include "render_test_support.h"
 
 #include <cmath>
 #include <limits>
@@ -18,10 +18,7 @@ ChannelData At(double u, double v)
     return cd;
 }
 
-bool HasNaN(const Vector& c)
-{
-    return std::isnan(c.x) || std::isnan(c.y) || std::isnan(c.z);
-}
+bool HasNaN(const Vector& c) { return std::isnan(c.x) || std::isnan(c.y) || std::isnan(c.z); }
 
 }  // namespace
 

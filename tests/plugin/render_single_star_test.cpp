@@ -1,7 +1,7 @@
 #include "nocturnia/single_star.h"
 
-#include "render_test_support.h"
 #include "nocturnia/sunspots.h"
+#include "render_test_support.h"
 
 using namespace nocturnia;
 
@@ -28,7 +28,7 @@ TEST(SingleStar, CoreShowsTheColourExactlyAndCovers)
     // 0.004 from the centre is 0.008 in units of the star's size 0.5.
     ExpectSame(SingleStarPass(state, Vector(0.004, 0.0, 0.0), kBehind), kDefaultStarColor);
     ExpectSame(SingleStarPass(state, Vector(0.0, 0.0, 0.0), kBehind), kDefaultStarColor);  // exact centre
-    ExpectSame(SingleStarPass(state, Vector(0.3, 0.1, 0.0), kBehind), kBehind);  // no glow: untouched
+    ExpectSame(SingleStarPass(state, Vector(0.3, 0.1, 0.0), kBehind), kBehind);            // no glow: untouched
 
     const SingleStarSample edge = SingleStarColor(Star(1.0), Vector(0.025, 0.0, 0.0), 1.0);
     EXPECT_TRUE(edge.covered);
@@ -105,9 +105,9 @@ TEST(Sunspots, OffsetOrderAndFactor)
     ExpectSame(SunspotOffset(-1, false), Vector(3.216275943808129e-05, 0.0, 0.0));
 
     for (double n : {0.0, 0.3, 1.7}) EXPECT_EQ(SunspotFactorOfNoise(n, 0.0), 1.0);  // extent 0: clear
-    EXPECT_EQ(SunspotFactorOfNoise(0.99, 1.0), 0.0);    // spot
-    EXPECT_EQ(SunspotFactorOfNoise(0.995, 1.0), 0.995);  // edge
-    EXPECT_EQ(SunspotFactorOfNoise(1.0, 1.0), 1.0);     // clear
+    EXPECT_EQ(SunspotFactorOfNoise(0.99, 1.0), 0.0);                                // spot
+    EXPECT_EQ(SunspotFactorOfNoise(0.995, 1.0), 0.995);                             // edge
+    EXPECT_EQ(SunspotFactorOfNoise(1.0, 1.0), 1.0);                                 // clear
     EXPECT_EQ(SunspotFactorOfNoise(0.48, 0.5), 0.0);
     EXPECT_EQ(SunspotFactorOfNoise(0.6, 0.5), 1.0);
 }

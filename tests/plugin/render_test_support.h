@@ -69,10 +69,7 @@ inline Vector StarCentreOfCell(double X, double Y, double seed)
     return Vector(X + 0.5 + (h - 0.5), Y + 0.5 + (Frac(h * 10.0) - 0.5), 0.0);
 }
 
-inline bool IsBlack(const Vector& v)
-{
-    return v.x == 0.0 && v.y == 0.0 && v.z == 0.0;
-}
+inline bool IsBlack(const Vector& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
 
 inline void ExpectSame(const Vector& a, const Vector& b)
 {

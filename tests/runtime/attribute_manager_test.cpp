@@ -12,7 +12,8 @@
 
 namespace {
 
-const nocturnia::runtime::DescriptionEntry* Find(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::int32_t id)
+const nocturnia::runtime::DescriptionEntry* Find(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                                                 std::int32_t id)
 {
     for (const auto& e : entries) {
         if (e.id == id) {
@@ -62,8 +63,8 @@ TEST_F(AttributeManager, DescriptionListsEntriesInOrderWithValuesAndFlags)
     EXPECT_TRUE(density->editable);
     EXPECT_FALSE(density->hidden);
 
-    EXPECT_FALSE(Find(*entries, 1000)->value.has_value());      // a group holds no value
-    EXPECT_FALSE(Find(*entries, 10000)->value.has_value());     // nor does a button
+    EXPECT_FALSE(Find(*entries, 1000)->value.has_value());         // a group holds no value
+    EXPECT_FALSE(Find(*entries, 10000)->value.has_value());        // nor does a button
     EXPECT_FALSE(Find(*entries, fake::kMode)->value.has_value());  // absent from the container
     EXPECT_TRUE(Find(*entries, fake::kLayerCount)->hidden);
     EXPECT_FALSE(Find(*entries, fake::kRemoveLayer)->editable);
@@ -76,7 +77,8 @@ TEST_F(AttributeManager, ButtonsAndEditsShowInTheNextDescription)
     ASSERT_TRUE(nocturnia::runtime::PressButton(Shader(), fake::kAddLayer).ok());
     EXPECT_EQ(fake::Seen().lastButton.load(), fake::kAddLayer);
     ASSERT_TRUE(nocturnia::runtime::SetParameter(Shader(), fake::kMode, nocturnia::runtime::Value::OfInt(1)).ok());
-    ASSERT_TRUE(nocturnia::runtime::SetParameter(Shader(), fake::kDensity, nocturnia::runtime::Value::OfReal(12.0)).ok());
+    ASSERT_TRUE(
+        nocturnia::runtime::SetParameter(Shader(), fake::kDensity, nocturnia::runtime::Value::OfReal(12.0)).ok());
 
     auto entries = nocturnia::runtime::BuildDescription(Shader());
     ASSERT_TRUE(entries.ok()) << entries.error();
@@ -188,8 +190,10 @@ TEST_F(AttributeManager, BuiltInShadersSampleAndCountPreparations)
     b.color = {1, 1, 1};
     g.InsertKnot(a);
     g.InsertKnot(b);
-    nocturnia::runtime::Node* alongU = Shader().AddChild(nocturnia::runtime::Node::CreateGradientShader(g, nocturnia::runtime::GradientAxis::U));
-    nocturnia::runtime::Node* alongV = Shader().AddChild(nocturnia::runtime::Node::CreateGradientShader(g, nocturnia::runtime::GradientAxis::V));
+    nocturnia::runtime::Node* alongU =
+        Shader().AddChild(nocturnia::runtime::Node::CreateGradientShader(g, nocturnia::runtime::GradientAxis::U));
+    nocturnia::runtime::Node* alongV =
+        Shader().AddChild(nocturnia::runtime::Node::CreateGradientShader(g, nocturnia::runtime::GradientAxis::V));
     const NocHostTable& t = *nocturnia::runtime::TheHostTable();
     NocInitRender irs{doc_->DocumentNode().Handle()};
     EXPECT_EQ(t.shader_init_render(alongU->Handle(), &irs), NOC_INITRENDER_OK);

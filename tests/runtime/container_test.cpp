@@ -51,8 +51,8 @@ TEST(Container, TypedReadsGiveTheDefaultForAbsentOrIncompatibleValues)
     c.SetString(2, "text");
     c.SetVector(3, {1, 2, 3});
     EXPECT_EQ(c.GetInt(1), 7);
-    EXPECT_EQ(c.GetReal(1), 7.0);   // an integer reads as a real
-    EXPECT_TRUE(c.GetBool(1));       // and as a Boolean
+    EXPECT_EQ(c.GetReal(1), 7.0);  // an integer reads as a real
+    EXPECT_TRUE(c.GetBool(1));     // and as a Boolean
     EXPECT_EQ(c.GetReal(2, -1.5), -1.5);
     EXPECT_EQ(c.GetInt(99, 42), 42);
     EXPECT_EQ(c.GetVector(2, {9, 9, 9}), (Vec3{9, 9, 9}));
@@ -146,7 +146,8 @@ TEST(HostTableContainers, LinksResolveOnlyWhileTheTargetLivesInTheDocument)
 {
     auto document = nocturnia::runtime::Node::CreatePlain(NOC_TYPE_DOCUMENT);
     auto other = nocturnia::runtime::Node::CreatePlain(NOC_TYPE_DOCUMENT);
-    nocturnia::runtime::Node* material = document->AddChild(nocturnia::runtime::Node::CreatePlain(NOC_TYPE_STANDARD_MATERIAL));
+    nocturnia::runtime::Node* material =
+        document->AddChild(nocturnia::runtime::Node::CreatePlain(NOC_TYPE_STANDARD_MATERIAL));
     nocturnia::runtime::Node* parent = material->AddChild(nocturnia::runtime::Node::CreateColorShader({0, 0, 0}));
     nocturnia::runtime::Node* child = parent->AddChild(nocturnia::runtime::Node::CreateColorShader({1, 1, 1}));
     parent->Data().Set(9, Value::OfLink(child));
@@ -171,7 +172,8 @@ TEST(HostTableContainers, LinksResolveOnlyWhileTheTargetLivesInTheDocument)
 TEST(HostTableContainers, RemoveAndFreeLeavesNonChildShadersAlone)
 {
     auto document = nocturnia::runtime::Node::CreatePlain(NOC_TYPE_DOCUMENT);
-    nocturnia::runtime::Node* material = document->AddChild(nocturnia::runtime::Node::CreatePlain(NOC_TYPE_STANDARD_MATERIAL));
+    nocturnia::runtime::Node* material =
+        document->AddChild(nocturnia::runtime::Node::CreatePlain(NOC_TYPE_STANDARD_MATERIAL));
     nocturnia::runtime::Node* shader = material->AddChild(nocturnia::runtime::Node::CreateColorShader({0, 0, 0}));
     T().node_remove_and_free(shader->Handle());  // a material's own shader stays
     T().node_remove_and_free(material->Handle());
@@ -186,7 +188,8 @@ TEST(HostTableNodes, SetParameterStoresUnderTheFirstLevelAndRenderSettingsAreFou
     auto document = nocturnia::runtime::Node::CreatePlain(NOC_TYPE_DOCUMENT);
     EXPECT_EQ(T().document_render_settings(document->Handle()), nullptr);
     nocturnia::runtime::Node* rd = document->AddChild(nocturnia::runtime::Node::CreatePlain(NOC_TYPE_RENDER_SETTINGS));
-    nocturnia::runtime::Node* material = document->AddChild(nocturnia::runtime::Node::CreatePlain(NOC_TYPE_STANDARD_MATERIAL));
+    nocturnia::runtime::Node* material =
+        document->AddChild(nocturnia::runtime::Node::CreatePlain(NOC_TYPE_STANDARD_MATERIAL));
     EXPECT_EQ(T().document_render_settings(document->Handle()), rd->Handle());
     EXPECT_EQ(T().document_render_settings(material->Handle()), nullptr);
 

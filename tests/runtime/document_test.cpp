@@ -238,15 +238,14 @@ TEST_F(DocumentTest, RemovedChildrenRenumberLinksOnSave)
     shader.DetachChild(shader.Children()[0].get());
     const Json saved = doc->ToJson();
     const Json& params = saved["material"]["shader"]["params"];
-    EXPECT_TRUE(params["5007"]["link"].is_null());  // its target is gone
+    EXPECT_TRUE(params["5007"]["link"].is_null());             // its target is gone
     EXPECT_EQ(params["999993"]["container"]["2"]["link"], 0);  // the gradient child moved up
     EXPECT_EQ(saved["material"]["shader"]["children"].size(), 1u);
 }
 
 TEST_F(DocumentTest, AbsentRenderKeysStayAbsentAndTheAspectFollowsTheSize)
 {
-    const std::string minimal =
-        R"({"format": "nocturnia-document", "material": {"shader": {"type": 1063226}}})";
+    const std::string minimal = R"({"format": "nocturnia-document", "material": {"shader": {"type": 1063226}}})";
     auto doc = Document::Parse(minimal, "minimal.json");
     ASSERT_TRUE(doc.ok()) << doc.error();
     EXPECT_DOUBLE_EQ(doc->RenderSettingsNode().Data().GetReal(nocturnia::runtime::kRenderAspectId), 1280.0 / 720.0);
@@ -317,7 +316,8 @@ TEST_F(DocumentTest, SaveKeepsModeAndLinksAndReplacesReadOnlyFilesOnlyWhenAsked)
     WriteFile(shared, "old");
     fs::permissions(shared, perms::owner_read | perms::owner_write | perms::group_read);  // 0640
     ASSERT_TRUE(doc->Save(shared).ok());
-    EXPECT_EQ(fs::status(shared).permissions() & perms::all, perms::owner_read | perms::owner_write | perms::group_read);
+    EXPECT_EQ(fs::status(shared).permissions() & perms::all,
+              perms::owner_read | perms::owner_write | perms::group_read);
 
     // Through a link: the file it names is replaced, the link stays a link.
     fs::create_directory(folder_ / "real");
@@ -340,7 +340,8 @@ TEST_F(DocumentTest, SaveKeepsModeAndLinksAndReplacesReadOnlyFilesOnlyWhenAsked)
     force.replaceReadOnly = true;
     ASSERT_TRUE(doc->Save(locked, force).ok());
     EXPECT_EQ(ReadFile(locked), doc->ToText());
-    EXPECT_EQ(fs::status(locked).permissions() & perms::all, perms::owner_read | perms::group_read | perms::others_read);
+    EXPECT_EQ(fs::status(locked).permissions() & perms::all,
+              perms::owner_read | perms::group_read | perms::others_read);
 
     for (const auto& item : fs::recursive_directory_iterator(folder_.Path())) {
         EXPECT_EQ(item.path().filename().string().find(".tmp"), std::string::npos) << item.path();
@@ -361,8 +362,8 @@ TEST_F(DocumentTest, HugeContainersAndGradientsLoadAndSaveInLinearTime)
     }
     entries += "\"9999999\": {\"gradient\": {\"knots\": [";
     for (int i = 0; i < 100000; ++i) {
-        entries += std::string(i ? ", " : "") + "{\"color\": [0.5, 0.25, 1], \"position\": " +
-                   std::to_string((i * 7919 % 100000) / 100000.0) + "}";
+        entries += std::string(i ? ", " : "") +
+                   "{\"color\": [0.5, 0.25, 1], \"position\": " + std::to_string((i * 7919 % 100000) / 100000.0) + "}";
     }
     entries += "]}}, ";
     std::string text = doc->ToText();
@@ -425,8 +426,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadDocument{"NewerVersion", R"({"format": "nocturnia-document", "version": 9})", "newer"},
         BadDocument{"NoMaterial", R"({"format": "nocturnia-document"})", "material"},
         BadDocument{"NoShader", R"({"format": "nocturnia-document", "material": {"type": 5703}})", "shader"},
-        BadDocument{"UnknownShaderType",
-                    R"({"format": "nocturnia-document", "material": {"shader": {"type": 42}}})", "node type 42"},
+        BadDocument{"UnknownShaderType", R"({"format": "nocturnia-document", "material": {"shader": {"type": 42}}})",
+                    "node type 42"},
         BadDocument{"RealAsText", WithShaderParams(R"({"5003": {"real": "much"}})"), "5003.real"},
         BadDocument{"FractionalInt", WithShaderParams(R"({"5014": {"int": 2.5}})"), "expected an integer"},
         BadDocument{"IntTooLarge", WithShaderParams(R"({"5014": {"int": 4294967296}})"), "32-bit"},
@@ -435,7 +436,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadDocument{"UnknownValueType", WithShaderParams(R"({"5003": {"float": 1.0}})"), "unknown value type"},
         BadDocument{"TwoTypeKeys", WithShaderParams(R"({"5003": {"real": 1.0, "int": 1}})"), "exactly one"},
         BadDocument{"BadId", WithShaderParams(R"({"density": {"real": 1.0}})"), "parameter ID"},
-        BadDocument{"LinkOutOfRange", WithShaderParams(R"({"5007": {"link": 1}})", R"([{"type": "color", "color": [1, 1, 1]}])"),
+        BadDocument{"LinkOutOfRange",
+                    WithShaderParams(R"({"5007": {"link": 1}})", R"([{"type": "color", "color": [1, 1, 1]}])"),
                     "out of range"},
         BadDocument{"NegativeLink", WithShaderParams(R"({"5007": {"link": -1}})"), "out of range"},
         BadDocument{"UnknownChild", WithShaderParams("{}", R"([{"type": "noise"}])"), "unknown child shader type"},
@@ -443,12 +445,14 @@ INSTANTIATE_TEST_SUITE_P(
                     "axis"},
         BadDocument{"BadKnot", WithShaderParams(R"({"20101": {"gradient": {"knots": [{"position": "left"}]}}})"),
                     "knots[0].position"},
-        BadDocument{"BadTrack",
-                    R"({"format": "nocturnia-document", "material": {"shader": {"type": 1063226, "tracks": [{"id": 1, "keys": [[0]]}]}}})",
-                    "[frame, value]"},
-        BadDocument{"UnknownTrackKey",
-                    R"({"format": "nocturnia-document", "material": {"shader": {"type": 1063226, "tracks": [{"id": 1, "ease": 2}]}}})",
-                    "unknown track key \"ease\""},
+        BadDocument{
+            "BadTrack",
+            R"({"format": "nocturnia-document", "material": {"shader": {"type": 1063226, "tracks": [{"id": 1, "keys": [[0]]}]}}})",
+            "[frame, value]"},
+        BadDocument{
+            "UnknownTrackKey",
+            R"({"format": "nocturnia-document", "material": {"shader": {"type": 1063226, "tracks": [{"id": 1, "ease": 2}]}}})",
+            "unknown track key \"ease\""},
         BadDocument{"UnknownGradientKey", WithShaderParams(R"({"20101": {"gradient": {"knots": [], "loop": true}}})"),
                     "unknown gradient key"},
         BadDocument{"BadRender", R"({"format": "nocturnia-document", "render": {"width": 0}, "material": {}})",
@@ -468,8 +472,8 @@ TEST_F(DocumentTest, AMissingFileIsAClearError)
 TEST(ValueJson, RealsSurviveTextExactly)
 {
     // Doubles are written with enough digits to read back to the same bits.
-    for (double r : {0.1, 1.0 / 3.0, 2.0 / 3.0, 1e-310, 123456789.123456789, -0.0, 6.02214076e23,
-                     0.017453292519943295, 3.141592653589793}) {
+    for (double r : {0.1, 1.0 / 3.0, 2.0 / 3.0, 1e-310, 123456789.123456789, -0.0, 6.02214076e23, 0.017453292519943295,
+                     3.141592653589793}) {
         const Json j = nocturnia::runtime::ValueToJson(nocturnia::runtime::Value::OfReal(r), nullptr);
         const Json back = Json::parse(j.dump());
         auto v = nocturnia::runtime::ValueFromJson(back, nullptr, "x");
@@ -477,8 +481,9 @@ TEST(ValueJson, RealsSurviveTextExactly)
         EXPECT_EQ(std::signbit(v->AsReal()), std::signbit(r));
         EXPECT_EQ(v->AsReal(), r) << j.dump();
     }
-    auto nan = nocturnia::runtime::ValueFromJson(Json::parse(nocturnia::runtime::ValueToJson(nocturnia::runtime::Value::OfReal(NAN), nullptr).dump()),
-                                    nullptr, "x");
+    auto nan = nocturnia::runtime::ValueFromJson(
+        Json::parse(nocturnia::runtime::ValueToJson(nocturnia::runtime::Value::OfReal(NAN), nullptr).dump()), nullptr,
+        "x");
     ASSERT_TRUE(nan.ok());
     EXPECT_TRUE(std::isnan(nan->AsReal()));
 }

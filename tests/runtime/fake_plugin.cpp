@@ -155,8 +155,8 @@ std::int32_t RenderInfo(void*, NocNode*) { return 32; }
 
 // A table as an older plug-in writes it: it ends before the optional entries.
 const NocNodeTable kCallbacks = {
-    NOC_NODE_TABLE_BASE_SIZE,
-    Alloc, Free, Init, CopyTo, Message, GetDDescription, GetDEnabling, InitRender, FreeRender, Output, RenderInfo,
+    NOC_NODE_TABLE_BASE_SIZE, Alloc,        Free,       Init,       CopyTo, Message,
+    GetDDescription,          GetDEnabling, InitRender, FreeRender, Output, RenderInfo,
 };
 
 }  // namespace

@@ -23,8 +23,8 @@ constexpr std::int32_t kAbout = 10000;
 
 // What the plug-in saw; reset by Reset().
 struct Record {
-    std::atomic<int> inits{0};   // action 1
-    std::atomic<int> ends{0};    // action 3
+    std::atomic<int> inits{0};  // action 1
+    std::atomic<int> ends{0};   // action 3
     std::atomic<int> allocs{0};
     std::atomic<int> frees{0};
     std::atomic<int> initRenders{0};
@@ -35,8 +35,8 @@ struct Record {
 };
 
 struct Behaviour {
-    bool refuseInit = false;         // action 1 answers -3
-    std::filesystem::path resFolder; // where its res folder lies
+    bool refuseInit = false;          // action 1 answers -3
+    std::filesystem::path resFolder;  // where its res folder lies
     std::int32_t registerAs = kType;
 };
 

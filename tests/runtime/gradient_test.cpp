@@ -109,7 +109,8 @@ TEST(GradientLookup, BiasBendsTheParameterWhenInsideTheOpenInterval)
     EXPECT_NEAR(BlackToWhite(kLinear, 0.75).ColorAt(0.5).x, std::pow(0.5, std::log(0.75) / std::log(0.5)), 1e-15);
     // Bias then smoothing, in that order.
     const double t = 0.5 * 0.5;
-    EXPECT_NEAR(BlackToWhite(nocturnia::runtime::kInterpolationSmooth, 0.25).ColorAt(0.5).x, t * t * (3.0 - 2.0 * t), 1e-15);
+    EXPECT_NEAR(BlackToWhite(nocturnia::runtime::kInterpolationSmooth, 0.25).ColorAt(0.5).x, t * t * (3.0 - 2.0 * t),
+                1e-15);
     // 0.5, the ends of the interval and values outside leave t alone.
     for (double bias : {0.5, 0.0, 1.0, -0.3, 1.5, std::numeric_limits<double>::quiet_NaN()}) {
         EXPECT_DOUBLE_EQ(BlackToWhite(kLinear, bias).ColorAt(0.3).x, 0.3) << bias;
@@ -135,7 +136,7 @@ TEST(GradientLookup, AtAnInnerKnotTheSegmentStartingThereApplies)
     g.InsertKnot(MakeKnot(1.0, {0, 0, 1}, kLinear));
     EXPECT_EQ(g.ColorAt(0.5), (Vec3{1, 0, 0}));
     EXPECT_EQ(g.ColorAt(0.75), (Vec3{1, 0, 0}));  // the inner knot's "none" rules its segment
-    EXPECT_DOUBLE_EQ(g.ColorAt(0.25).x, 0.5);      // the first segment is linear
+    EXPECT_DOUBLE_EQ(g.ColorAt(0.25).x, 0.5);     // the first segment is linear
 }
 
 TEST(GradientLookup, EqualPositionsKeepInsertionOrder)

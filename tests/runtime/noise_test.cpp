@@ -179,7 +179,8 @@ TEST(NoiseThread, ConcurrentSamplingEqualsSerial)
 TEST(PortableMath, AgreesWithTheLibraryToTheLastPlaces)
 {
     for (double x : {1e-300, 0.001, 0.25, 0.5, 0.7, 1.0, 1.5, 2.1, 10.0, 12345.678, 1e300}) {
-        EXPECT_NEAR(nocturnia::runtime::PortableLog(x), std::log(x), 1e-15 * std::max(1.0, std::fabs(std::log(x)))) << x;
+        EXPECT_NEAR(nocturnia::runtime::PortableLog(x), std::log(x), 1e-15 * std::max(1.0, std::fabs(std::log(x))))
+            << x;
     }
     for (double y : {-700.0, -20.0, -1.0, -0.37, 0.0, 0.5, 1.0, 3.7, 100.0, 700.0}) {
         EXPECT_NEAR(nocturnia::runtime::PortableExp(y) / std::exp(y), 1.0, 1e-15) << y;

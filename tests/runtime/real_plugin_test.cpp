@@ -20,7 +20,8 @@ class RealPlugin : public testing::Test {
 protected:
     void SetUp() override
     {
-        library_ = nocturnia::runtime::ProgramFolder() / (std::string("nocturnia") + nocturnia::runtime::PluginExtension());
+        library_ =
+            nocturnia::runtime::ProgramFolder() / (std::string("nocturnia") + nocturnia::runtime::PluginExtension());
         if (!fs::exists(library_)) {
             GTEST_SKIP() << "no plug-in library at " << library_;
         }

@@ -14,8 +14,8 @@
 #include <memory>
 #include <string>
 
-using test_files::TempFolder;
 using test_files::ReadFile;
+using test_files::TempFolder;
 using test_files::WriteFile;
 
 // Every test of this fixture runs with the fake plug-in started.
