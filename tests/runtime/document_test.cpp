@@ -377,7 +377,13 @@ TEST_F(DocumentTest, HugeContainersAndGradientsLoadAndSaveInLinearTime)
     ASSERT_TRUE(loaded.ok()) << loaded.error();
     const std::string saved = loaded->ToText();
     const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    // A guard against quadratic steps (they take minutes here), not a speed
+    // target; sanitizer builds run many times slower, so they skip it.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     EXPECT_LT(seconds, 20.0);
+#else
+    (void)seconds;
+#endif
     EXPECT_EQ(loaded->Shader().Data().GetInt(10199999), 199999);
     EXPECT_EQ(loaded->Shader().Data().Find(9999999)->AsGradient()->Knots().size(), 100000u);
     EXPECT_EQ(nlohmann::json::parse(saved)["material"]["shader"]["params"].size(), paramCount);
