@@ -46,6 +46,22 @@ inline void TexturePoint(const RenderSize& size, int x, int y, int sx, int sy, d
     point[2] = 0.0;
 }
 
+// One sample's colour added to a pixel's sum, channel by channel.
+inline void AddSample(double sum[3], const double colour[3])
+{
+    sum[0] += colour[0];
+    sum[1] += colour[1];
+    sum[2] += colour[2];
+}
+
+// A pixel is the plain average of its samples.
+inline void StorePixelAverage(const double sum[3], double count, float* pixel)
+{
+    pixel[0] = static_cast<float>(sum[0] / count);
+    pixel[1] = static_cast<float>(sum[1] / count);
+    pixel[2] = static_cast<float>(sum[2] / count);
+}
+
 // Renders one row. The samples of a pixel are summed in a fixed order, so the
 // result does not depend on which thread renders the row.
 template <class Sampler> void RenderRow(const RenderSize& size, const Sampler& sample, int y, float* row)
@@ -59,14 +75,10 @@ template <class Sampler> void RenderRow(const RenderSize& size, const Sampler& s
                 double colour[3] = {0.0, 0.0, 0.0};
                 TexturePoint(size, x, y, sx, sy, point);
                 sample(point, colour);
-                sum[0] += colour[0];
-                sum[1] += colour[1];
-                sum[2] += colour[2];
+                AddSample(sum, colour);
             }
         }
-        row[3 * x + 0] = static_cast<float>(sum[0] / count);
-        row[3 * x + 1] = static_cast<float>(sum[1] / count);
-        row[3 * x + 2] = static_cast<float>(sum[2] / count);
+        StorePixelAverage(sum, count, row + 3 * x);
     }
 }
 
@@ -117,14 +129,8 @@ void RenderRowBatched(const RenderSize& size, const Sampler& sample, int y, floa
         const double* colour = buffers.colours.data();
         for (int x = x0; x < x0 + pixels; ++x) {
             double sum[3] = {0.0, 0.0, 0.0};
-            for (int s = 0; s < perPixel; ++s, colour += 3) {
-                sum[0] += colour[0];
-                sum[1] += colour[1];
-                sum[2] += colour[2];
-            }
-            row[3 * x + 0] = static_cast<float>(sum[0] / count);
-            row[3 * x + 1] = static_cast<float>(sum[1] / count);
-            row[3 * x + 2] = static_cast<float>(sum[2] / count);
+            for (int s = 0; s < perPixel; ++s, colour += 3) AddSample(sum, colour);
+            StorePixelAverage(sum, count, row + 3 * x);
         }
     }
 }
