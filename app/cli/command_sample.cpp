@@ -6,6 +6,7 @@
 #include "cli/memory_budget.h"
 #include "cli/number_text.h"
 #include "cli/program_session.h"
+#include "cli/progress_display.h"
 #include "cli/texture_point_text.h"
 #include "cli/user_error.h"
 #include "cli/work_estimate.h"
@@ -47,6 +48,24 @@ std::vector<TexturePointValue> CollectPoints(const SampleOptions& options)
     return points;
 }
 
+// Sampling expected to take longer than this shows its progress.
+constexpr double kProgressFromSeconds = 2.0;
+
+// Points per chunk: 256 when they are quick, fewer when the whole is slow, so
+// that each chunk takes about a fifth of a second (but at least one point).
+std::size_t ChunkSize(double estimatedSeconds, std::size_t points)
+{
+    constexpr std::size_t kQuickChunk = 256;
+    constexpr double kChunkSeconds = 0.2;
+    if (!(estimatedSeconds > 0.0) || points == 0) {
+        return kQuickChunk;
+    }
+    const double perPoint = estimatedSeconds / static_cast<double>(points);
+    const double fitting = kChunkSeconds / perPoint;
+    return fitting >= static_cast<double>(kQuickChunk) ? kQuickChunk
+                                                       : std::max<std::size_t>(1, static_cast<std::size_t>(fitting));
+}
+
 }  // namespace
 
 int RunSample(const GlobalOptions& global, const SampleOptions& options)
@@ -68,7 +87,7 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options)
     const nocturnia::runtime::RenderSession& render = *session.value();
     // From here a signal stops sampling between chunks of points.
     const CooperativeInterruption cooperative;
-    AnnounceLongSampling(
+    const double estimatedSeconds = AnnounceLongSampling(
         document.Shader(), static_cast<double>(points.size()), 1, "sampling", global.quiet,
         [&](int i) {
             const TexturePointValue& point = points[static_cast<std::size_t>(i)];
@@ -77,14 +96,20 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options)
         static_cast<int>(std::min<std::size_t>(points.size(), 16)));
 
     // Sampled and written in chunks: the output of millions of points is
-    // never held whole, and an interruption is seen between chunks.
-    constexpr std::size_t kChunk = 256;
+    // never held whole, and an interruption is seen between chunks. Slow
+    // points (a huge Density) come in small chunks, so that the progress moves.
+    const std::size_t chunk = ChunkSize(estimatedSeconds, points.size());
+    const bool showProgress = !global.quiet && IsTerminal(stderr) && estimatedSeconds > kProgressFromSeconds;
+    ProgressDisplay display(stderr);
     std::vector<double> coordinates;
     std::vector<double> colours;
     std::string text;
-    for (std::size_t first = 0; first < points.size(); first += kChunk) {
+    for (std::size_t first = 0; first < points.size(); first += chunk) {
         ThrowIfInterrupted();
-        const std::size_t count = std::min(kChunk, points.size() - first);
+        if (showProgress) {
+            display.Update(static_cast<int>(first / chunk), static_cast<int>((points.size() + chunk - 1) / chunk));
+        }
+        const std::size_t count = std::min(chunk, points.size() - first);
         coordinates.clear();
         for (std::size_t i = first; i < first + count; ++i) {
             coordinates.insert(coordinates.end(), {points[i][0], points[i][1], points[i][2]});
@@ -100,6 +125,10 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options)
             std::fwrite(text.data(), 1, text.size(), stdout);
             text.clear();
         }
+    }
+    if (showProgress) {
+        display.Update(1, 1);
+        display.Finish();
     }
     session.value().reset();
     std::fwrite(text.data(), 1, text.size(), stdout);

@@ -43,8 +43,8 @@ constexpr double kLeastSecondsPerUnit = 1e-7 / 4;
 
 }  // namespace
 
-void AnnounceLongSampling(runtime::Node& shader, double samples, int threads, const std::string& what, bool quiet,
-                          const std::function<void(int)>& probe, int maxProbes)
+double AnnounceLongSampling(runtime::Node& shader, double samples, int threads, const std::string& what, bool quiet,
+                            const std::function<void(int)>& probe, int maxProbes)
 {
     if (const std::optional<NocWorkCost> cost = shader.WorkCost()) {
         const double least = cost->units_per_sample * samples * kLeastSecondsPerUnit / threads;
@@ -61,12 +61,15 @@ void AnnounceLongSampling(runtime::Node& shader, double samples, int threads, co
                              DurationText(least).c_str(), cause.c_str());
                 std::fflush(stderr);
             }
-            return;
+            return least;
         }
     }
-    if (maxProbes > 0) {
-        AnnounceLongWork(SecondsPerSample(probe, maxProbes) * samples / threads, what, quiet);
+    if (maxProbes <= 0) {
+        return 0.0;
     }
+    const double estimate = SecondsPerSample(probe, maxProbes) * samples / threads;
+    AnnounceLongWork(estimate, what, quiet);
+    return estimate;
 }
 
 void AnnounceLongWork(double estimatedSeconds, const std::string& what, bool quiet)

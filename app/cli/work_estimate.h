@@ -35,8 +35,9 @@ void AnnounceLongWork(double estimatedSeconds, const std::string& what, bool qui
 // Announces `samples` samples of `shader` on `threads` threads when they will
 // take long: from the plug-in's reported cost when it has one and that alone
 // shows the work is long, else by timing `probe` (one sample per call; the
-// probes' results are the caller's to keep).
-void AnnounceLongSampling(runtime::Node& shader, double samples, int threads, const std::string& what, bool quiet,
-                          const std::function<void(int)>& probe, int maxProbes);
+// probes' results are the caller's to keep). Returns the estimated seconds
+// (0 when neither the cost nor probes gave one).
+double AnnounceLongSampling(runtime::Node& shader, double samples, int threads, const std::string& what, bool quiet,
+                            const std::function<void(int)>& probe, int maxProbes);
 
 }  // namespace nocturnia::cli
