@@ -140,9 +140,32 @@ Result<Document> Document::FromJson(Json json, const std::string& sourceName)
         // Kept for the keys the model does not own; moved, not copied: a big
         // document is held once.
         doc.original_ = std::move(json);
+        doc.DropModelledParameters();
         return doc;
     } catch (const std::exception& e) {
         return R::Error(sourceName + ": cannot read the document (" + e.what() + ")");
+    }
+}
+
+// The parameters now live in the model, and saving writes them from there:
+// their loaded JSON (nearly all of a big document) would only be copied on
+// every save and freed at the end. Nulls keep the keys' places.
+void Document::DropModelledParameters()
+{
+    Json* material = nullptr;
+    if (auto m = original_.find("material"); m != original_.end() && m->is_object()) {
+        material = &*m;
+    }
+    if (material == nullptr) {
+        return;
+    }
+    if (auto p = material->find("params"); p != material->end()) {
+        *p = nullptr;
+    }
+    if (auto s = material->find("shader"); s != material->end() && s->is_object()) {
+        if (auto p = s->find("params"); p != s->end()) {
+            *p = nullptr;
+        }
     }
 }
 

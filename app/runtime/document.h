@@ -77,6 +77,7 @@ public:
 private:
     Document() = default;
     void SyncRenderNode();
+    void DropModelledParameters();
     // The steps of FromJson, each reading one part of the document.
     static Status CheckHeader(const Json& json, const std::string& sourceName);
     static Result<RenderSettings> RenderFromJson(const Json& json, const std::string& sourceName);

@@ -33,7 +33,9 @@ Json RealToJson(double v)
     return v;
 }
 
-Result<double> RealFromJson(const Json& j, const std::string& where)
+// Readers take where the value lies as a callable that makes the text: it is
+// made only for an error message, not for each of a document's many values.
+template <class Where> Result<double> RealFromJson(const Json& j, const Where& where)
 {
     if (j.is_number()) {
         return j.get<double>();
@@ -50,10 +52,10 @@ Result<double> RealFromJson(const Json& j, const std::string& where)
             return -std::numeric_limits<double>::infinity();
         }
     }
-    return Result<double>::Error(where + ": expected a number, found " + Brief(j));
+    return Result<double>::Error(where() + ": expected a number, found " + Brief(j));
 }
 
-Result<std::int32_t> IntFromJson(const Json& j, const std::string& where)
+template <class Where> Result<std::int32_t> IntFromJson(const Json& j, const Where& where)
 {
     if (j.is_number_integer()) {
         if (j.is_number_unsigned()) {
@@ -67,25 +69,25 @@ Result<std::int32_t> IntFromJson(const Json& j, const std::string& where)
                 return static_cast<std::int32_t>(i);
             }
         }
-        return Result<std::int32_t>::Error(where + ": integer " + Brief(j) + " is out of the 32-bit range");
+        return Result<std::int32_t>::Error(where() + ": integer " + Brief(j) + " is out of the 32-bit range");
     }
-    return Result<std::int32_t>::Error(where + ": expected an integer, found " + Brief(j));
+    return Result<std::int32_t>::Error(where() + ": expected an integer, found " + Brief(j));
 }
 
 Result<std::int32_t> IdFromKey(const std::string& key, const std::string& where)
 {
-    const std::string bad = where + ": \"" + key + "\" is not a decimal parameter ID";
+    const auto bad = [&] { return where + ": \"" + key + "\" is not a decimal parameter ID"; };
     if (key.empty() || key.size() > 11) {
-        return Result<std::int32_t>::Error(bad);
+        return Result<std::int32_t>::Error(bad());
     }
     std::size_t i = key[0] == '-' ? 1 : 0;
     if (i == key.size()) {
-        return Result<std::int32_t>::Error(bad);
+        return Result<std::int32_t>::Error(bad());
     }
     std::int64_t value = 0;
     for (; i < key.size(); ++i) {
         if (key[i] < '0' || key[i] > '9') {
-            return Result<std::int32_t>::Error(bad);
+            return Result<std::int32_t>::Error(bad());
         }
         value = value * 10 + (key[i] - '0');
     }
@@ -93,19 +95,15 @@ Result<std::int32_t> IdFromKey(const std::string& key, const std::string& where)
         value = -value;
     }
     if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
-        return Result<std::int32_t>::Error(bad);
+        return Result<std::int32_t>::Error(bad());
     }
     return static_cast<std::int32_t>(value);
 }
 
-}  // namespace
-
-Json VectorToJson(const Vec3& v) { return Json::array({RealToJson(v.x), RealToJson(v.y), RealToJson(v.z)}); }
-
-Result<Vec3> VectorFromJson(const Json& json, const std::string& where)
+template <class Where> Result<Vec3> VectorFromJsonAt(const Json& json, const Where& where)
 {
     if (!json.is_array() || json.size() != 3) {
-        return Result<Vec3>::Error(where + ": expected an array of three numbers, found " + Brief(json));
+        return Result<Vec3>::Error(where() + ": expected an array of three numbers, found " + Brief(json));
     }
     double c[3];
     for (int i = 0; i < 3; ++i) {
@@ -116,6 +114,15 @@ Result<Vec3> VectorFromJson(const Json& json, const std::string& where)
         c[i] = *r;
     }
     return Vec3{c[0], c[1], c[2]};
+}
+
+}  // namespace
+
+Json VectorToJson(const Vec3& v) { return Json::array({RealToJson(v.x), RealToJson(v.y), RealToJson(v.z)}); }
+
+Result<Vec3> VectorFromJson(const Json& json, const std::string& where)
+{
+    return VectorFromJsonAt(json, [&] { return where; });
 }
 
 Json GradientToJson(const Gradient& g)
@@ -164,32 +171,32 @@ Result<Gradient> GradientFromJson(const Json& json, const std::string& where)
         knots.reserve(it->size());
         for (std::size_t i = 0; i < it->size(); ++i) {
             const Json& kj = (*it)[i];
-            const std::string at = where + ".knots[" + std::to_string(i) + "]";
+            const auto at = [&] { return where + ".knots[" + std::to_string(i) + "]"; };
             if (!kj.is_object()) {
-                return Result<Gradient>::Error(at + ": a knot must be an object");
+                return Result<Gradient>::Error(at() + ": a knot must be an object");
             }
             Knot k;
             for (const auto& [key, value] : kj.items()) {
                 if (key == "color") {
-                    auto c = VectorFromJson(value, at + ".color");
+                    auto c = VectorFromJsonAt(value, [&] { return at() + ".color"; });
                     if (!c) {
                         return c.status();
                     }
                     k.color = *c;
                 } else if (key == "brightness" || key == "position" || key == "bias") {
-                    auto r = RealFromJson(value, at + "." + key);
+                    auto r = RealFromJson(value, [&] { return at() + "." + key; });
                     if (!r) {
                         return r.status();
                     }
                     (key == "brightness" ? k.brightness : key == "position" ? k.position : k.bias) = *r;
                 } else if (key == "interpolation" || key == "index") {
-                    auto n = IntFromJson(value, at + "." + key);
+                    auto n = IntFromJson(value, [&] { return at() + "." + key; });
                     if (!n) {
                         return n.status();
                     }
                     (key == "interpolation" ? k.interpolation : k.index) = *n;
                 } else {
-                    return Result<Gradient>::Error(at + ": unknown knot key \"" + key + "\"");
+                    return Result<Gradient>::Error(at() + ": unknown knot key \"" + key + "\"");
                 }
             }
             knots.push_back(k);
@@ -223,18 +230,20 @@ Json ValueToJson(const Value& value, const Node* linkScope)
     return out;
 }
 
-Result<Value> ValueFromJson(const Json& json, Node* linkScope, const std::string& where)
+namespace {
+
+template <class Where> Result<Value> ValueFromJsonAt(const Json& json, Node* linkScope, const Where& where)
 {
     if (!json.is_object() || json.size() != 1) {
-        return Result<Value>::Error(where + ": a value must be an object with exactly one type key, found " +
+        return Result<Value>::Error(where() + ": a value must be an object with exactly one type key, found " +
                                     Brief(json));
     }
     const std::string& type = json.begin().key();
     const Json& v = json.begin().value();
-    const std::string at = where + "." + type;
+    const auto at = [&] { return where() + "." + type; };
     if (type == "bool") {
         if (!v.is_boolean()) {
-            return Result<Value>::Error(at + ": expected true or false, found " + Brief(v));
+            return Result<Value>::Error(at() + ": expected true or false, found " + Brief(v));
         }
         return Value::OfBool(v.get<bool>());
     }
@@ -247,18 +256,18 @@ Result<Value> ValueFromJson(const Json& json, Node* linkScope, const std::string
         return r ? Result<Value>(Value::OfReal(*r)) : Result<Value>(r.status());
     }
     if (type == "vector") {
-        auto c = VectorFromJson(v, at);
+        auto c = VectorFromJsonAt(v, at);
         return c ? Result<Value>(Value::OfVector(*c)) : Result<Value>(c.status());
     }
     if (type == "string") {
         if (!v.is_string()) {
-            return Result<Value>::Error(at + ": expected a string, found " + Brief(v));
+            return Result<Value>::Error(at() + ": expected a string, found " + Brief(v));
         }
         return Value::OfString(v.get<std::string>());
     }
     if (type == "gradient") {
-        auto g = GradientFromJson(v, at);
-        return g ? Result<Value>(Value::OfGradient(*g)) : Result<Value>(g.status());
+        auto g = GradientFromJson(v, at());
+        return g ? Result<Value>(Value::OfGradient(std::move(*g))) : Result<Value>(g.status());
     }
     if (type == "link") {
         if (v.is_null()) {
@@ -270,16 +279,23 @@ Result<Value> ValueFromJson(const Json& json, Node* linkScope, const std::string
         }
         const std::size_t count = linkScope ? linkScope->Children().size() : 0;
         if (*index < 0 || static_cast<std::size_t>(*index) >= count) {
-            return Result<Value>::Error(at + ": link index " + std::to_string(*index) + " is out of range (" +
+            return Result<Value>::Error(at() + ": link index " + std::to_string(*index) + " is out of range (" +
                                         std::to_string(count) + " children)");
         }
         return Value::OfLink(linkScope->Children()[static_cast<std::size_t>(*index)].get());
     }
     if (type == "container") {
-        auto c = ContainerFromJson(v, linkScope, at);
+        auto c = ContainerFromJson(v, linkScope, at());
         return c ? Result<Value>(Value::OfContainer(*c)) : Result<Value>(c.status());
     }
-    return Result<Value>::Error(where + ": unknown value type \"" + type + "\"");
+    return Result<Value>::Error(where() + ": unknown value type \"" + type + "\"");
+}
+
+}  // namespace
+
+Result<Value> ValueFromJson(const Json& json, Node* linkScope, const std::string& where)
+{
+    return ValueFromJsonAt(json, linkScope, [&] { return where; });
 }
 
 Json ContainerToJson(const Container& c, const Node* linkScope)
@@ -306,7 +322,7 @@ Result<Container> ContainerFromJson(const Json& json, Node* linkScope, const std
         if (!id) {
             return id.status();
         }
-        auto v = ValueFromJson(value, linkScope, where + "." + key);
+        auto v = ValueFromJsonAt(value, linkScope, [&] { return where + "." + key; });
         if (!v) {
             return v.status();
         }
