@@ -24,9 +24,13 @@ std::string LineAndColumn(std::string_view text, std::size_t byte)
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-// Builds the value from the parser's events. Every open array or object is
-// the last element of its parent, which does not grow while it is open, so
-// the pointers on the stack stay valid.
+// Builds the value from the parser's events. The members of every open array
+// or object gather in a list kept per depth and reused by the siblings that
+// follow, and become the container, allocated once at its final size, when it
+// closes: growing each container member by member costs a reallocation per
+// doubling, and most of a document's containers hold one to three values.
+// An open container is the last entry of its parent's list, which does not
+// grow while it is open, so the pointers on the stack stay valid.
 class BoundedBuilder : public nlohmann::json_sax<Json> {
 public:
     Json root;
@@ -42,8 +46,8 @@ public:
     bool string(string_t& v) override { return Put(Json(std::move(v))); }
     bool binary(binary_t& v) override { return Put(Json::binary(std::move(v))); }
 
-    bool start_object(std::size_t) override { return Open(Json::object()); }
-    bool start_array(std::size_t) override { return Open(Json::array()); }
+    bool start_object(std::size_t) override { return Open(true); }
+    bool start_array(std::size_t) override { return Open(false); }
     bool end_object() override { return Close(); }
     bool end_array() override { return Close(); }
 
@@ -61,36 +65,42 @@ public:
     }
 
 private:
+    struct Member {
+        std::string key;  // arrays: unused
+        Json value;
+    };
     struct OpenValue {
-        Json* value;
+        Json* value;  // where the container goes when it closes
+        bool isObject;
         std::string key;  // objects: the key of the next member
         // Objects of kIndexedFrom members and more: key -> position. Smaller
         // ones (nearly all: {"int": 3}) are scanned.
-        std::unordered_map<std::string, std::size_t> members;
+        std::unordered_map<std::string, std::size_t> index;
     };
     std::vector<OpenValue> open_;
+    std::vector<std::vector<Member>> members_;  // per depth, reused
 
     static constexpr std::size_t kIndexedFrom = 16;
 
-    // The member of the open object named by its pending key, if present.
-    static Json* Member(OpenValue& parent, Json::object_t& object)
+    // The member named by the open object's pending key, if present: a
+    // repeated key replaces the earlier value in its place.
+    static Json* Existing(OpenValue& parent, std::vector<Member>& members)
     {
-        if (object.size() < kIndexedFrom) {
-            for (auto& member : object) {
-                if (member.first == parent.key) {
-                    return &member.second;
+        if (members.size() < kIndexedFrom) {
+            for (Member& member : members) {
+                if (member.key == parent.key) {
+                    return &member.value;
                 }
             }
             return nullptr;
         }
-        if (parent.members.empty()) {  // just grown past the scanned size
-            for (std::size_t i = 0; i < object.size(); ++i) {
-                parent.members.emplace((object.begin() + static_cast<std::ptrdiff_t>(i))->first, i);
+        if (parent.index.empty()) {  // just grown past the scanned size
+            for (std::size_t i = 0; i < members.size(); ++i) {
+                parent.index.emplace(members[i].key, i);
             }
         }
-        auto it = parent.members.find(parent.key);
-        return it == parent.members.end() ? nullptr
-                                          : &(object.begin() + static_cast<std::ptrdiff_t>(it->second))->second;
+        auto it = parent.index.find(parent.key);
+        return it == parent.index.end() ? nullptr : &members[it->second].value;
     }
 
     // Stores `v` where the next value goes; returns where it now lives.
@@ -101,22 +111,20 @@ private:
             return &root;
         }
         OpenValue& parent = open_.back();
-        if (parent.value->is_array()) {
-            auto& array = parent.value->get_ref<Json::array_t&>();
-            array.push_back(std::move(v));
-            return &array.back();
+        std::vector<Member>& members = members_[open_.size() - 1];
+        if (parent.isObject) {
+            if (Json* existing = Existing(parent, members)) {
+                *existing = std::move(v);
+                return existing;
+            }
+            if (!parent.index.empty()) {
+                parent.index.emplace(parent.key, members.size());
+            }
+            members.push_back(Member{std::move(parent.key), std::move(v)});
+        } else {
+            members.push_back(Member{{}, std::move(v)});
         }
-        auto& object = parent.value->get_ref<Json::object_t&>();
-        if (Json* existing = Member(parent, object)) {
-            *existing = std::move(v);
-            return existing;
-        }
-        if (!parent.members.empty()) {
-            parent.members.emplace(parent.key, object.size());
-        }
-        // Appended directly: the key is known to be new, so no scan for it.
-        object.emplace_back(std::move(parent.key), std::move(v));
-        return &object.back().second;
+        return &members.back().value;
     }
 
     bool Put(Json&& v)
@@ -125,19 +133,42 @@ private:
         return true;
     }
 
-    bool Open(Json&& empty)
+    bool Open(bool isObject)
     {
         if (open_.size() >= kMaxJsonDepth) {
             tooDeep = true;
             return false;
         }
-        Json* placed = Place(std::move(empty));
-        open_.push_back(OpenValue{placed, {}, {}});
+        Json* placed = Place(Json());
+        open_.push_back(OpenValue{placed, isObject, {}, {}});
+        if (members_.size() < open_.size()) {
+            members_.emplace_back();
+        }
         return true;
     }
 
     bool Close()
     {
+        const OpenValue& closing = open_.back();
+        std::vector<Member>& members = members_[open_.size() - 1];
+        if (closing.isObject) {
+            Json::object_t object;
+            object.reserve(members.size());
+            for (Member& member : members) {
+                object.emplace_back(std::move(member.key), std::move(member.value));
+            }
+            *closing.value = Json(Json::value_t::object);
+            closing.value->get_ref<Json::object_t&>() = std::move(object);
+        } else {
+            Json::array_t array;
+            array.reserve(members.size());
+            for (Member& member : members) {
+                array.push_back(std::move(member.value));
+            }
+            *closing.value = Json(Json::value_t::array);
+            closing.value->get_ref<Json::array_t&>() = std::move(array);
+        }
+        members.clear();
         open_.pop_back();
         return true;
     }
