@@ -184,13 +184,13 @@ Result<Gradient> GradientFromJson(const Json& json, const std::string& where)
                     }
                     k.color = *c;
                 } else if (key == "brightness" || key == "position" || key == "bias") {
-                    auto r = RealFromJson(value, [&] { return at() + "." + key; });
+                    auto r = RealFromJson(value, [&, &name = key] { return at() + "." + name; });
                     if (!r) {
                         return r.status();
                     }
                     (key == "brightness" ? k.brightness : key == "position" ? k.position : k.bias) = *r;
                 } else if (key == "interpolation" || key == "index") {
-                    auto n = IntFromJson(value, [&] { return at() + "." + key; });
+                    auto n = IntFromJson(value, [&, &name = key] { return at() + "." + name; });
                     if (!n) {
                         return n.status();
                     }
@@ -322,7 +322,7 @@ Result<Container> ContainerFromJson(const Json& json, Node* linkScope, const std
         if (!id) {
             return id.status();
         }
-        auto v = ValueFromJsonAt(value, linkScope, [&] { return where + "." + key; });
+        auto v = ValueFromJsonAt(value, linkScope, [&, &name = key] { return where + "." + name; });
         if (!v) {
             return v.status();
         }
