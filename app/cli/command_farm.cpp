@@ -142,13 +142,13 @@ bool SlurmConfigurationKnown()
 }
 
 // The cluster's MaxArraySize: --max-array-size, else `scontrol show config`
-// when there is a cluster to ask (always when submitting), else Slurm's default.
+// when this machine has a Slurm configuration, else Slurm's default.
 int ClusterMaxArraySize(const FarmSlurmOptions& options, bool quiet)
 {
     if (options.maxArraySize) {
         return CheckedCount(*options.maxArraySize, 1, 4000001, "--max-array-size");
     }
-    if (options.submit || SlurmConfigurationKnown()) {
+    if (SlurmConfigurationKnown()) {
         const std::optional<CommandOutput> config = RunCapturingOutput("scontrol show config 2>/dev/null");
         if (config && config->status == 0) {
             if (const std::optional<int> size = MaxArraySizeFromConfig(config->out)) {
@@ -162,6 +162,11 @@ int ClusterMaxArraySize(const FarmSlurmOptions& options, bool quiet)
             std::fprintf(stderr, "`scontrol show config` gave no MaxArraySize: taking Slurm's default, %d\n",
                          kDefaultMaxArraySize);
         }
+    } else if (options.submit && !quiet) {
+        std::fprintf(stderr,
+                     "no Slurm configuration here (SLURM_CONF, /etc/slurm/slurm.conf): taking Slurm's default "
+                     "MaxArraySize, %d (--max-array-size gives the cluster's)\n",
+                     kDefaultMaxArraySize);
     }
     return kDefaultMaxArraySize;
 }
@@ -239,7 +244,7 @@ std::string Submit(const fs::path& script, const std::optional<std::string>& aft
     const std::optional<std::string> id = JobIdFromSbatch(result->out);
     if (result->status != 0 || !id) {
         throw UserError("sbatch " + script.filename().string() + " failed (exit status " +
-                        std::to_string(result->status) + ")");
+                        std::to_string(result->status) + "); the job's files are in " + script.parent_path().string());
     }
     return *id;
 }
@@ -282,7 +287,8 @@ int RunFarmSlurm(const GlobalOptions& global, const FarmSlurmOptions& options)
     const std::int64_t layers = document.Shader().Data().GetInt(kExtraLayerCountId, 0);
 
     SlurmJobPlan plan;
-    plan.program = (nocturnia::runtime::ProgramFolder() / "nocturnia").string();
+    plan.program = options.program ? fs::absolute(*options.program).string()
+                                   : (nocturnia::runtime::ProgramFolder() / "nocturnia").string();
     plan.pluginFolder = fs::absolute(nocturnia::runtime::ChoosePluginFolder(global.pluginFolder)).string();
     plan.outputPattern = fs::absolute(options.output).string();
     plan.firstFrame = frames.first;

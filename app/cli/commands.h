@@ -69,6 +69,7 @@ struct FarmSlurmOptions {
     int cpusPerTask = 1;
     int chunk = 1;  // frames, or (frame, tile) pairs, per array task
     std::optional<std::string> jobFolder;
+    std::optional<std::string> program;  // the nocturnia the nodes run; else this one
     std::optional<std::string> partition;
     std::optional<std::string> timeLimit;
     std::optional<int> maxArraySize;  // else the cluster's

@@ -224,6 +224,7 @@ void AddFarmCommand(CommandLine& line)
     command->add_option("--chunk", farm.chunk,
                         "Frames (or tiles) per array task, raised to fit the cluster's MaxArraySize (default 1)");
     command->add_option("--job-dir", farm.jobFolder, "The job's folder, new or empty (default: DOC's name-slurm-NNN)");
+    command->add_option("--program", farm.program, "The nocturnia the nodes run (default: this one)");
     command->add_option("--partition", farm.partition, "Slurm partition to submit to");
     command->add_option("--time", farm.timeLimit, "Slurm time limit of each task (e.g. 2:00:00)");
     command->add_option("--max-array-size", farm.maxArraySize,
