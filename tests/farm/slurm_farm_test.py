@@ -95,7 +95,6 @@ class Cluster:
         self.folder = folder
         self.programs = programs
         self.daemons = []  # (name, Popen)
-        self.jobs = []
         self.conf = os.path.join(folder, "slurm.conf")
         self.environment = {k: v for k, v in os.environ.items() if not k.startswith("SLURM_")}
         self.environment["SLURM_CONF"] = self.conf
@@ -191,7 +190,6 @@ PartitionName=farmtest Nodes={NODE} Default=YES MaxTime=INFINITE State=UP
 
     def wait_for_jobs(self, jobs):
         """Waits until no job is queued or running; each job's task states."""
-        self.jobs.extend(jobs)
         self.wait_for(self.queue_empty, JOBS_SECONDS, f"jobs {', '.join(jobs)} to end")
         states = {}
         for job in jobs:
@@ -200,11 +198,15 @@ PartitionName=farmtest Nodes={NODE} Default=YES MaxTime=INFINITE State=UP
         return states
 
     def stop(self):
-        if self.daemons and self.jobs and not self.queue_empty():
-            self.client("scancel", *self.jobs, check=False)
-            deadline = time.monotonic() + 15
-            while time.monotonic() < deadline and not self.queue_empty():
-                time.sleep(0.5)
+        # Whatever is still queued or running in this private cluster first,
+        # so that no job outlives slurmd.
+        if any(name == "slurmctld" and process.poll() is None for name, process in self.daemons):
+            left = self.client("squeue", "-h", "-o", "%A", check=False).stdout.split()
+            if left:
+                self.client("scancel", *sorted(set(left)), check=False)
+                deadline = time.monotonic() + 15
+                while time.monotonic() < deadline and not self.queue_empty():
+                    time.sleep(0.5)
         for name, process in reversed(self.daemons):
             if process.poll() is None:
                 process.send_signal(signal.SIGTERM)
@@ -382,6 +384,12 @@ def main():
         if missing:
             skip(f"`nocturnia render --help` shows no {', '.join(missing)}: this program cannot render tiles "
                  "of frames yet (run with --mode whole-frames to prove the cluster alone)")
+
+    # A stop from outside (ctest's timeout, Ctrl-C) still stops the daemons.
+    def stop_now(number, _frame):
+        raise Failure(f"stopped by signal {number}")
+    signal.signal(signal.SIGTERM, stop_now)
+    signal.signal(signal.SIGINT, stop_now)
 
     folder = tempfile.mkdtemp(prefix="nocturnia-slurm-")
     cluster = Cluster(folder, programs)
