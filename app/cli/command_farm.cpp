@@ -36,6 +36,9 @@ namespace fs = std::filesystem;
 
 constexpr int kMaxFrame = 9999999;
 constexpr int kMaxTiles = 4096;
+// The limits `render` checks, checked here before anything reaches a cluster.
+constexpr int kMaxImageSide = 32768;
+constexpr int kMaxSamples = 64;
 constexpr std::int32_t kExtraLayerCountId = 20303;
 
 struct FrameRange {
@@ -86,9 +89,9 @@ void CheckDirectiveValue(const std::optional<std::string>& value, const char* na
 }
 
 // The job name: the document's name, in the characters Slurm shows plainly.
-std::string JobNameFor(const fs::path& document)
+std::string JobNameFor(const std::string& document)
 {
-    std::string name = document.stem().string();
+    std::string name = fs::path(document).stem().string();
     for (char& c : name) {
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
                            c == '_' || c == '.';
@@ -183,8 +186,13 @@ void CheckJobFolderPath(const fs::path& folder)
     }
 }
 
-// The folder given, or the first free "<name>-slurm-NNN" here; created empty.
-fs::path CreateJobFolder(const std::optional<std::string>& chosen, const std::string& name)
+// The folder given, or the first free "<name>-slurm-NNN" here; empty.
+struct JobFolder {
+    fs::path path;
+    bool created = false;  // by us, not given empty
+};
+
+JobFolder CreateJobFolder(const std::optional<std::string>& chosen, const std::string& name)
 {
     std::error_code error;
     if (chosen) {
@@ -194,11 +202,11 @@ fs::path CreateJobFolder(const std::optional<std::string>& chosen, const std::st
             throw UserError("--job-dir " + folder.string() +
                             " exists and is not an empty folder: a job's folder holds that job alone");
         }
-        fs::create_directories(folder, error);
+        const bool created = fs::create_directories(folder, error);
         if (error) {
             throw UserError("cannot create " + folder.string() + ": " + error.message());
         }
-        return folder;
+        return {folder, created};
     }
     for (int number = 1; number <= 999; ++number) {
         char suffix[16];
@@ -206,7 +214,7 @@ fs::path CreateJobFolder(const std::optional<std::string>& chosen, const std::st
         const fs::path folder = fs::absolute(name + suffix);
         CheckJobFolderPath(folder);
         if (fs::create_directory(folder, error)) {
-            return folder;
+            return {folder, true};
         }
         if (error) {
             throw UserError("cannot create " + folder.string() + ": " + error.message());
@@ -225,6 +233,54 @@ void WriteJobFile(const fs::path& path, const std::string& contents, bool execut
         std::error_code error;
         fs::permissions(path, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                         fs::perm_options::add, error);
+    }
+}
+
+// The copy's name: the document's, unless that is one of the job's own files.
+fs::path DocumentCopyName(const fs::path& document)
+{
+    const std::string name = document.filename().string();
+    for (const char* own : {"render.sbatch", "assemble.sbatch", "submit.sh", "logs", "tiles"}) {
+        if (name == own) {
+            return "document.json";
+        }
+    }
+    return name;
+}
+
+// The job's copy of the document, loaded; errors name the user's file.
+nocturnia::runtime::Document OpenCopy(const fs::path& copy, const std::string& original)
+{
+    try {
+        return OpenDocument(copy.string());
+    } catch (const UserError& error) {
+        std::string message = error.what();
+        const std::string shown = copy.string();
+        for (std::size_t at = message.find(shown); at != std::string::npos; at = message.find(shown, at)) {
+            message.replace(at, shown.size(), original);
+            at += original.size();
+        }
+        throw UserError(message);
+    }
+}
+
+void ThrowIfFailed(const std::error_code& error, const std::string& what)
+{
+    if (error) {
+        throw UserError("cannot " + what + ": " + error.message());
+    }
+}
+
+// Removes what a failed preparation left in the job's folder.
+void RemoveUnfinishedJob(const JobFolder& folder)
+{
+    std::error_code ignored;
+    if (folder.created) {
+        fs::remove_all(folder.path, ignored);
+        return;
+    }
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.path, ignored)) {
+        fs::remove_all(entry.path(), ignored);
     }
 }
 
@@ -276,15 +332,11 @@ int RunFarmSlurm(const GlobalOptions& global, const FarmSlurmOptions& options)
     }
 #endif
 
-    // The document as the job will render it: loaded with these plug-ins now,
-    // so that a broken one fails here and not on the cluster.
-    const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
-    const fs::path source = options.document;
-    nocturnia::runtime::Document document = OpenDocument(options.document);
-    const nocturnia::runtime::RenderSettings& settings = document.Render();
-    const int width = options.width.value_or(settings.Width());
-    const int height = options.height.value_or(settings.Height());
-    const std::int64_t layers = document.Shader().Data().GetInt(kExtraLayerCountId, 0);
+    const int width = options.width ? CheckedCount(*options.width, 1, kMaxImageSide, "the width") : 0;
+    const int height = options.height ? CheckedCount(*options.height, 1, kMaxImageSide, "the height") : 0;
+    if (options.samples) {
+        CheckedCount(*options.samples, 1, kMaxSamples, "the samples per pixel side");
+    }
 
     SlurmJobPlan plan;
     plan.program = options.program ? fs::absolute(*options.program).string()
@@ -296,10 +348,7 @@ int RunFarmSlurm(const GlobalOptions& global, const FarmSlurmOptions& options)
     plan.tiles = tiles;
     plan.cpusPerTask = cpus;
     plan.itemsPerTask = chunk;
-    plan.maxArraySize = ClusterMaxArraySize(options, global.quiet);
-    plan.renderMemoryMiB = MebibytesRoundedUp(RenderProcessBytes(width, height, layers));
-    plan.assembleMemoryMiB = MebibytesRoundedUp(AssemblyProcessBytes(width, height));
-    plan.jobName = JobNameFor(source);
+    plan.jobName = JobNameFor(options.document);
     plan.partition = options.partition;
     plan.timeLimit = options.timeLimit;
     const std::pair<const char*, std::optional<int>> passed[] = {
@@ -309,49 +358,72 @@ int RunFarmSlurm(const GlobalOptions& global, const FarmSlurmOptions& options)
             plan.renderArguments.insert(plan.renderArguments.end(), {name, std::to_string(*value)});
         }
     }
+    plan.maxArraySize = ClusterMaxArraySize(options, global.quiet);
+    const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
 
-    const fs::path folder = CreateJobFolder(options.jobFolder, plan.jobName);
-    plan.jobFolder = folder.string();
-    const fs::path copy = folder / source.filename();
+    // The job renders its own copy of the document, which is what is checked
+    // here (loaded with these plug-ins), so that a broken one fails now and
+    // not on the cluster, and later edits of the original change nothing.
+    const JobFolder folder = CreateJobFolder(options.jobFolder, plan.jobName);
+    plan.jobFolder = folder.path.string();
+    const fs::path copy = folder.path / DocumentCopyName(options.document);
     plan.document = copy.string();
-    std::error_code error;
-    fs::copy_file(source, copy, error);
-    fs::create_directory(folder / "logs", error);
-    if (tiles > 0) {
-        fs::create_directory(folder / "tiles", error);
-    }
-    const fs::path outputFolder = fs::path(plan.outputPattern).parent_path();
-    if (outputFolder.string().find_first_of("#%") == std::string::npos) {
-        fs::create_directories(outputFolder, error);
-    }
-    if (error) {
-        throw UserError("cannot prepare the job's folder " + folder.string() + ": " + error.message());
-    }
+    SlurmScripts scripts;
+    try {
+        std::error_code error;
+        if (!fs::is_regular_file(options.document, error)) {
+            throw UserError("cannot read " + options.document + ": " +
+                            (fs::exists(options.document, error) ? "not a regular file" : "no such file"));
+        }
+        fs::copy_file(options.document, copy, error);
+        ThrowIfFailed(error, "copy " + options.document + " into " + folder.path.string());
+        nocturnia::runtime::Document document = OpenCopy(copy, options.document);
+        const nocturnia::runtime::RenderSettings& settings = document.Render();
+        const std::int64_t layers = document.Shader().Data().GetInt(kExtraLayerCountId, 0);
+        plan.renderMemoryMiB = MebibytesRoundedUp(
+            RenderProcessBytes(width ? width : settings.Width(), height ? height : settings.Height(), layers));
+        plan.assembleMemoryMiB = MebibytesRoundedUp(
+            AssemblyProcessBytes(width ? width : settings.Width(), height ? height : settings.Height()));
 
-    const SlurmScripts scripts = WriteSlurmScripts(plan);
-    WriteJobFile(folder / "render.sbatch", scripts.render, true);
-    if (scripts.assemble) {
-        WriteJobFile(folder / "assemble.sbatch", *scripts.assemble, true);
+        fs::create_directory(folder.path / "logs", error);
+        ThrowIfFailed(error, "create " + (folder.path / "logs").string());
+        if (tiles > 0) {
+            fs::create_directory(folder.path / "tiles", error);
+            ThrowIfFailed(error, "create " + (folder.path / "tiles").string());
+        }
+        const fs::path outputFolder = fs::path(plan.outputPattern).parent_path();
+        if (outputFolder.string().find_first_of("#%") == std::string::npos) {
+            fs::create_directories(outputFolder, error);
+            ThrowIfFailed(error, "create " + outputFolder.string());
+        }
+        scripts = WriteSlurmScripts(plan);
+        WriteJobFile(folder.path / "render.sbatch", scripts.render, true);
+        if (scripts.assemble) {
+            WriteJobFile(folder.path / "assemble.sbatch", *scripts.assemble, true);
+        }
+        WriteJobFile(folder.path / "submit.sh", scripts.submit, true);
+    } catch (...) {
+        RemoveUnfinishedJob(folder);
+        throw;
     }
-    WriteJobFile(folder / "submit.sh", scripts.submit, true);
     if (!global.quiet) {
-        std::fprintf(stderr, "wrote %s: %s, render.sbatch (%lld array task%s of %lld %s each)%s, submit.sh\n",
-                     folder.string().c_str(), copy.filename().string().c_str(), scripts.tasks,
-                     scripts.tasks == 1 ? "" : "s", scripts.itemsPerTask,
+        std::fprintf(stderr, "wrote %s: %s, render.sbatch (%lld array task%s of %s%lld %s each)%s, submit.sh\n",
+                     folder.path.string().c_str(), copy.filename().string().c_str(), scripts.tasks,
+                     scripts.tasks == 1 ? "" : "s", scripts.itemsPerTask > 1 ? "up to " : "", scripts.itemsPerTask,
                      tiles > 0 ? (scripts.itemsPerTask == 1 ? "tile" : "tiles")
                                : (scripts.itemsPerTask == 1 ? "frame" : "frames"),
                      scripts.assemble ? ", assemble.sbatch" : "");
     }
 
     if (!options.submit) {
-        std::printf("submit with: sh %s\n", ShellQuoted((folder / "submit.sh").string()).c_str());
+        std::printf("submit with: sh %s\n", ShellQuoted((folder.path / "submit.sh").string()).c_str());
         return 0;
     }
-    const std::string renderJob = Submit(folder / "render.sbatch", std::nullopt);
+    const std::string renderJob = Submit(folder.path / "render.sbatch", std::nullopt);
     std::printf("render job: %s\n", renderJob.c_str());
     std::fflush(stdout);
     if (scripts.assemble) {
-        const std::string assembleJob = Submit(folder / "assemble.sbatch", renderJob);
+        const std::string assembleJob = Submit(folder.path / "assemble.sbatch", renderJob);
         std::printf("assemble job: %s\n", assembleJob.c_str());
     }
     return 0;
