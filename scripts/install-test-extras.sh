@@ -14,7 +14,7 @@ set -euo pipefail
 extras=(
   clang-format-14                 # the format check
   clang-14 libclang-rt-14-dev     # fuzzing: clang's libFuzzer and sanitizer runtimes
-  # slurm-wlm munge               # the render-farm test (a local Slurm cluster)
+  slurm-wlm munge                 # the render-farm test (a local Slurm cluster, started by the test)
   # chromium chromium-driver python3-selenium   # the browser tests
 )
 

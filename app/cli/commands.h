@@ -59,10 +59,30 @@ struct EditOptions {
     bool force = false;  // replace a read-only document
 };
 
+// `farm slurm`: a render of frames (and tiles) written, and submitted, as a Slurm job.
+struct FarmSlurmOptions {
+    std::string document;
+    std::string frames;  // "A-B"
+    std::optional<int> tiles;
+    std::string output;  // with the frame as #### or %04d
+    bool submit = false;
+    int cpusPerTask = 1;
+    int chunk = 1;  // frames, or (frame, tile) pairs, per array task
+    std::optional<std::string> jobFolder;
+    std::optional<std::string> program;  // the nocturnia the nodes run; else this one
+    std::optional<std::string> partition;
+    std::optional<std::string> timeLimit;
+    std::optional<int> maxArraySize;  // else the cluster's
+    std::optional<int> width;
+    std::optional<int> height;
+    std::optional<int> samples;
+};
+
 int RunRender(const GlobalOptions& global, const RenderOptions& options);
 int RunSample(const GlobalOptions& global, const SampleOptions& options);
 int RunDescribe(const GlobalOptions& global, const DescribeOptions& options);
 int RunNew(const GlobalOptions& global, const NewOptions& options);
 int RunEdit(const GlobalOptions& global, const EditOptions& options);
+int RunFarmSlurm(const GlobalOptions& global, const FarmSlurmOptions& options);
 
 }  // namespace nocturnia::cli

@@ -127,6 +127,9 @@ struct CommandLine {
     std::vector<std::string> editSets, editPresses;
     CLI::Option* editSet = nullptr;
     CLI::Option* editPress = nullptr;
+
+    FarmSlurmOptions farmSlurm;
+    CLI::App* farmSlurmCommand = nullptr;
 };
 
 void AddGlobalOptions(CommandLine& line)
@@ -204,6 +207,38 @@ void AddEditCommand(CommandLine& line)
     line.editCommand = command;
 }
 
+void AddFarmCommand(CommandLine& line)
+{
+    FarmSlurmOptions& farm = line.farmSlurm;
+    CLI::App* group = line.app.add_subcommand("farm", "Render frames and tiles on a render farm");
+    group->require_subcommand(1);
+    CLI::App* command = group->add_subcommand(
+        "slurm", "Write (and with --submit submit) a Slurm array job rendering the frames, in tiles if asked");
+    command->add_option("DOC", farm.document, "Document to render (copied into the job's folder)")->required();
+    command->add_option("--frames", farm.frames, "Frames FIRST-LAST to render")->required();
+    command->add_option("--tiles", farm.tiles, "Render each frame as N tiles, assembled once all have succeeded");
+    command->add_option("-o,--output", farm.output, "Frames to write, with the frame as #### or %04d: sky.####.exr")
+        ->required();
+    command->add_flag("--submit", farm.submit, "Submit the job with sbatch and print the job IDs");
+    command->add_option("--cpus-per-task", farm.cpusPerTask, "CPUs per array task, the render's --threads (default 1)");
+    command->add_option("--chunk", farm.chunk,
+                        "Frames (or tiles) per array task, raised to fit the cluster's MaxArraySize (default 1)");
+    command->add_option("--job-dir", farm.jobFolder, "The job's folder, new or empty (default: DOC's name-slurm-NNN)");
+    command->add_option("--program", farm.program, "The nocturnia the nodes run (default: this one)");
+    command->add_option("--partition", farm.partition, "Slurm partition to submit to");
+    command->add_option("--time", farm.timeLimit, "Slurm time limit of each task (e.g. 2:00:00)");
+    command->add_option("--max-array-size", farm.maxArraySize,
+                        "The cluster's MaxArraySize (default: from `scontrol show config`, else 1001)");
+    command->add_option("--width", farm.width, "Width in pixels (default: the document's)");
+    command->add_option("--height", farm.height, "Height in pixels (default: the document's)");
+    command->add_option("--samples", farm.samples, "Samples per pixel side (default: the document's)");
+    command->footer(
+        "Writes into the job's folder: the document's copy, render.sbatch (the array; task $SLURM_ARRAY_TASK_ID\n"
+        "renders its frames or tiles), assemble.sbatch with --tiles, submit.sh, and logs/; the job runs this\n"
+        "program by its absolute path, so the nodes must share these folders.");
+    line.farmSlurmCommand = command;
+}
+
 // Parses the arguments into `line`. Nothing when the command is to run,
 // else the exit status (help printed, or a usage error reported).
 std::optional<int> Parse(CommandLine& line, int argc, char** argv)
@@ -219,9 +254,9 @@ std::optional<int> Parse(CommandLine& line, int argc, char** argv)
             return line.app.exit(e);
         }
         const std::string command = FirstWord(argc, argv);
-        const std::vector<std::string> commands = {"render", "sample", "describe", "new", "edit"};
+        const std::vector<std::string> commands = {"render", "sample", "describe", "new", "edit", "farm"};
         if (!command.empty() && std::find(commands.begin(), commands.end(), command) == commands.end()) {
-            Report("unknown command \"" + command + "\" (commands: render, sample, describe, new, edit)");
+            Report("unknown command \"" + command + "\" (commands: render, sample, describe, new, edit, farm)");
         } else {
             Report(std::string(e.what()) + " (see --help)");
         }
@@ -250,6 +285,7 @@ int RunParsedCommand(CommandLine& line)
         line.edit.edits = EditsInOrder(*line.editCommand, line.editSet, line.editPress);
         return RunEdit(line.global, line.edit);
     }
+    if (line.farmSlurmCommand->parsed()) return RunFarmSlurm(line.global, line.farmSlurm);
     return 1;
 }
 
@@ -285,6 +321,7 @@ int main(int argc, char** argv)
     AddDescribeCommand(line);
     AddNewCommand(line);
     AddEditCommand(line);
+    AddFarmCommand(line);
     if (const std::optional<int> status = Parse(line, argc, argv)) return *status;
     return RunReportingErrors(line);
 }

@@ -122,6 +122,20 @@ def copy_referenced_paths(commands, repository, folder):
     return sorted(copied)
 
 
+def missing_options(program, required, environment):
+    """The 'COMMAND --OPTION' (or 'COMMAND') of `required` that the program's help does not show."""
+    missing = []
+    for item in required:
+        command, _, option = item.partition(" ")
+        words = [program, command, "--help"] if option else [program, "--help"]
+        shown = subprocess.run(words, env=environment, stdin=subprocess.DEVNULL, capture_output=True,
+                               text=True, timeout=60).stdout
+        wanted = option or command
+        if not re.search(r"(?<![\w-])" + re.escape(wanted) + r"(?![\w-])", shown):
+            missing.append(item)
+    return missing
+
+
 def tail(text, count=40):
     return "\n".join(text.rstrip().splitlines()[-count:])
 
@@ -132,6 +146,9 @@ def main():
     parser.add_argument("--section", required=True, help="heading text without the ##")
     parser.add_argument("--program", required=True, help="the built `nocturnia`")
     parser.add_argument("--timeout", type=float, default=300, help="seconds per command")
+    parser.add_argument("--requires-option", action="append", default=[], metavar="'COMMAND --OPTION'",
+                        help="skip (exit 77) unless `nocturnia COMMAND --help` shows the option "
+                             "(or `nocturnia --help` the command, for 'COMMAND' alone)")
     arguments = parser.parse_args()
 
     program = os.path.abspath(arguments.program)
@@ -146,6 +163,10 @@ def main():
     environment = dict(os.environ)
     environment["PATH"] = os.path.dirname(program) + os.pathsep + environment.get("PATH", "")
     environment.pop("NOCTURNIA_PLUGINS", None)
+    missing = missing_options(program, arguments.requires_option, environment)
+    if missing:
+        print(f"SKIPPED: the program has no {', '.join(missing)} yet, which this section uses")
+        return 77
     passed = failed = skipped = 0
 
     with tempfile.TemporaryDirectory(prefix="nocturnia-readme-") as folder:

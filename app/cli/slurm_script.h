@@ -1,0 +1,79 @@
+// The scripts of a Slurm render job, as text: an sbatch array script whose
+// task $SLURM_ARRAY_TASK_ID renders a chunk of the work (a run of frames, or
+// of (frame, tile) pairs), an assembly script that puts each frame's tiles
+// together once the array has succeeded, and a submit.sh that submits them
+// in that order. Writing the text is kept apart from the files and from
+// sbatch, so that what a cluster would run can be checked without one.
+//
+// The work is a list of items: the frames first..last, or with N tiles the
+// pairs (frame, tile) in order frame-major, item = (frame - first) * N + tile.
+// Each array task takes `itemsPerTask` consecutive items; that count grows
+// past the one asked for when the tasks would otherwise exceed the cluster's
+// MaxArraySize (task indexes 0 .. MaxArraySize - 1).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nocturnia::cli {
+
+// What Slurm allows by default (MaxArraySize).
+inline constexpr int kDefaultMaxArraySize = 1001;
+
+struct SlurmJobPlan {
+    // Absolute paths; the job's folder holds the document's copy, logs/ and tiles/.
+    std::string program;
+    std::string pluginFolder;
+    std::string document;
+    std::string jobFolder;
+    std::string outputPattern;  // the frame as #### (padded to their count) or %0Nd
+
+    int firstFrame = 0;
+    int lastFrame = 0;
+    int tiles = 0;  // 0: whole frames
+    int cpusPerTask = 1;
+    int itemsPerTask = 1;  // asked for; raised to stay within maxArraySize
+    int maxArraySize = kDefaultMaxArraySize;
+    std::uint64_t renderMemoryMiB = 0;
+    std::uint64_t assembleMemoryMiB = 0;
+
+    std::string jobName;
+    std::optional<std::string> partition;
+    std::optional<std::string> timeLimit;
+    std::vector<std::string> renderArguments;  // e.g. --width 1920, passed on to every render
+};
+
+struct SlurmScripts {
+    std::string render;                   // render.sbatch
+    std::optional<std::string> assemble;  // assemble.sbatch, with tiles
+    std::string submit;                   // submit.sh
+    long long tasks = 0;
+    long long itemsPerTask = 0;
+};
+
+// Items per array task: at least `requested`, and enough that the tasks fit
+// `maxArraySize` indexes.
+long long ItemsPerTask(long long items, long long requested, long long maxArraySize);
+
+// The output pattern with its frame placeholder as a printf conversion
+// ("sky.####.exr" -> "sky.%04d.exr", other '%' doubled); empty when the
+// pattern has no placeholder or more than one.
+std::optional<std::string> FramePrintfFormat(std::string_view pattern);
+
+// `text` in single quotes for bash, whatever it holds.
+std::string ShellQuoted(std::string_view text);
+
+// The scripts for the plan; the plan is taken as checked (frames in order,
+// counts positive, the pattern holding one placeholder).
+SlurmScripts WriteSlurmScripts(const SlurmJobPlan& plan);
+
+// MaxArraySize from the text of `scontrol show config`; empty when absent.
+std::optional<int> MaxArraySizeFromConfig(std::string_view config);
+
+// The job ID from `sbatch --parsable` output ("12" or "12;cluster").
+std::optional<std::string> JobIdFromSbatch(std::string_view output);
+
+}  // namespace nocturnia::cli

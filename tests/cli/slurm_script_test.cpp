@@ -1,0 +1,237 @@
+// The Slurm job scripts of `farm slurm`, run without Slurm: each array task's
+// script is run by bash with $SLURM_ARRAY_TASK_ID set and a program that only
+// prints its arguments, so what every task would render (frames, tiles,
+// threads, output names) is read back from what it ran. The real cluster run
+// is tests/farm/.
+#include "cli/render_memory.h"
+#include "cli/slurm_script.h"
+
+#include "common/test_files.h"
+#include "program_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace nocturnia_test {
+namespace {
+
+using nocturnia::cli::SlurmJobPlan;
+using nocturnia::cli::SlurmScripts;
+
+// Runs `script` with bash as array task `task` (none: no task ID); its
+// standard output, and its exit status appended as "exit N".
+std::string RunScript(const test_files::TempFolder& folder, const std::string& script, std::optional<int> task)
+{
+    const std::filesystem::path path = folder / "job.sh";
+    test_files::WriteFile(path, script);
+    std::string command = "cd '" + folder.Path().string() + "' && ";
+    command += task ? "SLURM_ARRAY_TASK_ID=" + std::to_string(*task) : "unset SLURM_ARRAY_TASK_ID;";
+    command += " bash job.sh 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    std::size_t count = 0;
+    while (pipe && (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        out.append(buffer, count);
+    }
+    const int status = pipe ? pclose(pipe) : -1;
+    return out + "exit " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+}
+
+// The lines of `out` that the stand-in program printed.
+std::vector<std::string> ProgramRuns(const std::string& out)
+{
+    std::vector<std::string> runs;
+    std::size_t start = 0;
+    while (start < out.size()) {
+        const std::size_t end = out.find('\n', start);
+        const std::string line = out.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (line.rfind("RUN ", 0) == 0) {
+            runs.push_back(line.substr(4));
+        }
+        start = end == std::string::npos ? out.size() : end + 1;
+    }
+    return runs;
+}
+
+TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
+{
+    test_files::TempFolder folder;
+    // The stand-in for `nocturnia`: one line of its arguments.
+    const std::filesystem::path program = folder / "nocturnia";
+    test_files::WriteFile(program, "#!/bin/sh\necho \"RUN $*\"\n");
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+
+    SlurmJobPlan base;
+    base.program = program.string();
+    base.pluginFolder = "/opt/noc";
+    base.document = "/jobs/sky-1/sky.json";
+    base.jobFolder = "/jobs/sky-1";
+    base.outputPattern = "/out/100%/sky.####.exr";
+    base.jobName = "sky";
+    base.renderMemoryMiB = 80;
+    base.assembleMemoryMiB = 90;
+
+    struct Case {
+        const char* what;
+        int first, last, tiles, cpus, chunk, maxArray;
+        int task;  // the task run
+        long long tasks, itemsPerTask;
+        std::vector<std::string> runs;  // what that task ran, after "--plugins /opt/noc "
+    };
+    const std::string doc = "render /jobs/sky-1/sky.json ";
+    const Case cases[] = {
+        {"frames only, one a task",
+         1,
+         100,
+         0,
+         4,
+         1,
+         1001,
+         41,
+         100,
+         1,
+         {doc + "--frames 42-42 --threads 4 -o /out/100%/sky.####.exr"}},
+        {"frames in chunks, the last one short",
+         1,
+         10,
+         0,
+         2,
+         4,
+         1001,
+         2,
+         3,
+         4,
+         {doc + "--frames 9-10 --threads 2 -o /out/100%/sky.####.exr"}},
+        {"frames x tiles: task 6 is frame 2's tile 2",
+         1,
+         3,
+         4,
+         1,
+         1,
+         1001,
+         6,
+         12,
+         1,
+         {doc + "--frame 2 --tile 2/4 --threads 1 -o /jobs/sky-1/tiles/frame0000002.tile0002.exr"}},
+        {"frames x tiles past the array limit: 3 tasks of 4",
+         1,
+         3,
+         4,
+         3,
+         1,
+         3,
+         2,
+         3,
+         4,
+         {doc + "--frame 3 --tile 0/4 --threads 3 -o /jobs/sky-1/tiles/frame0000003.tile0000.exr",
+          doc + "--frame 3 --tile 1/4 --threads 3 -o /jobs/sky-1/tiles/frame0000003.tile0001.exr",
+          doc + "--frame 3 --tile 2/4 --threads 3 -o /jobs/sky-1/tiles/frame0000003.tile0002.exr",
+          doc + "--frame 3 --tile 3/4 --threads 3 -o /jobs/sky-1/tiles/frame0000003.tile0003.exr"}},
+        {"exactly the array limit: one frame a task",
+         0,
+         1000,
+         0,
+         1,
+         1,
+         1001,
+         1000,
+         1001,
+         1,
+         {doc + "--frames 1000-1000 --threads 1 -o /out/100%/sky.####.exr"}},
+        {"one past it: two a task",
+         0,
+         1001,
+         0,
+         1,
+         1,
+         1001,
+         500,
+         501,
+         2,
+         {doc + "--frames 1000-1001 --threads 1 -o /out/100%/sky.####.exr"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SlurmJobPlan plan = base;
+        plan.firstFrame = c.first;
+        plan.lastFrame = c.last;
+        plan.tiles = c.tiles;
+        plan.cpusPerTask = c.cpus;
+        plan.itemsPerTask = c.chunk;
+        plan.maxArraySize = c.maxArray;
+        const SlurmScripts scripts = nocturnia::cli::WriteSlurmScripts(plan);
+        EXPECT_EQ(scripts.tasks, c.tasks);
+        EXPECT_EQ(scripts.itemsPerTask, c.itemsPerTask);
+        EXPECT_LE(scripts.tasks, c.maxArray);
+        const std::string directives = "#SBATCH --array=0-" + std::to_string(c.tasks - 1) +
+                                       "\n#SBATCH --cpus-per-task=" + std::to_string(c.cpus) +
+                                       "\n#SBATCH --mem=80M\n#SBATCH --output=/jobs/sky-1/logs/render-%A_%a.log\n";
+        EXPECT_NE(scripts.render.find(directives), std::string::npos) << scripts.render;
+
+        std::vector<std::string> expected;
+        for (const std::string& run : c.runs) {
+            expected.push_back("--plugins /opt/noc " + run);
+        }
+        const std::string out = RunScript(folder, scripts.render, c.task);
+        EXPECT_EQ(ProgramRuns(out), expected) << out;
+        EXPECT_NE(out.find("exit 0"), std::string::npos) << out;
+        // The last task's share ends at the last frame; none past it.
+        const std::string last = RunScript(folder, scripts.render, static_cast<int>(c.tasks - 1));
+        EXPECT_NE(last.find(c.tiles ? "frame " + std::to_string(c.last) + ", tile " + std::to_string(c.tiles - 1)
+                                    : "-" + std::to_string(c.last) + " --threads"),
+                  std::string::npos)
+            << last;
+        EXPECT_EQ(scripts.assemble.has_value(), c.tiles > 0);
+        EXPECT_EQ(scripts.submit.find("afterok") != std::string::npos, c.tiles > 0) << scripts.submit;
+    }
+    // Outside an array job the script stops before rendering anything.
+    EXPECT_EQ(ProgramRuns(RunScript(folder, nocturnia::cli::WriteSlurmScripts(base).render, std::nullopt)).size(), 0u);
+
+    // The assembly puts each frame's tiles, as the render named them, into
+    // the frame's file; '%' that is no placeholder stays as it is.
+    SlurmJobPlan tiled = base;
+    tiled.firstFrame = 9;
+    tiled.lastFrame = 10;
+    tiled.tiles = 2;
+    const SlurmScripts scripts = nocturnia::cli::WriteSlurmScripts(tiled);
+    ASSERT_TRUE(scripts.assemble);
+    EXPECT_NE(scripts.assemble->find("#SBATCH --mem=90M\n"), std::string::npos);
+    EXPECT_NE(scripts.assemble->find("#SBATCH --kill-on-invalid-dep=yes\n"), std::string::npos);
+    const std::string out = RunScript(folder, *scripts.assemble, std::nullopt);
+    const std::string t = "/jobs/sky-1/tiles/";
+    EXPECT_EQ(ProgramRuns(out),
+              (std::vector<std::string>{"--plugins /opt/noc assemble " + t + "frame0000009.tile0000.exr " + t +
+                                            "frame0000009.tile0001.exr -o /out/100%/sky.0009.exr",
+                                        "--plugins /opt/noc assemble " + t + "frame0000010.tile0000.exr " + t +
+                                            "frame0000010.tile0001.exr -o /out/100%/sky.0010.exr"}))
+        << out;
+}
+
+TEST(SlurmScripts, MemoryRequestCoversARealRender)
+{
+    // The --mem a job asks for must hold the render's peak: a scheduler that
+    // enforces it kills a process past it. Measured on the real program (the
+    // example declares 3 extra layers).
+    test_files::TempFolder folder;
+    const int width = 480, height = 270;
+    const ProgramRun run = RunNocturnia(folder.Path(), {"render", SourceFile("examples/night-sky.json").string(), "-o",
+                                                        "sky.exr", "--width", std::to_string(width), "--height",
+                                                        std::to_string(height), "--samples", "1", "--quiet"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    rusage usage{};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    const std::uint64_t peak = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
+    EXPECT_GT(peak, 0u);
+    EXPECT_LE(peak, nocturnia::cli::RenderProcessBytes(width, height, 3)) << "peak " << peak << " bytes";
+    EXPECT_LE(peak, nocturnia::cli::AssemblyProcessBytes(width, height)) << "peak " << peak << " bytes";
+}
+
+}  // namespace
+}  // namespace nocturnia_test
