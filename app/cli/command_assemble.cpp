@@ -60,7 +60,9 @@ void CheckMatches(const ExrImage& first, const std::string& firstName, const Exr
     for (const char* key : {kDocumentKey, kParameterHashKey}) {
         const std::string a = TextOr(first, key, ""), b = TextOr(tile, key, "");
         if (!a.empty() && !b.empty() && a != b) {
-            refuse(key, a, b);
+            refuse(std::string(key) == kDocumentKey ? std::string("document")
+                                                    : std::string("parameters or samples (") + kParameterHashKey + ")",
+                   a, b);
         }
     }
     if (first.frame && tile.frame && *first.frame != *tile.frame) {

@@ -100,7 +100,8 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
 
     ApplyEdits(document.Shader(), options.edits);
     const int frame = 0;  // the frame rendered, once documents have them
-    writeSettings.metadata = RenderMetadata(document, options.document, frame, window.name, global.arguments);
+    writeSettings.metadata =
+        RenderMetadata(document, options.document, size.samples, frame, window.name, global.arguments);
 
     CheckLayerMemory(document.Shader(), LayerUse::Render);
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =

@@ -34,14 +34,14 @@ bool NeedsQuoting(const std::string& argument)
 }  // namespace
 
 ImageMetadata RenderMetadata(const nocturnia::runtime::Document& document,
-                             const std::optional<std::string>& documentPath, int frame, const std::string& tile,
-                             const std::vector<std::string>& arguments)
+                             const std::optional<std::string>& documentPath, int samples, int frame,
+                             const std::string& tile, const std::vector<std::string>& arguments)
 {
     ImageMetadata metadata;
     metadata.software = SoftwareName();
     metadata.document = documentPath ? std::filesystem::path(*documentPath).filename().string()
                                      : std::string(kBuiltinExampleName) + " (built in)";
-    metadata.parameterHash = ParameterHash(document);
+    metadata.parameterHash = ParameterHash(document, samples);
     metadata.frame = frame;
     metadata.tile = tile;
     metadata.commandLine = CommandLineText(arguments);
@@ -50,9 +50,9 @@ ImageMetadata RenderMetadata(const nocturnia::runtime::Document& document,
 
 std::string SoftwareName() { return std::string("Nocturnia ") + NOCTURNIA_VERSION; }
 
-std::string ParameterHash(const nocturnia::runtime::Document& document)
+std::string ParameterHash(const nocturnia::runtime::Document& document, int samples)
 {
-    const std::string text = document.ToJson().dump();
+    const std::string text = document.ToJson().dump() + "\nsamples " + std::to_string(samples);
     std::uint64_t hash = 14695981039346656037ULL;
     for (const unsigned char c : text) {
         hash ^= c;

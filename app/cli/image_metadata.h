@@ -25,19 +25,20 @@ struct ImageMetadata {
 };
 
 // The metadata of a render of `document` (read from `documentPath`, or the
-// built-in example when there is none) at `frame`; `tile` as RenderWindow
-// names it.
+// built-in example when there is none) with `samples` per pixel side at
+// `frame`; `tile` as RenderWindow names it.
 ImageMetadata RenderMetadata(const nocturnia::runtime::Document& document,
-                             const std::optional<std::string>& documentPath, int frame, const std::string& tile,
-                             const std::vector<std::string>& arguments);
+                             const std::optional<std::string>& documentPath, int samples, int frame,
+                             const std::string& tile, const std::vector<std::string>& arguments);
 
 // "Nocturnia 1.1.0".
 std::string SoftwareName();
 
 // 16 hex digits of a 64-bit FNV-1a hash of the document's JSON as rendered
-// (after --set edits and size overrides): tiles of one render agree, and a
-// tile of a changed document does not.
-std::string ParameterHash(const nocturnia::runtime::Document& document);
+// (after --set edits and size overrides) and of the samples per pixel side
+// (which a --samples override does not write into the document): tiles of
+// one render agree, and a tile of a changed document or sampling does not.
+std::string ParameterHash(const nocturnia::runtime::Document& document, int samples);
 
 // The arguments joined with spaces, each quoted for a POSIX shell where it
 // needs it, so that the line can be run again.

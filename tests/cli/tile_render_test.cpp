@@ -103,6 +103,10 @@ TEST_F(TiledRender, PartsThatDoNotMakeOnePictureAreRefused)
               0);
     ASSERT_EQ(Render("half.exr", {"--tile", "3/4", "--half", "--quiet"}).status, 0);
     ASSERT_EQ(Render("edited.exr", {"--tile", "3/4", "--set", "Gamma=1.3", "--quiet"}).status, 0);
+    ASSERT_EQ(Run({"render", "sky.json", "-o", "finer.exr", "--width", "45", "--height", "29", "--samples", "3",
+                   "--tile", "3/4", "--quiet"})
+                  .status,
+              0);
 
     const struct {
         std::vector<std::string> arguments;
@@ -121,6 +125,7 @@ TEST_F(TiledRender, PartsThatDoNotMakeOnePictureAreRefused)
         {{"assemble", "t0.exr", "t1.exr", "t2.exr", "wider.exr", "-o", "full.exr"}, "display window"},
         {{"assemble", "t0.exr", "t1.exr", "t2.exr", "half.exr", "-o", "full.exr"}, "channels"},
         {{"assemble", "t0.exr", "t1.exr", "t2.exr", "edited.exr", "-o", "full.exr"}, "parameterHash"},
+        {{"assemble", "t0.exr", "t1.exr", "t2.exr", "finer.exr", "-o", "full.exr"}, "parameterHash"},
         {{"assemble", "t0.exr", "nothing.exr", "-o", "full.exr"}, "cannot read nothing.exr"},
     };
     for (const auto& refused : cases) {
