@@ -8,6 +8,7 @@
 #include "cli/number_text.h"
 #include "cli/program_session.h"
 #include "cli/progress_display.h"
+#include "cli/render_window.h"
 #include "cli/session_sampler.h"
 #include "cli/usable_cpus.h"
 #include "cli/user_error.h"
@@ -87,6 +88,9 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
     if (static_cast<long long>(size.width) * size.height > kMaxPixels) {
         throw UserError("the image is too large: " + std::to_string(size.width) + " x " + std::to_string(size.height));
     }
+    const RenderWindow window = ChosenRenderWindow(options.tile, options.region, size.width, size.height);
+    ImageWriteSettings writeSettings =
+        CheckedWriteSettings(output, options.image, size.width, size.height, window.region);
     const int threads = CheckedOption(options.threads, UsableCpuCount(), 1, 1024, "the thread count");
     if (options.width || options.height) {
         settings.width = size.width;
@@ -95,6 +99,9 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
     }
 
     ApplyEdits(document.Shader(), options.edits);
+    const int frame = 0;  // the frame rendered, once documents have them
+    writeSettings.metadata =
+        RenderMetadata(document, options.document, size.samples, frame, window.name, global.arguments);
 
     CheckLayerMemory(document.Shader(), LayerUse::Render);
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
@@ -108,7 +115,7 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
     const CooperativeInterruption cooperative;
     {
         // Probe samples spread down the middle column of the picture.
-        const double total = static_cast<double>(size.width) * size.height * size.samples * size.samples;
+        const double total = static_cast<double>(window.region.PixelCount()) * size.samples * size.samples;
         AnnounceLongSampling(
             document.Shader(), total, threads, "the render", global.quiet,
             [&](int i) {
@@ -121,11 +128,14 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
         ThrowIfInterrupted();
     }
 
+    if (!global.quiet && !window.name.empty()) {
+        std::fprintf(stderr, "%s\n", RenderWindowLine(window).c_str());
+    }
     const bool showProgress = !global.quiet && IsTerminal(stderr);
     ProgressDisplay display(stderr);
     RenderProgress progress;
     progress.stop = &InterruptionSignal();
-    const ImageBuffer image = RenderImage(size, sampler, threads, progress, [&] {
+    const ImageBuffer image = RenderImageRegion(size, window.region, sampler, threads, progress, [&] {
         if (showProgress) {
             display.Update(progress.rowsDone.load(), progress.rowsTotal);
         }
@@ -135,7 +145,7 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
     session.value().reset();  // FreeRender before the image is written
     ThrowIfInterrupted();     // a stopped render writes nothing
 
-    WriteImage(output, image);
+    WriteImage(output, image, writeSettings);
     if (!global.quiet) {
         std::fprintf(stderr, "rendered %d x %d, %d x %d samples per pixel, %d thread%s, %.2f s -> %s\n", size.width,
                      size.height, size.samples, size.samples, threads, threads == 1 ? "" : "s", seconds,

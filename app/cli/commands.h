@@ -3,6 +3,7 @@
 // UserError and reported by main as one line.
 #pragma once
 
+#include "cli/image_settings.h"
 #include "cli/parameter_edits.h"
 #include "cli/render_loop.h"
 
@@ -18,6 +19,7 @@ struct GlobalOptions {
     std::optional<std::string> pluginFolder;  // --plugins; else NOCTURNIA_PLUGINS; else the program's folder
     bool quiet = false;                       // --quiet: no console lines, no progress
     std::optional<std::uint64_t> maxMemory;   // --max-memory: bound of the layers' estimated memory
+    std::vector<std::string> arguments;       // the whole command line, for images' metadata
 };
 
 // How the host asks the shader for colours: one Output call per sample, or
@@ -33,6 +35,15 @@ struct RenderOptions {
     std::optional<int> threads;
     SamplerKind sampler = SamplerKind::Batch;  // --sampler
     std::vector<EditOperation> edits;          // --set, applied before rendering
+    std::optional<std::string> tile;           // --tile I/N
+    std::optional<std::string> region;         // --region X,Y,W,H
+    ImageOutputOptions image;                  // --half, --compression, --depth
+};
+
+struct AssembleOptions {
+    std::vector<std::string> tiles;  // EXR files
+    std::string output;              // -o: .exr or .png
+    ImageOutputOptions image;
 };
 
 struct SampleOptions {
@@ -84,5 +95,6 @@ int RunDescribe(const GlobalOptions& global, const DescribeOptions& options);
 int RunNew(const GlobalOptions& global, const NewOptions& options);
 int RunEdit(const GlobalOptions& global, const EditOptions& options);
 int RunFarmSlurm(const GlobalOptions& global, const FarmSlurmOptions& options);
+int RunAssemble(const GlobalOptions& global, const AssembleOptions& options);
 
 }  // namespace nocturnia::cli

@@ -34,15 +34,29 @@ bool ImageWritingAvailable() { return true; }
 
 void WriteImage(const std::filesystem::path& path, const ImageBuffer& image)
 {
+    ImageWriteSettings settings;
+    settings.displayWidth = image.width;
+    settings.displayHeight = image.height;
+    settings.window = WholeImage(image.width, image.height);
+    settings.metadata.software = SoftwareName();
+    WriteImage(path, image, settings);
+}
+
+void WriteImage(const std::filesystem::path& path, const ImageBuffer& image, const ImageWriteSettings& settings)
+{
     const std::optional<ImageFormat> format = ImageFormatFor(path);
     if (!format) {
         throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
     }
+    if (*format == ImageFormat::Png &&
+        !CoversWholeImage(settings.window, settings.displayWidth, settings.displayHeight)) {
+        throw UserError("cannot write " + path.string() + ": a PNG cannot hold part of a picture");
+    }
     WriteThroughTemporary(path, [&](const std::filesystem::path& temporary) {
         if (*format == ImageFormat::OpenExr) {
-            WriteExrFile(temporary, image, path);
+            WriteExrFile(temporary, image, path, settings);
         } else {
-            WritePngFile(temporary, image, path);
+            WritePngFile(temporary, image, path, settings);
         }
     });
 }
@@ -51,7 +65,12 @@ void WriteImage(const std::filesystem::path& path, const ImageBuffer& image)
 
 bool ImageWritingAvailable() { return false; }
 
-void WriteImage(const std::filesystem::path& path, const ImageBuffer&)
+void WriteImage(const std::filesystem::path& path, const ImageBuffer& image)
+{
+    WriteImage(path, image, ImageWriteSettings{});
+}
+
+void WriteImage(const std::filesystem::path& path, const ImageBuffer&, const ImageWriteSettings&)
 {
     throw UserError("cannot write " + path.string() + ": image writing is not available in this build " +
                     kWithoutImageLibraries);

@@ -1,10 +1,12 @@
-// Writing rendered images: OpenEXR keeps linear float values as rendered,
-// PNG stores clamped 8-bit sRGB. The format follows the file's extension;
+// Writing rendered images: OpenEXR keeps linear float values as rendered
+// (or halves), whole pictures or tiles of them; PNG stores clamped sRGB,
+// 8-bit dithered or 16-bit, of whole pictures only. The format follows the file's extension;
 // exr_file and png_file hold the two writers. A build without OpenEXR and
 // libpng (the Windows program) has every other command and says it cannot
 // write images.
 #pragma once
 
+#include "cli/image_settings.h"
 #include "cli/render_loop.h"
 
 #include <filesystem>
@@ -27,5 +29,9 @@ inline constexpr const char* kWithoutImageLibraries = "(built without OpenEXR an
 // place, so `path` is either left as it was or holds the whole new image.
 // Throws UserError on any failure.
 void WriteImage(const std::filesystem::path& path, const ImageBuffer& image);
+
+// The same with the settings of CheckedWriteSettings: `image` holds the
+// pixels of settings.window.
+void WriteImage(const std::filesystem::path& path, const ImageBuffer& image, const ImageWriteSettings& settings);
 
 }  // namespace nocturnia::cli

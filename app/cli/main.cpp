@@ -4,6 +4,7 @@
 #include "cli/image_file.h"
 #include "cli/interruption.h"
 #include "cli/memory_budget.h"
+#include "cli/output_options.h"
 #include "cli/user_error.h"
 
 #include <CLI/CLI.hpp>
@@ -86,7 +87,9 @@ void AddSamplerOption(CLI::App& command, SamplerKind& sampler, const std::string
 std::string RenderFooter()
 {
     std::string text =
-        "The image format follows OUT's extension: .exr (linear float, unclamped) or .png (8-bit sRGB, clamped).\n"
+        "The image format follows OUT's extension: .exr (linear float, unclamped) or .png (sRGB, clamped; 8-bit "
+        "dithered or 16-bit).\n"
+        "--tile and --region render part of the picture as .exr; `nocturnia assemble` puts the parts together.\n"
         "Without DOC the built-in example night sky is rendered. --set edits the document in memory first.";
     if (!ImageWritingAvailable()) {
         text += "\nThis build was made without image libraries (OpenEXR, libpng): image writing is not available.";
@@ -130,6 +133,8 @@ struct CommandLine {
 
     FarmSlurmOptions farmSlurm;
     CLI::App* farmSlurmCommand = nullptr;
+    AssembleOptions assemble;
+    CLI::App* assembleCommand = nullptr;
 };
 
 void AddGlobalOptions(CommandLine& line)
@@ -161,6 +166,8 @@ void AddRenderCommand(CommandLine& line)
     command->add_option("--threads", render.threads, "Render threads (default: the CPUs this process may use)");
     AddSamplerOption(*command, render.sampler, "output: one Output call per sample; batch: many at once (default)");
     line.renderSet = AddRepeated(*command, "--set", line.renderSets, "LABEL=VALUE: change a parameter first");
+    AddRenderWindowOptions(*command, render.tile, render.region);
+    AddImageOutputOptions(*command, render.image);
     command->footer(RenderFooter() + "\n" + kLabelHelp);
     line.renderCommand = command;
 }
@@ -239,6 +246,19 @@ void AddFarmCommand(CommandLine& line)
     line.farmSlurmCommand = command;
 }
 
+void AddAssembleCommand(CommandLine& line)
+{
+    AssembleOptions& assemble = line.assemble;
+    CLI::App* command =
+        line.app.add_subcommand("assemble", "Put the EXR tiles of a split render together into the whole picture");
+    command->add_option("TILES", assemble.tiles, "The tiles (.exr), in any order")->required();
+    command->add_option("-o,--output", assemble.output, "Image to write, .exr or .png")->required();
+    AddImageOutputOptions(*command, assemble.image);
+    command->footer("The tiles must be of one picture (display window), with the same channels and type and, where\n"
+                    "they say so, the same document, parameters and frame; missing or overlapping tiles are refused.");
+    line.assembleCommand = command;
+}
+
 // Parses the arguments into `line`. Nothing when the command is to run,
 // else the exit status (help printed, or a usage error reported).
 std::optional<int> Parse(CommandLine& line, int argc, char** argv)
@@ -254,9 +274,15 @@ std::optional<int> Parse(CommandLine& line, int argc, char** argv)
             return line.app.exit(e);
         }
         const std::string command = FirstWord(argc, argv);
-        const std::vector<std::string> commands = {"render", "sample", "describe", "new", "edit", "farm"};
+        // The list follows the registered commands, so it never goes stale.
+        std::vector<std::string> commands;
+        std::string names;
+        for (const CLI::App* sub : line.app.get_subcommands([](CLI::App*) { return true; })) {
+            commands.push_back(sub->get_name());
+            names += (names.empty() ? "" : ", ") + sub->get_name();
+        }
         if (!command.empty() && std::find(commands.begin(), commands.end(), command) == commands.end()) {
-            Report("unknown command \"" + command + "\" (commands: render, sample, describe, new, edit, farm)");
+            Report("unknown command \"" + command + "\" (commands: " + names + ")");
         } else {
             Report(std::string(e.what()) + " (see --help)");
         }
@@ -281,6 +307,7 @@ int RunParsedCommand(CommandLine& line)
     if (line.sampleCommand->parsed()) return RunSample(line.global, line.sample);
     if (line.describeCommand->parsed()) return RunDescribe(line.global, line.describe);
     if (line.newCommand->parsed()) return RunNew(line.global, line.create);
+    if (line.assembleCommand->parsed()) return RunAssemble(line.global, line.assemble);
     if (line.editCommand->parsed()) {
         line.edit.edits = EditsInOrder(*line.editCommand, line.editSet, line.editPress);
         return RunEdit(line.global, line.edit);
@@ -322,6 +349,8 @@ int main(int argc, char** argv)
     AddNewCommand(line);
     AddEditCommand(line);
     AddFarmCommand(line);
+    AddAssembleCommand(line);
+    line.global.arguments.assign(argv, argv + argc);
     if (const std::optional<int> status = Parse(line, argc, argv)) return *status;
     return RunReportingErrors(line);
 }

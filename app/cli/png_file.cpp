@@ -1,6 +1,6 @@
 #include "cli/png_file.h"
 
-#include "cli/srgb_encoding.h"
+#include "cli/png_dither.h"
 #include "cli/user_error.h"
 
 #include <png.h>
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace nocturnia::cli {
@@ -31,9 +32,53 @@ void KeepPngError(png_structp png, png_const_charp message)
 
 void IgnorePngWarning(png_structp, png_const_charp) {}
 
+// One row as 8-bit dithered codes or 16-bit big-endian codes, as PNG stores them.
+void EncodeRow(const ImageBuffer& image, int y, int depth, std::uint8_t* row)
+{
+    const float* linear = image.Pixel(0, y);
+    for (int x = 0; x < image.width; ++x) {
+        for (int channel = 0; channel < 3; ++channel, ++linear) {
+            if (depth == 16) {
+                const std::uint16_t code = SrgbWord(*linear);
+                *row++ = static_cast<std::uint8_t>(code >> 8);
+                *row++ = static_cast<std::uint8_t>(code & 0xFF);
+            } else {
+                *row++ = DitheredSrgbByte(*linear, x, y, channel);
+            }
+        }
+    }
+}
+
+// The metadata as text chunks; the strings stay owned by `metadata`.
+std::vector<png_text> MetadataTexts(const ImageMetadata& metadata, const std::string& frame)
+{
+    const std::pair<const char*, const std::string*> entries[] = {
+        {kSoftwareKey, &metadata.software},
+        {kDocumentKey, &metadata.document},
+        {kParameterHashKey, &metadata.parameterHash},
+        {kFrameKey, &frame},
+        {kTileKey, &metadata.tile},
+        {kCommandLineKey, &metadata.commandLine},
+    };
+    std::vector<png_text> texts;
+    for (const auto& [key, value] : entries) {
+        if (value->empty()) {
+            continue;
+        }
+        png_text text;
+        std::memset(&text, 0, sizeof text);
+        text.compression = PNG_TEXT_COMPRESSION_NONE;
+        text.key = const_cast<char*>(key);
+        text.text = const_cast<char*>(value->c_str());
+        texts.push_back(text);
+    }
+    return texts;
+}
+
 // The libpng part, free of C++ objects with destructors, because a libpng
 // error jumps out of it. Returns false with `error` set on failure.
-bool EncodePng(std::FILE* file, const ImageBuffer& image, std::uint8_t* row, PngErrorText& error)
+bool EncodePng(std::FILE* file, const ImageBuffer& image, int depth, png_text* texts, int textCount, std::uint8_t* row,
+               PngErrorText& error)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, KeepPngError, IgnorePngWarning);
     if (png == nullptr) {
@@ -51,22 +96,15 @@ bool EncodePng(std::FILE* file, const ImageBuffer& image, std::uint8_t* row, Png
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), depth,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_ABSOLUTE);
-    png_text software;
-    std::memset(&software, 0, sizeof software);
-    software.compression = PNG_TEXT_COMPRESSION_NONE;
-    software.key = const_cast<char*>("Software");
-    software.text = const_cast<char*>("Nocturnia");
-    png_set_text(png, info, &software, 1);
+    if (textCount > 0) {
+        png_set_text(png, info, texts, textCount);
+    }
     png_write_info(png, info);
-    const std::size_t values = static_cast<std::size_t>(image.width) * 3;
     for (int y = 0; y < image.height; ++y) {
-        const float* linear = image.Pixel(0, y);
-        for (std::size_t i = 0; i < values; ++i) {
-            row[i] = SrgbByte(linear[i]);
-        }
+        EncodeRow(image, y, depth, row);
         png_write_row(png, row);
     }
     png_write_end(png, info);
@@ -76,15 +114,19 @@ bool EncodePng(std::FILE* file, const ImageBuffer& image, std::uint8_t* row, Png
 
 }  // namespace
 
-void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, const std::filesystem::path& shownName)
+void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, const std::filesystem::path& shownName,
+                  const ImageWriteSettings& settings)
 {
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
+    const int depth = settings.pngDepth == 16 ? 16 : 8;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3 * (depth / 8));
+    const std::string frame = std::to_string(settings.metadata.frame);
+    std::vector<png_text> texts = MetadataTexts(settings.metadata, frame);
     std::FILE* file = std::fopen(path.string().c_str(), "wb");
     if (file == nullptr) {
         throw UserError("cannot write " + shownName.string() + ": " + std::strerror(errno));
     }
     PngErrorText error;
-    const bool encoded = EncodePng(file, image, row.data(), error);
+    const bool encoded = EncodePng(file, image, depth, texts.data(), static_cast<int>(texts.size()), row.data(), error);
     const bool flushed = std::ferror(file) == 0;
     const bool closed = std::fclose(file) == 0;
     const int reason = errno;

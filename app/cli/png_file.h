@@ -1,8 +1,11 @@
-// PNG output: 8-bit sRGB, each channel clamped and encoded as SrgbByte does,
-// tagged as sRGB. Rows are encoded and handed to libpng one at a time, so
-// writing holds one row of bytes, not an 8-bit copy of the image.
+// PNG output: sRGB, each channel clamped and encoded, 8-bit codes dithered
+// by pixel position (png_dither) or 16-bit codes, tagged as sRGB, with the
+// metadata as text chunks. Always a whole picture: PNG has no data window.
+// Rows are encoded and handed to libpng one at a time, so writing holds one
+// row of codes, not a copy of the image.
 #pragma once
 
+#include "cli/image_settings.h"
 #include "cli/render_loop.h"
 
 #include <filesystem>
@@ -11,6 +14,7 @@ namespace nocturnia::cli {
 
 // Writes `image` to `path` (the whole file; no temporary name). Throws
 // UserError naming `shownName` on any failure.
-void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, const std::filesystem::path& shownName);
+void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, const std::filesystem::path& shownName,
+                  const ImageWriteSettings& settings);
 
 }  // namespace nocturnia::cli

@@ -1,8 +1,12 @@
 // The render loop: every pixel is the plain average of N x N samples taken at
 // the texture points below, rows handed out to worker threads by an atomic
 // counter. The sampler is called concurrently; the loop itself takes no lock
-// and allocates nothing while sampling.
+// and allocates nothing while sampling. A region of the image (a tile) is
+// rendered at the whole image's texture points, so its pixels are exactly
+// those of a whole render at the same place.
 #pragma once
+
+#include "cli/pixel_region.h"
 
 #include <algorithm>
 #include <atomic>
@@ -62,12 +66,14 @@ inline void StorePixelAverage(const double sum[3], double count, float* pixel)
     pixel[2] = static_cast<float>(sum[2] / count);
 }
 
-// Renders one row. The samples of a pixel are summed in a fixed order, so the
-// result does not depend on which thread renders the row.
-template <class Sampler> void RenderRow(const RenderSize& size, const Sampler& sample, int y, float* row)
+// Renders `columns` pixels of row y from column `first` on into `row`. The
+// samples of a pixel are summed in a fixed order, so the result does not
+// depend on which thread renders the row.
+template <class Sampler>
+void RenderRowSpan(const RenderSize& size, const Sampler& sample, int y, int first, int columns, float* row)
 {
     const double count = static_cast<double>(size.samples) * size.samples;
-    for (int x = 0; x < size.width; ++x) {
+    for (int x = first; x < first + columns; ++x) {
         double sum[3] = {0.0, 0.0, 0.0};
         for (int sy = 0; sy < size.samples; ++sy) {
             for (int sx = 0; sx < size.samples; ++sx) {
@@ -78,8 +84,14 @@ template <class Sampler> void RenderRow(const RenderSize& size, const Sampler& s
                 AddSample(sum, colour);
             }
         }
-        StorePixelAverage(sum, count, row + 3 * x);
+        StorePixelAverage(sum, count, row + 3 * (x - first));
     }
+}
+
+// Renders the whole of row y.
+template <class Sampler> void RenderRow(const RenderSize& size, const Sampler& sample, int y, float* row)
+{
+    RenderRowSpan(size, sample, y, 0, size.width, row);
 }
 
 // A sampler that takes many points at once:
@@ -97,25 +109,28 @@ struct BatchBuffers {
     std::vector<double> points;
     std::vector<double> colours;
 
-    explicit BatchBuffers(const RenderSize& size)
+    explicit BatchBuffers(const RenderSize& size) : BatchBuffers(size, size.width) {}
+    // For rows of `rowPixels` pixels.
+    BatchBuffers(const RenderSize& size, int rowPixels)
     {
         const int perPixel = size.samples * size.samples;
-        pixels = std::clamp(kBatchSamples / std::max(perPixel, 1), 1, std::max(size.width, 1));
+        pixels = std::clamp(kBatchSamples / std::max(perPixel, 1), 1, std::max(rowPixels, 1));
         points.assign(static_cast<std::size_t>(pixels) * static_cast<std::size_t>(perPixel) * 3, 0.0);
         colours.assign(points.size(), 0.0);
     }
     static constexpr int kBatchSamples = 1024;
 };
 
-// RenderRow with the samples of a run of pixels taken in one batch: the same
-// points, and the same sums in the same order, so the same pixels.
+// RenderRowSpan with the samples of a run of pixels taken in one batch: the
+// same points, and the same sums in the same order, so the same pixels.
 template <class Sampler>
-void RenderRowBatched(const RenderSize& size, const Sampler& sample, int y, float* row, BatchBuffers& buffers)
+void RenderRowSpanBatched(const RenderSize& size, const Sampler& sample, int y, int first, int columns, float* row,
+                          BatchBuffers& buffers)
 {
     const int perPixel = size.samples * size.samples;
     const double count = static_cast<double>(size.samples) * size.samples;
-    for (int x0 = 0; x0 < size.width; x0 += buffers.pixels) {
-        const int pixels = std::min(buffers.pixels, size.width - x0);
+    for (int x0 = first; x0 < first + columns; x0 += buffers.pixels) {
+        const int pixels = std::min(buffers.pixels, first + columns - x0);
         double* point = buffers.points.data();
         for (int x = x0; x < x0 + pixels; ++x) {
             for (int sy = 0; sy < size.samples; ++sy) {
@@ -130,9 +145,16 @@ void RenderRowBatched(const RenderSize& size, const Sampler& sample, int y, floa
         for (int x = x0; x < x0 + pixels; ++x) {
             double sum[3] = {0.0, 0.0, 0.0};
             for (int s = 0; s < perPixel; ++s, colour += 3) AddSample(sum, colour);
-            StorePixelAverage(sum, count, row + 3 * x);
+            StorePixelAverage(sum, count, row + 3 * (x - first));
         }
     }
+}
+
+// The whole of row y, batched.
+template <class Sampler>
+void RenderRowBatched(const RenderSize& size, const Sampler& sample, int y, float* row, BatchBuffers& buffers)
+{
+    RenderRowSpanBatched(size, sample, y, 0, size.width, row, buffers);
 }
 
 // How far a render has come; read by the caller's progress display while the
@@ -144,22 +166,23 @@ struct RenderProgress {
     const std::atomic<int>* stop = nullptr;
 };
 
-// Renders the whole image on `threads` threads (at least one). `sample` is
-// called as sample(const double point[3], double colour[3]) from all of them at
-// once. `onTick` is called on the calling thread about every `tick` while the
-// workers run, and once more at the end, for progress displays.
+// Renders `region` of the image of `size` (a region inside it) on `threads`
+// threads (at least one); the buffer holds the region's pixels only. `sample`
+// is called as sample(const double point[3], double colour[3]) from all of
+// them at once. `onTick` is called on the calling thread about every `tick`
+// while the workers run, and once more at the end, for progress displays.
 template <class Sampler>
-ImageBuffer RenderImage(const RenderSize& size, const Sampler& sample, int threads, RenderProgress& progress,
-                        const std::function<void()>& onTick = {},
-                        std::chrono::milliseconds tick = std::chrono::milliseconds(100))
+ImageBuffer RenderImageRegion(const RenderSize& size, const PixelRegion& region, const Sampler& sample, int threads,
+                              RenderProgress& progress, const std::function<void()>& onTick = {},
+                              std::chrono::milliseconds tick = std::chrono::milliseconds(100))
 {
     ImageBuffer image;
-    image.width = size.width;
-    image.height = size.height;
-    image.rgb.assign(static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) * 3, 0.0f);
+    image.width = region.width;
+    image.height = region.height;
+    image.rgb.assign(static_cast<std::size_t>(region.width) * static_cast<std::size_t>(region.height) * 3, 0.0f);
     progress.rowsDone.store(0);
-    progress.rowsTotal = size.height;
-    if (size.width <= 0 || size.height <= 0 || size.samples <= 0) {
+    progress.rowsTotal = region.height;
+    if (region.width <= 0 || region.height <= 0 || size.samples <= 0) {
         return image;
     }
 
@@ -175,25 +198,28 @@ ImageBuffer RenderImage(const RenderSize& size, const Sampler& sample, int threa
                     break;  // checked between rows only: sampling itself never looks
                 }
                 const int y = nextRow.fetch_add(1, std::memory_order_relaxed);
-                if (y >= size.height) {
+                if (y >= region.height) {
                     break;
                 }
-                renderOne(y, image.rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size.width) * 3);
+                renderOne(region.y + y,
+                          image.rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(region.width) * 3);
                 progress.rowsDone.fetch_add(1, std::memory_order_relaxed);
             }
         };
         if constexpr (BatchSampler<Sampler>) {
-            BatchBuffers buffers(size);
-            renderRows([&](int y, float* row) { RenderRowBatched(size, sample, y, row, buffers); });
+            BatchBuffers buffers(size, region.width);
+            renderRows([&](int y, float* row) {
+                RenderRowSpanBatched(size, sample, y, region.x, region.width, row, buffers);
+            });
         } else {
-            renderRows([&](int y, float* row) { RenderRow(size, sample, y, row); });
+            renderRows([&](int y, float* row) { RenderRowSpan(size, sample, y, region.x, region.width, row); });
         }
         std::lock_guard<std::mutex> lock(doneMutex);
         --workersRunning;
         doneSignal.notify_all();
     };
 
-    const int wanted = std::clamp(threads, 1, size.height);
+    const int wanted = std::clamp(threads, 1, region.height);
     std::vector<std::thread> workers;
     workers.reserve(static_cast<std::size_t>(wanted));
     for (int i = 0; i < wanted; ++i) {
@@ -233,6 +259,15 @@ ImageBuffer RenderImage(const RenderSize& size, const Sampler& sample, int threa
         onTick();
     }
     return image;
+}
+
+// Renders the whole image; see RenderImageRegion.
+template <class Sampler>
+ImageBuffer RenderImage(const RenderSize& size, const Sampler& sample, int threads, RenderProgress& progress,
+                        const std::function<void()>& onTick = {},
+                        std::chrono::milliseconds tick = std::chrono::milliseconds(100))
+{
+    return RenderImageRegion(size, WholeImage(size.width, size.height), sample, threads, progress, onTick, tick);
 }
 
 }  // namespace nocturnia::cli

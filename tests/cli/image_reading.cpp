@@ -6,6 +6,8 @@
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfInputFile.h>
+#include <OpenEXR/ImfIntAttribute.h>
+#include <OpenEXR/ImfStringAttribute.h>
 #include <png.h>
 
 #include <gtest/gtest.h>
@@ -28,6 +30,20 @@ Image ReadExr(const std::filesystem::path& path)
         const Imath::Box2i window = file.header().dataWindow();
         image.width = window.max.x - window.min.x + 1;
         image.height = window.max.y - window.min.y + 1;
+        const Imath::Box2i display = file.header().displayWindow();
+        image.displayWidth = display.max.x - display.min.x + 1;
+        image.displayHeight = display.max.y - display.min.y + 1;
+        image.dataX = window.min.x;
+        image.dataY = window.min.y;
+        image.compression = static_cast<int>(file.header().compression());
+        for (auto it = file.header().begin(); it != file.header().end(); ++it) {
+            if (const auto* text = dynamic_cast<const Imf::StringAttribute*>(&it.attribute())) {
+                image.texts[it.name()] = text->value();
+            }
+            if (const auto* number = dynamic_cast<const Imf::IntAttribute*>(&it.attribute())) {
+                if (std::string(it.name()) == "nocturnia/frame") image.frame = number->value();
+            }
+        }
         const char* names[3] = {"R", "G", "B"};
         for (const char* name : names) {
             const Imf::Channel* channel = file.header().channels().findChannel(name);
@@ -36,8 +52,9 @@ Image ReadExr(const std::filesystem::path& path)
                 return Image{};
             }
             image.isFloat = channel->type == Imf::FLOAT;
-            if (!image.isFloat) {
-                ADD_FAILURE() << path << ": channel " << name << " is not float";
+            image.isHalf = channel->type == Imf::HALF;
+            if (!image.isFloat && !image.isHalf) {
+                ADD_FAILURE() << path << ": channel " << name << " is not float or half";
                 return Image{};
             }
         }
@@ -79,17 +96,24 @@ bool DecodePng(std::FILE* file, Image& image)
     }
     png_init_io(png, file);
     png_read_info(png, info);
-    const bool plain = png_get_bit_depth(png, info) == 8 && png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB &&
+    image.depth = png_get_bit_depth(png, info);
+    const bool plain = (image.depth == 8 || image.depth == 16) && png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB &&
                        png_get_interlace_type(png, info) == PNG_INTERLACE_NONE;
     if (plain) {
         image.width = static_cast<int>(png_get_image_width(png, info));
         image.height = static_cast<int>(png_get_image_height(png, info));
         image.channels = 3;
-        image.bytes.resize(static_cast<size_t>(image.width) * image.height * 3);
+        const size_t rowBytes = static_cast<size_t>(image.width) * 3 * (image.depth / 8);
+        image.bytes.resize(rowBytes * image.height);
         for (int y = 0; y < image.height; ++y) {
-            png_read_row(png, image.bytes.data() + static_cast<size_t>(y) * image.width * 3, nullptr);
+            png_read_row(png, image.bytes.data() + static_cast<size_t>(y) * rowBytes, nullptr);
         }
-        png_read_end(png, nullptr);
+        png_read_end(png, info);
+        png_textp texts = nullptr;
+        const int count = png_get_text(png, info, &texts, nullptr);
+        for (int i = 0; i < count; ++i) {
+            image.texts[texts[i].key] = texts[i].text;
+        }
     }
     png_destroy_read_struct(&png, &info, nullptr);
     return plain;
@@ -106,8 +130,19 @@ Image ReadPng(const std::filesystem::path& path)
     const bool decoded = DecodePng(file, image);
     std::fclose(file);
     if (!decoded) {
-        ADD_FAILURE() << "cannot read " << path << " as 8-bit RGB PNG";
+        ADD_FAILURE() << "cannot read " << path << " as 8- or 16-bit RGB PNG";
         return Image{};
+    }
+    if (image.depth == 16) {
+        // Big-endian codes, as PNG stores them.
+        for (size_t i = 0; i + 1 < image.bytes.size(); i += 2) {
+            image.words.push_back(static_cast<unsigned short>(image.bytes[i] << 8 | image.bytes[i + 1]));
+        }
+        image.bytes.clear();
+        image.pixels.resize(image.words.size());
+        std::transform(image.words.begin(), image.words.end(), image.pixels.begin(),
+                       [](unsigned short code) { return code / 65535.0f; });
+        return image;
     }
     image.pixels.resize(image.bytes.size());
     std::transform(image.bytes.begin(), image.bytes.end(), image.pixels.begin(),

@@ -1,8 +1,11 @@
 // Reading back the images `render` writes, with the same libraries the
-// program writes them with: an EXR's float RGB, a PNG's 8-bit RGB.
+// program writes them with: an EXR's float or half RGB with its windows and
+// metadata, a PNG's 8- or 16-bit RGB with its text chunks.
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace nocturnia_test {
@@ -11,9 +14,20 @@ struct Image {
     int width = 0;
     int height = 0;
     int channels = 0;
-    bool isFloat = false;              // EXR float channels; false for 8-bit PNG
-    std::vector<float> pixels;         // interleaved; 8-bit files as code / 255
-    std::vector<unsigned char> bytes;  // 8-bit files only
+    bool isFloat = false;               // EXR float channels; false for half and for PNG
+    bool isHalf = false;                // EXR half channels (read as floats)
+    int depth = 0;                      // PNG bits per channel
+    std::vector<float> pixels;          // interleaved; PNG files as code / 255 (or / 65535)
+    std::vector<unsigned char> bytes;   // 8-bit PNG files only
+    std::vector<unsigned short> words;  // 16-bit PNG files only
+    // EXR: the display window's size and the data window's top left corner.
+    int displayWidth = 0;
+    int displayHeight = 0;
+    int dataX = 0;
+    int dataY = 0;
+    int compression = -1;                      // EXR: Imf::Compression
+    std::map<std::string, std::string> texts;  // EXR string attributes, PNG text chunks
+    int frame = -1;                            // EXR frame attribute
 
     const float* At(int x, int y) const { return pixels.data() + (static_cast<size_t>(y) * width + x) * channels; }
 };

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #ifdef NOCTURNIA_HAVE_IMAGE_LIBRARIES
-#include "cli/srgb_encoding.h"
+#include "cli/png_dither.h"
 #include "image_reading.h"
 
 namespace nocturnia_test {
@@ -60,9 +60,13 @@ TEST_F(RenderCommand, WritesPngAndExrOfTheRequestedSize)
     EXPECT_TRUE(exrImage.isFloat);
     EXPECT_EQ(exrImage.channels, 3);
 
-    // The PNG holds the EXR's values, clamped and sRGB-encoded.
+    // The PNG holds the EXR's values, clamped, sRGB-encoded and dithered by
+    // pixel position.
     for (size_t i = 0; i < exrImage.pixels.size(); ++i) {
-        ASSERT_EQ(pngImage.bytes[i], nocturnia::cli::SrgbByte(exrImage.pixels[i])) << "value " << i;
+        const int pixel = static_cast<int>(i / 3);
+        ASSERT_EQ(pngImage.bytes[i],
+                  nocturnia::cli::DitheredSrgbByte(exrImage.pixels[i], pixel % 40, pixel / 40, static_cast<int>(i % 3)))
+            << "value " << i;
     }
 }
 

@@ -1,0 +1,55 @@
+// What an image says about how it was made, so that a file found on a farm's
+// disk can be traced to its document, its frame and its tile: the software and
+// its version, the document's name and a hash of its parameters, the frame,
+// the tile, and the command line. OpenEXR files carry it as header
+// attributes, PNG files as text chunks.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace nocturnia::runtime {
+class Document;
+}
+
+namespace nocturnia::cli {
+
+struct ImageMetadata {
+    std::string software;       // "Nocturnia 1.1.0"
+    std::string document;       // the document's file name, or the built-in example's name
+    std::string parameterHash;  // ParameterHash of the document as rendered
+    int frame = 0;
+    std::string tile;  // "I/N" for a tile of a grid, "X,Y,W,H" for a region; empty for a whole image
+    std::string commandLine;
+};
+
+// The metadata of a render of `document` (read from `documentPath`, or the
+// built-in example when there is none) with `samples` per pixel side at
+// `frame`; `tile` as RenderWindow names it.
+ImageMetadata RenderMetadata(const nocturnia::runtime::Document& document,
+                             const std::optional<std::string>& documentPath, int samples, int frame,
+                             const std::string& tile, const std::vector<std::string>& arguments);
+
+// "Nocturnia 1.1.0".
+std::string SoftwareName();
+
+// 16 hex digits of a 64-bit FNV-1a hash of the document's JSON as rendered
+// (after --set edits and size overrides) and of the samples per pixel side
+// (which a --samples override does not write into the document): tiles of
+// one render agree, and a tile of a changed document or sampling does not.
+std::string ParameterHash(const nocturnia::runtime::Document& document, int samples);
+
+// The arguments joined with spaces, each quoted for a POSIX shell where it
+// needs it, so that the line can be run again.
+std::string CommandLineText(const std::vector<std::string>& arguments);
+
+// Names of the header attributes and text chunks.
+inline constexpr const char* kSoftwareKey = "Software";
+inline constexpr const char* kDocumentKey = "nocturnia/document";
+inline constexpr const char* kParameterHashKey = "nocturnia/parameterHash";
+inline constexpr const char* kFrameKey = "nocturnia/frame";
+inline constexpr const char* kTileKey = "nocturnia/tile";
+inline constexpr const char* kCommandLineKey = "nocturnia/commandLine";
+
+}  // namespace nocturnia::cli
