@@ -1,19 +1,12 @@
 // `nocturnia render`: the document's shader over the whole texture, written
-// as an image.
+// as an image per frame (render_sequence.h).
 #include "cli/commands.h"
 
 #include "cli/image_file.h"
-#include "cli/interruption.h"
-#include "cli/memory_budget.h"
-#include "cli/number_text.h"
 #include "cli/program_session.h"
-#include "cli/progress_display.h"
-#include "cli/session_sampler.h"
+#include "cli/render_sequence.h"
 #include "cli/usable_cpus.h"
 #include "cli/user_error.h"
-#include "cli/work_estimate.h"
-
-#include "runtime/render_session.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -96,52 +89,11 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
 
     ApplyEdits(document.Shader(), options.edits);
 
-    CheckLayerMemory(document.Shader(), LayerUse::Render);
-    nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
-        nocturnia::runtime::RenderSession::Start(document.Shader());
-    if (!session) {
-        throw UserError("cannot render: " + session.error());
-    }
-    const auto sampler = SessionSampler(*session.value(), options.sampler == SamplerKind::Batch);
-
-    // From here a signal stops the render between rows; no image is written.
-    const CooperativeInterruption cooperative;
-    {
-        // Probe samples spread down the middle column of the picture.
-        const double total = static_cast<double>(size.width) * size.height * size.samples * size.samples;
-        AnnounceLongSampling(
-            document.Shader(), total, threads, "the render", global.quiet,
-            [&](int i) {
-                double point[3];
-                double colour[3];
-                TexturePoint(size, size.width / 2, (size.height - 1) * (i % 16) / 15, 0, 0, point);
-                sampler(point, colour);
-            },
-            16);
-        ThrowIfInterrupted();
-    }
-
-    const bool showProgress = !global.quiet && IsTerminal(stderr);
-    ProgressDisplay display(stderr);
-    RenderProgress progress;
-    progress.stop = &InterruptionSignal();
-    const ImageBuffer image = RenderImage(size, sampler, threads, progress, [&] {
-        if (showProgress) {
-            display.Update(progress.rowsDone.load(), progress.rowsTotal);
-        }
-    });
-    display.Finish();
-    const double seconds = display.ElapsedSeconds();
-    session.value().reset();  // FreeRender before the image is written
-    ThrowIfInterrupted();     // a stopped render writes nothing
-
-    WriteImage(output, image);
-    if (!global.quiet) {
-        std::fprintf(stderr, "rendered %d x %d, %d x %d samples per pixel, %d thread%s, %.2f s -> %s\n", size.width,
-                     size.height, size.samples, size.samples, threads, threads == 1 ? "" : "s", seconds,
-                     output.string().c_str());
-    }
-    return 0;
+    SequenceJob job;
+    job.size = size;
+    job.threads = threads;
+    job.output = output;
+    return RenderSequence(global, options, document, job);
 }
 
 }  // namespace nocturnia::cli
