@@ -47,7 +47,7 @@ std::string FirstWord(int argc, char** argv)
 }
 
 // The edit options of one command (--set, --press, --key, --unkey), in the
-// order they were given. Options that are null are not offered.
+// order they were given.
 std::vector<EditOperation> EditsInOrder(const CLI::App& command,
                                         const std::map<const CLI::Option*, EditOperation::Kind>& kinds)
 {
@@ -55,7 +55,7 @@ std::vector<EditOperation> EditsInOrder(const CLI::App& command,
     std::map<const CLI::Option*, std::size_t> used;
     for (const CLI::Option* option : command.parse_order()) {
         const auto kind = kinds.find(option);
-        if (option == nullptr || kind == kinds.end()) {
+        if (kind == kinds.end()) {
             continue;
         }
         const std::size_t index = used[option]++;
