@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 
 #include "cli/description_listing.h"
+#include "cli/document_frame.h"
 #include "cli/program_session.h"
 
 #include <cstdio>
@@ -13,6 +14,7 @@ int RunDescribe(const GlobalOptions& global, const DescribeOptions& options)
 {
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
+    MoveToFrame(document.Shader(), ChosenFrame(options.frame, document));
     const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(document.Shader());
     const std::string text = options.json ? DescriptionJson(entries, document.Shader()).dump(2) + "\n"
                                           : DescriptionText(entries, document.Shader());

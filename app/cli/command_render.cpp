@@ -1,20 +1,13 @@
 // `nocturnia render`: the document's shader over the whole texture, written
-// as an image.
+// as an image per frame (render_sequence.h).
 #include "cli/commands.h"
 
 #include "cli/image_file.h"
-#include "cli/interruption.h"
-#include "cli/memory_budget.h"
-#include "cli/number_text.h"
 #include "cli/program_session.h"
-#include "cli/progress_display.h"
+#include "cli/render_sequence.h"
 #include "cli/render_window.h"
-#include "cli/session_sampler.h"
 #include "cli/usable_cpus.h"
 #include "cli/user_error.h"
-#include "cli/work_estimate.h"
-
-#include "runtime/render_session.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -89,7 +82,7 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
         throw UserError("the image is too large: " + std::to_string(size.width) + " x " + std::to_string(size.height));
     }
     const RenderWindow window = ChosenRenderWindow(options.tile, options.region, size.width, size.height);
-    ImageWriteSettings writeSettings =
+    const ImageWriteSettings writeSettings =
         CheckedWriteSettings(output, options.image, size.width, size.height, window.region);
     const int threads = CheckedOption(options.threads, UsableCpuCount(), 1, 1024, "the thread count");
     if (options.width || options.height) {
@@ -99,59 +92,18 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
     }
 
     ApplyEdits(document.Shader(), options.edits);
-    const int frame = 0;  // the frame rendered, once documents have them
-    writeSettings.metadata =
-        RenderMetadata(document, options.document, size.samples, frame, window.name, global.arguments);
-
-    CheckLayerMemory(document.Shader(), LayerUse::Render);
-    nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
-        nocturnia::runtime::RenderSession::Start(document.Shader());
-    if (!session) {
-        throw UserError("cannot render: " + session.error());
-    }
-    const auto sampler = SessionSampler(*session.value(), options.sampler == SamplerKind::Batch);
-
-    // From here a signal stops the render between rows; no image is written.
-    const CooperativeInterruption cooperative;
-    {
-        // Probe samples spread down the middle column of the picture.
-        const double total = static_cast<double>(window.region.PixelCount()) * size.samples * size.samples;
-        AnnounceLongSampling(
-            document.Shader(), total, threads, "the render", global.quiet,
-            [&](int i) {
-                double point[3];
-                double colour[3];
-                TexturePoint(size, size.width / 2, (size.height - 1) * (i % 16) / 15, 0, 0, point);
-                sampler(point, colour);
-            },
-            16);
-        ThrowIfInterrupted();
-    }
 
     if (!global.quiet && !window.name.empty()) {
         std::fprintf(stderr, "%s\n", RenderWindowLine(window).c_str());
     }
-    const bool showProgress = !global.quiet && IsTerminal(stderr);
-    ProgressDisplay display(stderr);
-    RenderProgress progress;
-    progress.stop = &InterruptionSignal();
-    const ImageBuffer image = RenderImageRegion(size, window.region, sampler, threads, progress, [&] {
-        if (showProgress) {
-            display.Update(progress.rowsDone.load(), progress.rowsTotal);
-        }
-    });
-    display.Finish();
-    const double seconds = display.ElapsedSeconds();
-    session.value().reset();  // FreeRender before the image is written
-    ThrowIfInterrupted();     // a stopped render writes nothing
 
-    WriteImage(output, image, writeSettings);
-    if (!global.quiet) {
-        std::fprintf(stderr, "rendered %d x %d, %d x %d samples per pixel, %d thread%s, %.2f s -> %s\n", size.width,
-                     size.height, size.samples, size.samples, threads, threads == 1 ? "" : "s", seconds,
-                     output.string().c_str());
-    }
-    return 0;
+    SequenceJob job;
+    job.size = size;
+    job.window = window;
+    job.writeSettings = writeSettings;
+    job.threads = threads;
+    job.output = output;
+    return RenderSequence(global, options, document, job);
 }
 
 }  // namespace nocturnia::cli

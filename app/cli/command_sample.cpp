@@ -2,6 +2,7 @@
 // with all the digits a double needs.
 #include "cli/commands.h"
 
+#include "cli/document_frame.h"
 #include "cli/interruption.h"
 #include "cli/memory_budget.h"
 #include "cli/number_text.h"
@@ -78,6 +79,7 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options)
 
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
+    MoveToFrame(document.Shader(), ChosenFrame(options.frame, document));
     CheckLayerMemory(document.Shader(), LayerUse::Render);
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
         nocturnia::runtime::RenderSession::Start(document.Shader());

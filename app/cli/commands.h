@@ -38,6 +38,13 @@ struct RenderOptions {
     std::optional<std::string> tile;           // --tile I/N
     std::optional<std::string> region;         // --region X,Y,W,H
     ImageOutputOptions image;                  // --half, --compression, --depth
+    // Animation: the frames to render (--frames "1-100x5,200"; --frame N),
+    // else the document's start frame; frames already on disk left alone;
+    // a JSON summary of the job.
+    std::optional<std::string> frames;
+    std::optional<int> frame;
+    bool skipExisting = false;
+    std::optional<std::string> report;
 };
 
 struct AssembleOptions {
@@ -51,11 +58,13 @@ struct SampleOptions {
     std::vector<std::string> at;               // "U,V[,W]"
     std::optional<std::string> points;         // a file of "u v [w]" lines; "-" is standard input
     SamplerKind sampler = SamplerKind::Batch;  // --sampler
+    std::optional<int> frame;                  // the tracks' frame; else the document's start frame
 };
 
 struct DescribeOptions {
     std::optional<std::string> document;  // none: the built-in example
     bool json = false;
+    std::optional<int> frame;  // the tracks' frame; else the document's start frame
 };
 
 struct NewOptions {

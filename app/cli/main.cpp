@@ -47,19 +47,21 @@ std::string FirstWord(int argc, char** argv)
     return {};
 }
 
-// The --set and --press options of one command, in the order they were given.
-std::vector<EditOperation> EditsInOrder(const CLI::App& command, const CLI::Option* set, const CLI::Option* press)
+// The edit options of one command (--set, --press, --key, --unkey), in the
+// order they were given.
+std::vector<EditOperation> EditsInOrder(const CLI::App& command,
+                                        const std::map<const CLI::Option*, EditOperation::Kind>& kinds)
 {
     std::vector<EditOperation> edits;
     std::map<const CLI::Option*, std::size_t> used;
     for (const CLI::Option* option : command.parse_order()) {
-        if (option != set && option != press) {
+        const auto kind = kinds.find(option);
+        if (kind == kinds.end()) {
             continue;
         }
         const std::size_t index = used[option]++;
         if (index < option->results().size()) {
-            edits.push_back(
-                {option == set ? EditOperation::Kind::Set : EditOperation::Kind::Press, option->results()[index]});
+            edits.push_back({kind->second, option->results()[index]});
         }
     }
     return edits;
@@ -135,6 +137,9 @@ struct CommandLine {
     CLI::App* farmSlurmCommand = nullptr;
     AssembleOptions assemble;
     CLI::App* assembleCommand = nullptr;
+    std::vector<std::string> editKeys, editUnkeys;
+    CLI::Option* editKey = nullptr;
+    CLI::Option* editUnkey = nullptr;
 };
 
 void AddGlobalOptions(CommandLine& line)
@@ -152,13 +157,25 @@ void AddGlobalOptions(CommandLine& line)
                    "Refuse documents whose layers need more memory than this (e.g. 2G; default: the available memory)");
 }
 
+// --frames, --frame, --skip-existing and --report of `render`.
+void AddFrameOptions(CLI::App& command, RenderOptions& render)
+{
+    command.add_option("--frames", render.frames,
+                       "Frames to render: 1-100, 1-100x5 (every 5th), 1,5,10-20 (default: the document's start frame)");
+    command.add_option("--frame", render.frame, "Render this one frame");
+    command.add_flag("--skip-existing", render.skipExisting, "Leave frames whose file exists alone");
+    command.add_option("--report", render.report, "Write a JSON summary of the render to this file");
+}
+
 void AddRenderCommand(CommandLine& line)
 {
     RenderOptions& render = line.render;
     CLI::App* command =
         line.app.add_subcommand("render", "Render a document (default: the built-in example) to an image");
     command->add_option("DOC", render.document, "Document to render");
-    command->add_option("-o,--output", render.output, "Image to write, .png or .exr (default: DOC's name with .png)");
+    command->add_option(
+        "-o,--output", render.output,
+        "Image to write, .png or .exr; # or %04d in the name stands for the frame (default: DOC's name with .png)");
     command->add_option("--width", render.width, "Width in pixels (default: the document's)");
     command->add_option("--height", render.height, "Height in pixels (default: the document's)");
     command->add_option("--samples", render.samples,
@@ -168,6 +185,7 @@ void AddRenderCommand(CommandLine& line)
     line.renderSet = AddRepeated(*command, "--set", line.renderSets, "LABEL=VALUE: change a parameter first");
     AddRenderWindowOptions(*command, render.tile, render.region);
     AddImageOutputOptions(*command, render.image);
+    AddFrameOptions(*command, render);
     command->footer(RenderFooter() + "\n" + kLabelHelp);
     line.renderCommand = command;
 }
@@ -180,6 +198,7 @@ void AddSampleCommand(CommandLine& line)
     AddRepeated(*command, "--at", sample.at, "Texture point U,V[,W] (repeatable)");
     command->add_option("--points", sample.points, "File of lines \"u v [w]\"; - reads standard input");
     AddSamplerOption(*command, sample.sampler, "output: one Output call per point; batch: all at once (default)");
+    command->add_option("--frame", sample.frame, "Frame whose track values to use (default: the document's start)");
     command->footer("Prints one line \"r g b\" per point, each number with 17 significant digits.");
     line.sampleCommand = command;
 }
@@ -190,6 +209,8 @@ void AddDescribeCommand(CommandLine& line)
         line.app.add_subcommand("describe", "List the shader's parameters as the Attribute Manager shows them");
     command->add_option("DOC", line.describe.document, "Document to describe (default: the built-in example)");
     command->add_flag("--json", line.describe.json, "Print a JSON array instead of text");
+    command->add_option("--frame", line.describe.frame,
+                        "Frame whose track values to show (default: the document's start)");
     line.describeCommand = command;
 }
 
@@ -208,6 +229,9 @@ void AddEditCommand(CommandLine& line)
     command->add_option("DOC", edit.document, "Document to edit")->required();
     line.editSet = AddRepeated(*command, "--set", line.editSets, "LABEL=VALUE: change a parameter");
     line.editPress = AddRepeated(*command, "--press", line.editPresses, "LABEL: press a button");
+    line.editKey = AddRepeated(*command, "--key", line.editKeys,
+                               "LABEL@FRAME=VALUE[:step|:linear|:smooth]: add or replace an animation key");
+    line.editUnkey = AddRepeated(*command, "--unkey", line.editUnkeys, "LABEL@FRAME: remove an animation key");
     command->add_option("-o,--output", edit.output, "Save here instead of over DOC");
     command->add_flag("--force", edit.force, "Replace the saved document even if it is read-only");
     command->footer(std::string("Operations apply in the order given.\n") + kLabelHelp);
@@ -301,7 +325,7 @@ std::optional<int> Parse(CommandLine& line, int argc, char** argv)
 int RunParsedCommand(CommandLine& line)
 {
     if (line.renderCommand->parsed()) {
-        line.render.edits = EditsInOrder(*line.renderCommand, line.renderSet, nullptr);
+        line.render.edits = EditsInOrder(*line.renderCommand, {{line.renderSet, EditOperation::Kind::Set}});
         return RunRender(line.global, line.render);
     }
     if (line.sampleCommand->parsed()) return RunSample(line.global, line.sample);
@@ -309,7 +333,10 @@ int RunParsedCommand(CommandLine& line)
     if (line.newCommand->parsed()) return RunNew(line.global, line.create);
     if (line.assembleCommand->parsed()) return RunAssemble(line.global, line.assemble);
     if (line.editCommand->parsed()) {
-        line.edit.edits = EditsInOrder(*line.editCommand, line.editSet, line.editPress);
+        line.edit.edits = EditsInOrder(*line.editCommand, {{line.editSet, EditOperation::Kind::Set},
+                                                           {line.editPress, EditOperation::Kind::Press},
+                                                           {line.editKey, EditOperation::Kind::Key},
+                                                           {line.editUnkey, EditOperation::Kind::Unkey}});
         return RunEdit(line.global, line.edit);
     }
     if (line.farmSlurmCommand->parsed()) return RunFarmSlurm(line.global, line.farmSlurm);

@@ -3,11 +3,15 @@
 #include "cli/entry_kind.h"
 #include "cli/memory_budget.h"
 #include "cli/parameter_label.h"
+#include "cli/track_edits.h"
 #include "cli/user_error.h"
 
 #include "runtime/attribute_manager.h"
+#include "runtime/console.h"
 #include "runtime/json_reader.h"
 #include "runtime/value_json.h"
+
+#include <cstdio>
 
 namespace nocturnia::cli {
 
@@ -68,16 +72,9 @@ bool TakesValues(const nocturnia::runtime::DescriptionEntry& entry)
 
 }  // namespace
 
-void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment)
+ResolvedAssignment ResolveAssignment(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                                     const std::string& label, const std::string& text)
 {
-    const std::size_t equals = assignment.find('=');
-    if (equals == std::string::npos) {
-        throw UserError("expected LABEL=VALUE, got " + Quoted(assignment));
-    }
-    const std::string label = assignment.substr(0, equals);
-    const std::string text = assignment.substr(equals + 1);
-
-    const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(shader);
     std::string ignoredProblem;
     const nocturnia::runtime::DescriptionEntry* found =
         &FindEntryByLabel(entries, label, [&](const nocturnia::runtime::DescriptionEntry& e) {
@@ -109,9 +106,30 @@ void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignmen
         }
         throw UserError(EntryLabel(entry) + ": " + problem);
     }
-    const nocturnia::runtime::Status status = nocturnia::runtime::SetParameter(shader, entry.id, *value);
+    return ResolvedAssignment{entry, *value};
+}
+
+void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment)
+{
+    const std::size_t equals = assignment.find('=');
+    if (equals == std::string::npos) {
+        throw UserError("expected LABEL=VALUE, got " + Quoted(assignment));
+    }
+    const ResolvedAssignment resolved =
+        ResolveAssignment(DescribeNode(shader), assignment.substr(0, equals), assignment.substr(equals + 1));
+    const nocturnia::runtime::DescriptionEntry& entry = resolved.entry;
+    const nocturnia::runtime::Status status = nocturnia::runtime::SetParameter(shader, entry.id, resolved.value);
     if (!status) {
         throw UserError("cannot set " + EntryLabel(entry) + ": " + status.message());
+    }
+    // The stored value is what the parameter holds where no track decides;
+    // a user who edits an animated parameter should know it will not show.
+    if (shader.FindTrack(entry.id) != nullptr && !nocturnia::runtime::Console::Instance().Silenced()) {
+        std::fprintf(stderr,
+                     "nocturnia: warning: %s has a track: the value is stored, but the track decides it at render "
+                     "time\n",
+                     EntryLabel(entry).c_str());
+        std::fflush(stderr);
     }
 }
 
@@ -153,10 +171,11 @@ std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtim
 void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperation>& operations)
 {
     for (const EditOperation& operation : operations) {
-        if (operation.kind == EditOperation::Kind::Set) {
-            SetParameter(shader, operation.text);
-        } else {
-            PressButton(shader, operation.text);
+        switch (operation.kind) {
+        case EditOperation::Kind::Set: SetParameter(shader, operation.text); break;
+        case EditOperation::Kind::Press: PressButton(shader, operation.text); break;
+        case EditOperation::Kind::Key: KeyParameter(shader, operation.text); break;
+        case EditOperation::Kind::Unkey: UnkeyParameter(shader, operation.text); break;
         }
     }
     if (!operations.empty()) {

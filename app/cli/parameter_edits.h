@@ -13,9 +13,11 @@
 namespace nocturnia::cli {
 
 struct EditOperation {
-    enum class Kind { Set, Press };
+    enum class Kind { Set, Press, Key, Unkey };
     Kind kind = Kind::Set;
-    std::string text;  // "LABEL=VALUE" for Set, "LABEL" for Press
+    // "LABEL=VALUE" for Set, "LABEL" for Press, "LABEL@FRAME=VALUE[:step|:linear|:smooth]"
+    // for Key, "LABEL@FRAME" for Unkey.
+    std::string text;
 };
 
 // Applies the operations in order to the shader node. Throws UserError at the
@@ -26,6 +28,15 @@ void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperatio
 // One "LABEL=VALUE" edit, without the description rebuild that follows the
 // last edit in ApplyEdits. Throws UserError as ApplyEdits does.
 void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment);
+
+// The entry a label names and a value typed for it, as --set reads them:
+// where several entries share the name, the one that takes the value.
+struct ResolvedAssignment {
+    nocturnia::runtime::DescriptionEntry entry;
+    nocturnia::runtime::Value value;
+};
+ResolvedAssignment ResolveAssignment(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                                     const std::string& label, const std::string& text);
 
 // Builds the node's description; throws UserError when the node cannot.
 std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader);

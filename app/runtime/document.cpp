@@ -3,7 +3,9 @@
 #include "runtime/atomic_file.h"
 #include "runtime/json_reader.h"
 #include "runtime/resources.h"
+#include "runtime/track_evaluation.h"
 
+#include <cmath>
 #include <exception>
 #include <limits>
 #include <unordered_map>
@@ -226,6 +228,30 @@ Result<RenderSettings> Document::RenderFromJson(const Json& json, const std::str
         }
         render.engine = *v;
     }
+    if (auto it = r->find("fps"); it != r->end()) {
+        auto v = load.Real(*it, "render.fps");
+        if (!v) {
+            return v.status();
+        }
+        if (!(*v > 0.0) || !std::isfinite(*v)) {
+            return R::Error(load.At("render.fps: must be a positive number, found " + it->dump()));
+        }
+        render.fps = *v;
+        render.integralFps = it->is_number_integer();
+    }
+    for (const char* key : {"start", "end"}) {
+        if (auto it = r->find(key); it != r->end()) {
+            auto v = load.Int(*it, std::string("render.") + key);
+            if (!v) {
+                return v.status();
+            }
+            (key[0] == 's' ? render.start : render.end) = *v;
+        }
+    }
+    if (render.start && render.end && *render.end < *render.start) {
+        return R::Error(load.At("render: the frame range ends (" + std::to_string(*render.end) +
+                                ") before it starts (" + std::to_string(*render.start) + ")"));
+    }
     return render;
 }
 
@@ -396,14 +422,24 @@ Status Document::TrackFromJson(const Json& json, Node& shader, const std::string
         for (std::size_t i = 0; i < k->size(); ++i) {
             const Json& key = (*k)[i];
             const std::string at = where + ".keys[" + std::to_string(i) + "]";
-            if (!key.is_array() || key.size() != 2 || !key[0].is_number()) {
-                return Status::Error(at + ": expected [frame, value]");
+            if (!key.is_array() || key.size() < 2 || key.size() > 3 || !key[0].is_number()) {
+                return Status::Error(at + ": expected [frame, value] or [frame, value, interpolation]");
             }
             auto value = ValueFromJson(key[1], &shader, at);
             if (!value) {
                 return value.status();
             }
-            keys.push_back(TrackKey{key[0].get<double>(), key[0].is_number_integer(), std::move(*value)});
+            std::optional<KeyInterpolation> interpolation;
+            if (key.size() == 3) {
+                interpolation =
+                    key[2].is_string() ? InterpolationFromName(key[2].get_ref<const std::string&>()) : std::nullopt;
+                if (!interpolation) {
+                    return Status::Error(at + ": the interpolation must be \"step\", \"linear\" or \"smooth\", found " +
+                                         key[2].dump());
+                }
+            }
+            keys.push_back(
+                TrackKey{key[0].get<double>(), key[0].is_number_integer(), std::move(*value), interpolation});
         }
     }
     Track* track = shader.AddTrack(parsed->AsInt(), std::move(name));
@@ -441,7 +477,8 @@ Json Document::ToJson() const
         out["version"] = kVersion;
     }
 
-    const bool anyRender = render_.width || render_.height || render_.samples || render_.aspect || render_.engine;
+    const bool anyRender = render_.width || render_.height || render_.samples || render_.aspect || render_.engine ||
+                           render_.fps || render_.start || render_.end;
     if (anyRender || out.contains("render")) {
         Json r = out.contains("render") && out["render"].is_object() ? out["render"] : Json::object();
         const auto put = [&r](const char* key, const std::optional<Json>& value) {
@@ -456,6 +493,19 @@ Json Document::ToJson() const
         put("samples", render_.samples ? std::optional<Json>(*render_.samples) : std::nullopt);
         put("aspect", render_.aspect ? std::optional<Json>(RealJson(*render_.aspect)) : std::nullopt);
         put("engine", render_.engine ? std::optional<Json>(*render_.engine) : std::nullopt);
+        const auto fps = [this]() -> std::optional<Json> {
+            if (!render_.fps) {
+                return std::nullopt;
+            }
+            const double f = *render_.fps;
+            if (render_.integralFps && f == std::floor(f) && f < 1e15) {
+                return Json(static_cast<std::int64_t>(f));
+            }
+            return RealJson(f);
+        };
+        put("fps", fps());
+        put("start", render_.start ? std::optional<Json>(*render_.start) : std::nullopt);
+        put("end", render_.end ? std::optional<Json>(*render_.end) : std::nullopt);
         out["render"] = std::move(r);
     }
 
@@ -493,7 +543,11 @@ Json Document::ToJson() const
                                  key.frame < static_cast<double>(std::numeric_limits<std::int64_t>::max())
                              ? Json(static_cast<std::int64_t>(key.frame))
                              : RealJson(key.frame);
-            keys.push_back(Json::array({std::move(frame), ValueToJson(key.value, shader_)}));
+            Json written = Json::array({std::move(frame), ValueToJson(key.value, shader_)});
+            if (key.interpolation) {
+                written.push_back(InterpolationName(*key.interpolation));
+            }
+            keys.push_back(std::move(written));
         }
         t["keys"] = std::move(keys);
         tracks.push_back(std::move(t));

@@ -35,12 +35,19 @@ struct RenderSettings {
     std::optional<std::int32_t> samples;  // per pixel side: N x N per pixel
     std::optional<double> aspect;
     std::optional<std::int32_t> engine;
+    // Animation: frames per second and the frame range (both ends included).
+    std::optional<double> fps;
+    bool integralFps = true;  // written back as an integer, as it was read
+    std::optional<std::int32_t> start;
+    std::optional<std::int32_t> end;
 
     std::int32_t Width() const { return width.value_or(kDefaultWidth); }
     std::int32_t Height() const { return height.value_or(kDefaultHeight); }
     std::int32_t Samples() const { return samples.value_or(kDefaultSamples); }
     double Aspect() const;  // the stored aspect, else Width() / Height()
     std::int32_t Engine() const { return engine.value_or(0); }
+    // The frame a command shows or renders when it is given none.
+    std::int32_t StartFrame() const { return start.value_or(0); }
 };
 
 class Document {

@@ -1,10 +1,13 @@
 // An animation track of a node: the parameter it animates (a one-level ID), a
-// display name and its keys. Tracks are kept and edited, not evaluated.
+// display name and its keys. Each key may say how the value moves on towards
+// the next key; a key that says nothing is written back as it was read.
+// Evaluation over frames lives in track_evaluation.h.
 #pragma once
 
 #include "runtime/value.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +17,17 @@ namespace nocturnia::runtime {
 
 class Node;
 
+// How a key's value moves on towards the next key's. Booleans, integers
+// (cycles among them) and strings always step, whatever the key says.
+enum class KeyInterpolation { Step, Linear, Smooth };
+
 struct TrackKey {
     double frame = 0.0;
     bool integralFrame = true;  // written back as an integer, as it was read
     Value value;
+    // Absent: the key names none (reals then move linearly); kept absent so
+    // that a document without it is written back unchanged.
+    std::optional<KeyInterpolation> interpolation;
 };
 
 class Track {

@@ -29,7 +29,10 @@ const char* kFullDocument = R"({
     "future": [
       1,
       2
-    ]
+    ],
+    "fps": 24,
+    "start": 1,
+    "end": 48
   },
   "material": {
     "type": 5703,
@@ -158,7 +161,8 @@ const char* kFullDocument = R"({
               0,
               {
                 "bool": true
-              }
+              },
+              "step"
             ],
             [
               12.5,
@@ -459,6 +463,13 @@ INSTANTIATE_TEST_SUITE_P(
             "UnknownTrackKey",
             R"({"format": "nocturnia-document", "material": {"shader": {"type": 1063226, "tracks": [{"id": 1, "ease": 2}]}}})",
             "unknown track key \"ease\""},
+        BadDocument{
+            "BadInterpolation",
+            R"({"format": "nocturnia-document", "material": {"shader": {"type": 1063226, "tracks": [{"id": 1, "keys": [[0, {"real": 1}, "cubic"]]}]}}})",
+            "\"step\", \"linear\" or \"smooth\""},
+        BadDocument{"FrameRangeBackwards",
+                    R"({"format": "nocturnia-document", "render": {"start": 10, "end": 1}, "material": {}})",
+                    "ends (1) before it starts (10)"},
         BadDocument{"UnknownGradientKey", WithShaderParams(R"({"20101": {"gradient": {"knots": [], "loop": true}}})"),
                     "unknown gradient key"},
         BadDocument{"BadRender", R"({"format": "nocturnia-document", "render": {"width": 0}, "material": {}})",
