@@ -127,6 +127,9 @@ struct CommandLine {
     std::vector<std::string> editSets, editPresses;
     CLI::Option* editSet = nullptr;
     CLI::Option* editPress = nullptr;
+
+    ServeOptions serve;
+    CLI::App* serveCommand = nullptr;
 };
 
 void AddGlobalOptions(CommandLine& line)
@@ -204,6 +207,20 @@ void AddEditCommand(CommandLine& line)
     line.editCommand = command;
 }
 
+void AddServeCommand(CommandLine& line)
+{
+    ServeOptions& serve = line.serve;
+    CLI::App* command =
+        line.app.add_subcommand("serve", "Edit a document in a web browser, with a preview that follows each change");
+    command->add_option("DOC", serve.document, "Document to edit (default: a new one, named when saved)");
+    command->add_option("--bind", serve.bind, "Address to listen on (default 127.0.0.1: this machine only)");
+    command->add_option("--port", serve.port, "Port to listen on (default 8417; 0 picks a free one)");
+    command->add_option("--threads", serve.threads, "Preview render threads (default: the CPUs this process may use)")
+        ->check(CLI::Range(1, 1024));
+    command->footer("Prints the address to open, with the access token every request must carry. Ctrl-C stops.");
+    line.serveCommand = command;
+}
+
 // Parses the arguments into `line`. Nothing when the command is to run,
 // else the exit status (help printed, or a usage error reported).
 std::optional<int> Parse(CommandLine& line, int argc, char** argv)
@@ -219,9 +236,9 @@ std::optional<int> Parse(CommandLine& line, int argc, char** argv)
             return line.app.exit(e);
         }
         const std::string command = FirstWord(argc, argv);
-        const std::vector<std::string> commands = {"render", "sample", "describe", "new", "edit"};
+        const std::vector<std::string> commands = {"render", "sample", "describe", "new", "edit", "serve"};
         if (!command.empty() && std::find(commands.begin(), commands.end(), command) == commands.end()) {
-            Report("unknown command \"" + command + "\" (commands: render, sample, describe, new, edit)");
+            Report("unknown command \"" + command + "\" (commands: render, sample, describe, new, edit, serve)");
         } else {
             Report(std::string(e.what()) + " (see --help)");
         }
@@ -250,6 +267,7 @@ int RunParsedCommand(CommandLine& line)
         line.edit.edits = EditsInOrder(*line.editCommand, line.editSet, line.editPress);
         return RunEdit(line.global, line.edit);
     }
+    if (line.serveCommand->parsed()) return RunServe(line.global, line.serve);
     return 1;
 }
 
@@ -285,6 +303,7 @@ int main(int argc, char** argv)
     AddDescribeCommand(line);
     AddNewCommand(line);
     AddEditCommand(line);
+    AddServeCommand(line);
     if (const std::optional<int> status = Parse(line, argc, argv)) return *status;
     return RunReportingErrors(line);
 }

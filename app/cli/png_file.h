@@ -5,12 +5,18 @@
 
 #include "cli/render_loop.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 namespace nocturnia::cli {
 
 // Writes `image` to `path` (the whole file; no temporary name). Throws
 // UserError naming `shownName` on any failure.
 void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, const std::filesystem::path& shownName);
+
+// The same PNG as WritePngFile writes, as bytes in memory (the preview of
+// `serve`). Throws UserError on failure.
+std::vector<std::uint8_t> EncodePngBytes(const ImageBuffer& image);
 
 }  // namespace nocturnia::cli
