@@ -11,6 +11,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 
 from serve_harness import Server, entry_named
 
@@ -83,9 +85,20 @@ def good_path(server, program, document, folder):
     status, reply = server.request("POST", "/api/set", {"id": gamma["id"], "value": "1.7"})
     if status != 200 or entry_named(reply["state"], "Gamma")["value"] != {"real": 1.7}:
         failures.append(f"setting Gamma: {status} {reply!r:.200}")
+    # Another tab waiting for news hears of the undo at once.
+    heard = {}
+    version = reply["state"]["version"]
+    frame = server.request("GET", f"/api/wait?version={version}&frame=0")[1]["frame"]["number"]
+    waiter = threading.Thread(target=lambda: heard.update(
+        server.request("GET", f"/api/wait?version={version}&frame={frame + 1000}")[1]))
+    started = time.time()
+    waiter.start()
     status, reply = server.request("POST", "/api/undo", {})
     if status != 200 or entry_named(reply["state"], "Gamma")["value"] != gamma["value"]:
         failures.append(f"undoing: {status} {reply!r:.200}")
+    waiter.join()
+    if heard.get("version") != reply["state"]["version"] or time.time() - started > 10:
+        failures.append(f"a waiting tab heard {heard!r} after {time.time() - started:.1f} s")
     server.request("POST", "/api/set", {"id": gamma["id"], "value": "1.7"})
     status, reply = server.request("POST", "/api/save", {})
     if status != 200 or reply["state"]["unsaved"]:

@@ -13,12 +13,13 @@ import time
 
 
 class Server:
-    def __init__(self, program, document=None, extra=(), threads=1):
+    def __init__(self, program, document=None, extra=(), threads=1, cwd=None):
         arguments = [program, "serve", "--port", "0", "--threads", str(threads)]
         if document:
             arguments.insert(2, document)
         arguments += list(extra)
-        self.process = subprocess.Popen(arguments, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.process = subprocess.Popen(arguments, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                        cwd=cwd)
         self.stderr_lines = []
         threading.Thread(target=self._collect_stderr, daemon=True).start()
         self.url = None

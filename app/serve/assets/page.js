@@ -136,7 +136,6 @@ function labelledRow(entry, control) {
 function numberControl(entry) {
   const factor = entry.kind === "real" ? unitFactor(entry) : 1;
   const number = element("input", { type: "number" });
-  number.dataset.id = entry.id;
   if (entry.min !== undefined) number.min = tidy(entry.min * factor);
   if (entry.max !== undefined) number.max = tidy(entry.max * factor);
   number.step = entry.kind === "integer" ? "1" : "any";
@@ -147,7 +146,6 @@ function numberControl(entry) {
   if (sliderMin !== undefined && sliderMax !== undefined && (entry.slider || entry.kind === "real")) {
     range = element("input", { type: "range", min: tidy(sliderMin * factor), max: tidy(sliderMax * factor) });
     range.step = entry.step !== undefined ? tidy(entry.step * factor) : "any";
-    range.dataset.id = entry.id;
     parts.push(range);
   }
   parts.push(number);
