@@ -83,7 +83,7 @@ void BM_ServePreviewAfterChange(benchmark::State& state)
     state.counters["width"] = width;
     state.counters["height"] = height;
 }
-BENCHMARK(BM_ServePreviewAfterChange)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ServePreviewAfterChange)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace nocturnia::bench

@@ -127,7 +127,7 @@ void PreviewWorker::RenderVersion(EditingSession::Snapshot& snapshot)
     const auto sampler = nocturnia::cli::SessionSampler(*session.value());
     const int width = std::max(settings_.width, 1);
     const int height = PreviewHeight(width, document.Render().Aspect());
-    const std::vector<Pass> passes = {{4, 1}, {1, 1}, {1, std::max(settings_.finalSamples, 1)}};
+    const std::vector<Pass> passes = {{8, 1}, {2, 1}, {1, 1}, {1, std::max(settings_.finalSamples, 1)}};
     for (std::size_t i = 0; i < passes.size(); ++i) {
         nocturnia::cli::RenderSize size;
         size.width = std::max(width / passes[i].divisor, 1);

@@ -1,6 +1,7 @@
 // The preview that follows every change: a worker thread renders a copy of
-// the document, coarse first and then finer (a quarter-size image with one
-// sample a pixel, the full preview with one, then with 4 x 4), through the
+// the document, coarse first and then finer (an eighth of the size and a
+// half, with one sample a pixel, the full preview with one, then with 4 x 4:
+// the first image costs 1/64 of one sample a pixel), through the
 // same batched render loop as `render`, and publishes each finished pass as a
 // PNG. A newer change cancels a stale render between rows (the samplers
 // themselves never look at the flag), and the worker starts over on the new

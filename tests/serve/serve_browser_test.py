@@ -6,6 +6,7 @@ against what `describe` and `edit` say about the same document. Exits 77
 import argparse
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -99,7 +100,10 @@ def preview_checksum(browser):
 
 def finished_preview(browser):
     """Waits for the last pass of the preview and returns its checksum."""
-    wait_for(browser, lambda b: "pass 3 of 3" in b.find_element(By.ID, "preview-info").text, "the refined preview", 120)
+    def refined(b):
+        found = re.search(r"pass (\d+) of (\d+)", b.find_element(By.ID, "preview-info").text)
+        return found and found.group(1) == found.group(2)
+    wait_for(browser, refined, "the refined preview", 120)
     return wait_for(browser, lambda b: preview_checksum(b), "the preview image")
 
 
