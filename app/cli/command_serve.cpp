@@ -98,7 +98,6 @@ int RunServe(const GlobalOptions& global, const ServeOptions& options)
                 std::fprintf(stderr, "nocturnia: stopping with unsaved changes to %s: they are lost\n",
                              file ? file->string().c_str() : "the new document");
             }
-            session.WakeAll();
             worker.Stop();
             server.Stop();
         }

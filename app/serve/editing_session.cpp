@@ -106,7 +106,6 @@ template <class Change> void EditingSession::ApplyChange(Change&& change)
         }
         ++version_;
         Refresh();  // the state carries the new version
-        changed_.notify_all();
     }
 }
 
@@ -230,7 +229,6 @@ std::string EditingSession::Undo()
     undo_.pop_back();
     ++version_;
     Refresh();
-    changed_.notify_all();
     return stateText_;
 }
 
@@ -264,7 +262,6 @@ std::string EditingSession::Save(const std::optional<std::string>& path, bool ov
     savedText_ = currentText_;
     ++version_;
     Refresh();
-    changed_.notify_all();
     return stateText_;
 }
 
@@ -291,22 +288,7 @@ std::string EditingSession::Reload()
     diskText_ = text;
     ++version_;
     Refresh();
-    changed_.notify_all();
     return stateText_;
-}
-
-std::uint64_t EditingSession::WaitForChange(std::uint64_t seen, std::chrono::milliseconds timeout)
-{
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, timeout, [&] { return version_ != seen || waking_; });
-    return version_;
-}
-
-void EditingSession::WakeAll()
-{
-    std::lock_guard lock(mutex_);
-    waking_ = true;
-    changed_.notify_all();
 }
 
 EditingSession::Snapshot EditingSession::TakeSnapshot()

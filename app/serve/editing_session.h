@@ -10,8 +10,6 @@
 #include "runtime/document.h"
 #include "runtime/value_json.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -48,12 +46,6 @@ public:
     // Reads the document's file again, dropping unsaved changes (undoable).
     std::string Reload();
 
-    // Waits up to `timeout` for a version other than `seen`; returns the
-    // version then current.
-    std::uint64_t WaitForChange(std::uint64_t seen, std::chrono::milliseconds timeout);
-    // Wakes every waiter (the server is stopping).
-    void WakeAll();
-
     // An independent copy of the document as it is now, made under the
     // session's lock, for the preview to render while edits go on.
     struct Snapshot {
@@ -74,7 +66,6 @@ private:
     void Replace(const std::string& text, const std::string& sourceName);
 
     std::mutex mutex_;
-    std::condition_variable changed_;
     nocturnia::runtime::Document document_;
     std::optional<std::filesystem::path> path_;
     std::optional<std::string> diskText_;  // the file as last read or written; none: no file yet
@@ -83,7 +74,6 @@ private:
     std::vector<std::string> undo_;
     std::uint64_t version_ = 1;
     std::string stateText_;
-    bool waking_ = false;
 };
 
 }  // namespace nocturnia::serve

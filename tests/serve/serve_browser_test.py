@@ -190,6 +190,18 @@ def run(program, folder, browser, failures, keep):
         if second[2] == first[2]:
             failures.append("the preview did not change when Gamma moved")
 
+        # About shows the about text in a dialog, and changes nothing.
+        about = next(b for b in browser.find_elements(By.CSS_SELECTOR, ".button-row button") if b.text == "About")
+        version = server.state()["version"]
+        about.click()
+        wait_for(browser, lambda b: b.find_element(By.ID, "dialog").get_attribute("open") is not None, "the About box")
+        text = browser.find_element(By.ID, "dialog-text").text
+        if "Nocturnia" not in text:
+            failures.append(f"the About box says {text!r}")
+        browser.find_element(By.CSS_SELECTOR, "#dialog-buttons button").click()
+        if server.state()["version"] != version:
+            failures.append("pressing About changed the document")
+
         # Save writes what `edit` writes.
         browser.find_element(By.ID, "save").click()
         wait_for(browser, lambda b: b.find_element(By.ID, "unsaved").get_attribute("hidden") is not None, "the save")
