@@ -23,6 +23,7 @@ packages=(
   libbenchmark-dev
   libopenexr-dev
   libpng-dev
+  libcpp-httplib-dev
   python3
 )
 

@@ -15,7 +15,7 @@ extras=(
   clang-format-14                 # the format check
   clang-14 libclang-rt-14-dev     # fuzzing: clang's libFuzzer and sanitizer runtimes
   slurm-wlm munge                 # the render-farm test (a local Slurm cluster, started by the test)
-  # chromium chromium-driver python3-selenium   # the browser tests
+  chromium chromium-driver python3-selenium     # the browser tests (`nocturnia serve`)
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -98,6 +98,13 @@ struct FarmSlurmOptions {
     std::optional<int> samples;
 };
 
+struct ServeOptions {
+    std::optional<std::string> document;  // none: a new document, saved under a name the page asks for
+    std::string bind = "127.0.0.1";       // --bind: the address to listen on
+    int port = 8417;                      // --port: 0 picks a free one
+    std::optional<int> threads;           // preview render threads
+};
+
 int RunRender(const GlobalOptions& global, const RenderOptions& options);
 int RunSample(const GlobalOptions& global, const SampleOptions& options);
 int RunDescribe(const GlobalOptions& global, const DescribeOptions& options);
@@ -105,5 +112,6 @@ int RunNew(const GlobalOptions& global, const NewOptions& options);
 int RunEdit(const GlobalOptions& global, const EditOptions& options);
 int RunFarmSlurm(const GlobalOptions& global, const FarmSlurmOptions& options);
 int RunAssemble(const GlobalOptions& global, const AssembleOptions& options);
+int RunServe(const GlobalOptions& global, const ServeOptions& options);
 
 }  // namespace nocturnia::cli

@@ -140,6 +140,8 @@ struct CommandLine {
     std::vector<std::string> editKeys, editUnkeys;
     CLI::Option* editKey = nullptr;
     CLI::Option* editUnkey = nullptr;
+    ServeOptions serve;
+    CLI::App* serveCommand = nullptr;
 };
 
 void AddGlobalOptions(CommandLine& line)
@@ -283,6 +285,20 @@ void AddAssembleCommand(CommandLine& line)
     line.assembleCommand = command;
 }
 
+void AddServeCommand(CommandLine& line)
+{
+    ServeOptions& serve = line.serve;
+    CLI::App* command =
+        line.app.add_subcommand("serve", "Edit a document in a web browser, with a preview that follows each change");
+    command->add_option("DOC", serve.document, "Document to edit (default: a new one, named when saved)");
+    command->add_option("--bind", serve.bind, "Address to listen on (default 127.0.0.1: this machine only)");
+    command->add_option("--port", serve.port, "Port to listen on (default 8417; 0 picks a free one)");
+    command->add_option("--threads", serve.threads, "Preview render threads (default: the CPUs this process may use)")
+        ->check(CLI::Range(1, 1024));
+    command->footer("Prints the address to open, with the access token every request must carry. Ctrl-C stops.");
+    line.serveCommand = command;
+}
+
 // Parses the arguments into `line`. Nothing when the command is to run,
 // else the exit status (help printed, or a usage error reported).
 std::optional<int> Parse(CommandLine& line, int argc, char** argv)
@@ -340,6 +356,7 @@ int RunParsedCommand(CommandLine& line)
         return RunEdit(line.global, line.edit);
     }
     if (line.farmSlurmCommand->parsed()) return RunFarmSlurm(line.global, line.farmSlurm);
+    if (line.serveCommand->parsed()) return RunServe(line.global, line.serve);
     return 1;
 }
 
@@ -378,6 +395,7 @@ int main(int argc, char** argv)
     AddFarmCommand(line);
     AddAssembleCommand(line);
     line.global.arguments.assign(argv, argv + argc);
+    AddServeCommand(line);
     if (const std::optional<int> status = Parse(line, argc, argv)) return *status;
     return RunReportingErrors(line);
 }

@@ -5,10 +5,12 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -75,10 +77,37 @@ std::vector<png_text> MetadataTexts(const ImageMetadata& metadata, const std::st
     return texts;
 }
 
+// Where encoded bytes go when they stay in memory: a growing malloc'd block,
+// so that nothing with a destructor lives inside the libpng part.
+struct PngMemory {
+    std::uint8_t* bytes = nullptr;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+};
+
+void AppendPngBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* memory = static_cast<PngMemory*>(png_get_io_ptr(png));
+    if (memory->size + length > memory->capacity) {
+        const std::size_t capacity = std::max(memory->capacity * 2, memory->size + length + 4096);
+        auto* grown = static_cast<std::uint8_t*>(std::realloc(memory->bytes, capacity));
+        if (grown == nullptr) {
+            png_error(png, "out of memory");
+        }
+        memory->bytes = grown;
+        memory->capacity = capacity;
+    }
+    std::memcpy(memory->bytes + memory->size, data, length);
+    memory->size += length;
+}
+
+void FlushNothing(png_structp) {}
+
 // The libpng part, free of C++ objects with destructors, because a libpng
 // error jumps out of it. Returns false with `error` set on failure.
-bool EncodePng(std::FILE* file, const ImageBuffer& image, int depth, png_text* texts, int textCount, std::uint8_t* row,
-               PngErrorText& error)
+// Writes to `file`, or to `memory` when `file` is null.
+bool EncodePng(std::FILE* file, PngMemory* memory, const ImageBuffer& image, int depth, png_text* texts, int textCount,
+               std::uint8_t* row, PngErrorText& error)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, KeepPngError, IgnorePngWarning);
     if (png == nullptr) {
@@ -95,7 +124,11 @@ bool EncodePng(std::FILE* file, const ImageBuffer& image, int depth, png_text* t
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, file);
+    if (file != nullptr) {
+        png_init_io(png, file);
+    } else {
+        png_set_write_fn(png, memory, AppendPngBytes, FlushNothing);
+    }
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), depth,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_ABSOLUTE);
@@ -126,7 +159,8 @@ void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, c
         throw UserError("cannot write " + shownName.string() + ": " + std::strerror(errno));
     }
     PngErrorText error;
-    const bool encoded = EncodePng(file, image, depth, texts.data(), static_cast<int>(texts.size()), row.data(), error);
+    const bool encoded =
+        EncodePng(file, nullptr, image, depth, texts.data(), static_cast<int>(texts.size()), row.data(), error);
     const bool flushed = std::ferror(file) == 0;
     const bool closed = std::fclose(file) == 0;
     const int reason = errno;
@@ -136,6 +170,28 @@ void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, c
     if (!flushed || !closed) {
         throw UserError("cannot write " + shownName.string() + ": " + std::strerror(reason));
     }
+}
+
+std::vector<std::uint8_t> EncodePngBytes(const ImageBuffer& image)
+{
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
+    png_text software;
+    std::memset(&software, 0, sizeof software);
+    software.compression = PNG_TEXT_COMPRESSION_NONE;
+    software.key = const_cast<char*>(kSoftwareKey);
+    software.text = const_cast<char*>("Nocturnia");
+    PngMemory memory;
+    PngErrorText error;
+    const bool encoded = EncodePng(nullptr, &memory, image, 8, &software, 1, row.data(), error);
+    std::vector<std::uint8_t> bytes;
+    if (encoded) {
+        bytes.assign(memory.bytes, memory.bytes + memory.size);
+    }
+    std::free(memory.bytes);
+    if (!encoded) {
+        throw UserError(std::string("cannot encode a PNG image: ") + error.text);
+    }
+    return bytes;
 }
 
 }  // namespace nocturnia::cli

@@ -8,7 +8,9 @@
 #include "cli/image_settings.h"
 #include "cli/render_loop.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 namespace nocturnia::cli {
 
@@ -16,5 +18,9 @@ namespace nocturnia::cli {
 // UserError naming `shownName` on any failure.
 void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, const std::filesystem::path& shownName,
                   const ImageWriteSettings& settings);
+
+// The same PNG as WritePngFile writes, as bytes in memory (the preview of
+// `serve`). Throws UserError on failure.
+std::vector<std::uint8_t> EncodePngBytes(const ImageBuffer& image);
 
 }  // namespace nocturnia::cli

@@ -1,0 +1,447 @@
+// The page of `nocturnia serve`. It draws the Attribute Manager from the
+// server's state (the shader's description after every change), sends each
+// change as `edit --set` would write it, and follows the server: a waiting
+// request returns when the document changes (in any tab) or a new preview
+// frame is ready. All decisions about the shader are the server's.
+"use strict";
+
+const token = document.querySelector('meta[name="nocturnia-token"]').content;
+let state = null;
+let shownFrame = 0;
+const rows = new Map();  // entry ID -> {element, kind, update(entry)}
+
+// ---- talking to the server ----
+
+async function api(path, body) {
+  const options = { headers: { "X-Nocturnia-Token": token } };
+  if (body !== undefined) {
+    options.method = "POST";
+    options.headers["Content-Type"] = "application/json";
+    options.body = JSON.stringify(body);
+  }
+  const response = await fetch(path, options);
+  const reply = await response.json().catch(() => ({ error: "HTTP " + response.status }));
+  if (!response.ok) {
+    const error = new Error(reply.error || "HTTP " + response.status);
+    error.reply = reply;
+    throw error;
+  }
+  return reply;
+}
+
+async function change(path, body) {
+  try {
+    const reply = await api(path, body);
+    applyState(reply.state);
+    for (const text of reply.dialogs || []) await showDialog(text, ["OK"]);
+    return reply;
+  } catch (error) {
+    showError(error.message);
+    if (state) applyState(state);  // put the controls back to what the document holds
+    throw error;
+  }
+}
+
+function setValue(id, value) { return change("/api/set", { id, value }).catch(() => {}); }
+
+// Values sent while a drag goes on: one request at a time, the latest wins.
+const pending = new Map();
+const busy = new Set();
+function setValueSoon(id, value) {
+  pending.set(id, value);
+  if (busy.has(id)) return;
+  busy.add(id);
+  (async () => {
+    while (pending.has(id)) {
+      const next = pending.get(id);
+      pending.delete(id);
+      await setValue(id, next);
+    }
+    busy.delete(id);
+  })();
+}
+
+let toastTimer = 0;
+function showError(message) {
+  const toast = document.getElementById("toast");
+  toast.textContent = message;
+  toast.hidden = false;
+  clearTimeout(toastTimer);
+  toastTimer = setTimeout(() => { toast.hidden = true; }, 6000);
+}
+
+function showDialog(text, buttons, withInput) {
+  const dialog = document.getElementById("dialog");
+  document.getElementById("dialog-text").textContent = text;
+  const input = document.getElementById("dialog-input");
+  input.hidden = !withInput;
+  input.value = withInput || "";
+  const bar = document.getElementById("dialog-buttons");
+  bar.replaceChildren();
+  return new Promise((resolve) => {
+    const finish = (choice) => { dialog.close(); resolve({ choice, input: input.value }); };
+    buttons.forEach((name, i) => {
+      const button = document.createElement("button");
+      button.type = "button";
+      button.textContent = name;
+      if (i === 0) button.className = "primary";
+      button.addEventListener("click", () => finish(name));
+      bar.append(button);
+    });
+    dialog.oncancel = (event) => { event.preventDefault(); finish(null); };
+    dialog.showModal();
+    (withInput ? input : bar.firstChild).focus();
+  });
+}
+
+// ---- numbers in the units the Attribute Manager shows ----
+
+function unitFactor(entry) {
+  if (entry.unit === "percent") return 100;
+  if (entry.unit === "degree") return 180 / Math.PI;
+  return 1;
+}
+function unitSuffix(entry) { return entry.unit === "percent" ? "%" : entry.unit === "degree" ? "°" : ""; }
+function valueText(entry, shown) {
+  if (entry.unit === "percent") return shown + "%";
+  if (entry.unit === "degree") return shown + "deg";
+  return String(shown);
+}
+function tidy(number) { return Number.isFinite(number) ? parseFloat(number.toPrecision(10)) : number; }
+
+function hex(channel) {
+  const byte = Math.round(Math.min(Math.max(channel, 0), 1) * 255);
+  return byte.toString(16).padStart(2, "0");
+}
+function colourHex(rgb) { return "#" + rgb.map(hex).join(""); }
+function hexColour(text) { return [1, 3, 5].map((i) => tidy(parseInt(text.substr(i, 2), 16) / 255)); }
+
+// ---- controls ----
+
+function element(tag, properties) {
+  const made = document.createElement(tag);
+  Object.assign(made, properties || {});
+  return made;
+}
+
+function labelledRow(entry, control) {
+  const row = element("div", { className: "row" });
+  const label = element("label", { textContent: entry.name, title: entry.name + " [" + entry.id + "]" });
+  const box = element("div", { className: "control" });
+  box.append(...control);
+  row.append(label, box);
+  return row;
+}
+
+function numberControl(entry) {
+  const factor = entry.kind === "real" ? unitFactor(entry) : 1;
+  const number = element("input", { type: "number" });
+  if (entry.min !== undefined) number.min = tidy(entry.min * factor);
+  if (entry.max !== undefined) number.max = tidy(entry.max * factor);
+  number.step = entry.kind === "integer" ? "1" : "any";
+  const parts = [];
+  let range = null;
+  const sliderMin = entry.sliderMin !== undefined ? entry.sliderMin : entry.min;
+  const sliderMax = entry.sliderMax !== undefined ? entry.sliderMax : entry.max;
+  if (sliderMin !== undefined && sliderMax !== undefined && (entry.slider || entry.kind === "real")) {
+    range = element("input", { type: "range", min: tidy(sliderMin * factor), max: tidy(sliderMax * factor) });
+    range.step = entry.step !== undefined ? tidy(entry.step * factor) : "any";
+    parts.push(range);
+  }
+  parts.push(number);
+  if (entry.kind === "real") parts.push(element("span", { className: "unit", textContent: unitSuffix(entry) }));
+  const send = (shown) => (entry.kind === "real" ? valueText(entry, shown) : String(Math.round(shown)));
+  if (range) {
+    range.addEventListener("input", () => { number.value = range.value; setValueSoon(entry.id, send(range.value)); });
+  }
+  number.addEventListener("change", () => {
+    if (number.value !== "" && Number.isFinite(Number(number.value))) setValue(entry.id, send(number.value));
+  });
+  const row = labelledRow(entry, parts);
+  return {
+    row,
+    inputs: range ? [range, number] : [number],
+    update(e) {
+      const raw = e.value ? (e.value.real !== undefined ? e.value.real : e.value.int) : undefined;
+      if (raw === undefined) return;
+      const shown = tidy(raw * factor);
+      if (document.activeElement !== number) number.value = shown;
+      if (range && !busy.has(e.id)) range.value = shown;
+    },
+  };
+}
+
+function cycleControl(entry) {
+  const select = element("select");
+  for (const choice of entry.choices) select.append(element("option", { value: choice.value, textContent: choice.label }));
+  select.addEventListener("change", () => setValue(entry.id, select.value));
+  return { row: labelledRow(entry, [select]), inputs: [select],
+           update(e) { if (e.value) select.value = String(e.value.int); } };
+}
+
+function boolControl(entry) {
+  const box = element("input", { type: "checkbox" });
+  box.addEventListener("change", () => setValue(entry.id, box.checked ? "true" : "false"));
+  return { row: labelledRow(entry, [box]), inputs: [box], update(e) { if (e.value) box.checked = !!e.value.bool; } };
+}
+
+function colourControl(entry) {
+  const picker = element("input", { type: "color" });
+  const text = element("span", { className: "unit" });
+  text.style.width = "auto";
+  picker.addEventListener("input", () => setValueSoon(entry.id, hexColour(picker.value).join(",")));
+  return {
+    row: labelledRow(entry, [picker, text]),
+    inputs: [picker],
+    update(e) {
+      if (!e.value || !e.value.vector) return;
+      if (!busy.has(e.id)) picker.value = colourHex(e.value.vector);
+      text.textContent = e.value.vector.map((c) => tidy(c).toFixed(3)).join(", ");
+    },
+  };
+}
+
+function linkControl(entry) {
+  const select = element("select");
+  select.addEventListener("change", () => setValue(entry.id, select.value === "" ? null : Number(select.value)));
+  return {
+    row: labelledRow(entry, [select]),
+    inputs: [select],
+    update(e) {
+      const options = [element("option", { value: "", textContent: "None" })];
+      for (const mask of state.masks) options.push(element("option", { value: mask.index, textContent: mask.label }));
+      select.replaceChildren(...options);
+      const link = e.value ? e.value.link : null;
+      select.value = link === null || link === undefined ? "" : String(link);
+    },
+  };
+}
+
+function knotCss(knot) {
+  const scaled = knot.color.map((c) => c * (knot.brightness !== undefined ? knot.brightness : 1));
+  return colourHex(scaled);
+}
+
+function gradientControl(entry) {
+  const wrap = element("div", { className: "strip-wrap" });
+  const strip = element("div", { className: "strip", title: "Double-click to add a knot; drag knots to move them" });
+  const editor = element("div", { className: "knot-edit" });
+  const picker = element("input", { type: "color" });
+  const position = element("input", { type: "number", min: 0, max: 100, step: "any" });
+  const remove = element("button", { type: "button", textContent: "Remove knot" });
+  editor.append(picker, position, element("span", { className: "unit", textContent: "%" }), remove);
+  wrap.append(strip, editor);
+  let gradient = null;
+  let selected = 0;
+  const send = () => setValueSoon(entry.id, JSON.stringify(gradient));
+  const draw = () => {
+    const knots = gradient.knots.slice().sort((a, b) => a.position - b.position);
+    strip.style.background = knots.length === 0 ? "#000" : knots.length === 1 ? knotCss(knots[0])
+      : "linear-gradient(to right, " + knots.map((k) => knotCss(k) + " " + k.position * 100 + "%").join(", ") + ")";
+    strip.replaceChildren(...gradient.knots.map((knot, i) => {
+      const marker = element("button", { type: "button", className: "knot" + (i === selected ? " selected" : "") });
+      marker.style.left = knot.position * 100 + "%";
+      marker.style.background = knotCss(knot);
+      marker.disabled = !entry.editable;
+      marker.addEventListener("pointerdown", (event) => {
+        selected = i;
+        marker.setPointerCapture(event.pointerId);
+        const bounds = strip.getBoundingClientRect();
+        const move = (m) => {
+          knot.position = tidy(Math.min(Math.max((m.clientX - bounds.left) / bounds.width, 0), 1));
+          marker.style.left = knot.position * 100 + "%";
+        };
+        marker.onpointermove = move;
+        marker.onpointerup = () => { marker.onpointermove = null; marker.onpointerup = null; draw(); send(); };
+        draw();
+      });
+      return marker;
+    }));
+    const knot = gradient.knots[selected];
+    editor.hidden = !knot;
+    if (knot) {
+      picker.value = colourHex(knot.color);
+      position.value = tidy(knot.position * 100);
+      remove.disabled = gradient.knots.length <= 1 || !entry.editable;
+    }
+  };
+  strip.addEventListener("dblclick", (event) => {
+    if (!gradient || !entry.editable || event.target !== strip) return;
+    const bounds = strip.getBoundingClientRect();
+    const base = gradient.knots[selected] || { color: [1, 1, 1], brightness: 1, bias: 0.5, interpolation: 1 };
+    gradient.knots.push({ ...base, color: base.color.slice(),
+                          position: tidy((event.clientX - bounds.left) / bounds.width),
+                          index: gradient.knots.reduce((m, k) => Math.max(m, k.index || 0), 0) + 1 });
+    selected = gradient.knots.length - 1;
+    draw();
+    send();
+  });
+  picker.addEventListener("input", () => { gradient.knots[selected].color = hexColour(picker.value); draw(); send(); });
+  position.addEventListener("change", () => {
+    gradient.knots[selected].position = tidy(Math.min(Math.max(Number(position.value) / 100, 0), 1));
+    draw();
+    send();
+  });
+  remove.addEventListener("click", () => { gradient.knots.splice(selected, 1); selected = 0; draw(); send(); });
+  return {
+    row: labelledRow(entry, [wrap]),
+    inputs: [picker, position, remove],
+    update(e) {
+      entry = e;
+      if (!e.value || !e.value.gradient || busy.has(e.id)) return;
+      gradient = JSON.parse(JSON.stringify(e.value.gradient));
+      selected = Math.min(selected, Math.max(gradient.knots.length - 1, 0));
+      draw();
+    },
+  };
+}
+
+function buttonControl(entry) {
+  const button = element("button", { type: "button", textContent: entry.name });
+  button.addEventListener("click", () => change("/api/press", { id: entry.id }).catch(() => {}));
+  const row = element("div", { className: "row button-row" });
+  row.append(button);
+  return { row, inputs: [button], update() {} };
+}
+
+function textControl(entry) {
+  const input = element("input", { type: "text" });
+  input.addEventListener("change", () => setValue(entry.id, input.value));
+  return { row: labelledRow(entry, [input]), inputs: [input],
+           update(e) { if (e.value && document.activeElement !== input) input.value = e.value.string || ""; } };
+}
+
+function otherControl(entry) {
+  const text = element("span", { className: "unit" });
+  text.style.width = "auto";
+  return { row: labelledRow(entry, [text]), inputs: [],
+           update(e) { text.textContent = e.value ? JSON.stringify(e.value) : ""; } };
+}
+
+function groupControl(entry) {
+  const details = element("details", { className: "group", open: true });
+  const summary = element("summary", { textContent: entry.name });
+  const body = element("div", { className: "body" });
+  details.append(summary, body);
+  return { row: details, body, inputs: [], update(e) { summary.textContent = e.name; } };
+}
+
+const builders = {
+  group: groupControl, real: numberControl, integer: numberControl, cycle: cycleControl, bool: boolControl,
+  colour: colourControl, gradient: gradientControl, link: linkControl, button: buttonControl, string: textControl,
+};
+
+// ---- the state ----
+
+function applyState(next) {
+  state = next;
+  document.getElementById("file").textContent = state.file || "new document (not saved yet)";
+  document.getElementById("unsaved").hidden = !state.unsaved;
+  document.getElementById("undo").disabled = state.undoSteps === 0;
+  document.getElementById("frame").style.aspectRatio = String(state.aspect);
+  const root = document.getElementById("attributes");
+  const seen = new Set();
+  const placed = new Map();  // container -> number of rows placed in it so far
+  for (const entry of state.entries) {
+    const key = entry.id + ":" + entry.kind;
+    seen.add(key);
+    let row = rows.get(key);
+    if (!row) {
+      row = (builders[entry.kind] || otherControl)(entry);
+      row.row.dataset.id = entry.id;
+      row.row.dataset.kind = entry.kind;
+      rows.set(key, row);
+    }
+    const parent = rows.get(entry.parent + ":group");
+    const container = entry.parent !== 0 && parent ? parent.body : root;
+    const index = placed.get(container) || 0;
+    placed.set(container, index + 1);
+    if (container.children[index] !== row.row) container.insertBefore(row.row, container.children[index] || null);
+    row.row.hidden = entry.hidden;
+    row.row.classList.toggle("disabled", !entry.editable);
+    for (const input of row.inputs) input.disabled = !entry.editable;
+    row.update(entry);
+  }
+  for (const [key, row] of rows) {
+    if (!seen.has(key)) { row.row.remove(); rows.delete(key); }
+  }
+}
+
+async function showFrame(frame) {
+  const error = document.getElementById("preview-error");
+  const info = document.getElementById("preview-info");
+  if (frame.error) {
+    error.textContent = frame.error;
+    error.hidden = false;
+    shownFrame = frame.number;
+    return;
+  }
+  const response = await fetch("/api/preview", { headers: { "X-Nocturnia-Token": token } });
+  if (!response.ok) return;
+  const number = Number(response.headers.get("X-Frame"));
+  const url = URL.createObjectURL(await response.blob());
+  const image = document.getElementById("preview");
+  const old = image.src;
+  image.src = url;
+  image.dataset.frame = number;
+  if (old.startsWith("blob:")) URL.revokeObjectURL(old);
+  error.hidden = true;
+  shownFrame = Math.max(shownFrame, number);
+  const done = frame.pass + 1 === frame.passes;
+  info.textContent = (done ? "" : "refining… ") + "pass " + (frame.pass + 1) + " of " + frame.passes + " · " +
+    frame.width + " × " + frame.height + " · " + frame.samples + " × " + frame.samples + " samples";
+}
+
+async function follow() {
+  for (;;) {
+    try {
+      const seenVersion = state ? state.version : 0;
+      const news = await api("/api/wait?version=" + seenVersion + "&frame=" + shownFrame);
+      if (!state || news.version !== state.version) applyState(await api("/api/state"));
+      if (news.frame.number > shownFrame) await showFrame(news.frame);
+    } catch (error) {
+      showError("lost the server: " + error.message);
+      await new Promise((resolve) => setTimeout(resolve, 2000));
+    }
+  }
+}
+
+// ---- saving ----
+
+async function save(path, overwrite) {
+  try {
+    const body = {};
+    if (path) body.path = path;
+    if (overwrite) body.overwrite = true;
+    applyState((await api("/api/save", body)).state);
+  } catch (error) {
+    const reply = error.reply || {};
+    if (reply.needsName) {
+      const answer = await showDialog("Save the new document as:", ["Save", "Cancel"], "night-sky.json");
+      if (answer.choice === "Save" && answer.input) await save(answer.input, false);
+    } else if (reply.conflict) {
+      const own = !path;
+      const answer = await showDialog(error.message, own ? ["Overwrite", "Reload", "Cancel"] : ["Overwrite", "Cancel"]);
+      if (answer.choice === "Overwrite") await save(path, true);
+      if (answer.choice === "Reload") await change("/api/reload", {}).catch(() => {});
+    } else {
+      showError(error.message);
+    }
+  }
+}
+
+document.getElementById("save").addEventListener("click", () => save());
+document.getElementById("undo").addEventListener("click", () => change("/api/undo", {}).catch(() => {}));
+document.addEventListener("keydown", (event) => {
+  const typing = event.target.matches("input[type=text], input[type=number]");
+  if ((event.ctrlKey || event.metaKey) && event.key === "s") { event.preventDefault(); save(); }
+  if ((event.ctrlKey || event.metaKey) && event.key === "z" && !typing) {
+    event.preventDefault();
+    change("/api/undo", {}).catch(() => {});
+  }
+});
+window.addEventListener("beforeunload", (event) => {
+  if (state && state.unsaved) { event.preventDefault(); event.returnValue = ""; }
+});
+
+api("/api/state").then(applyState, (error) => showError(error.message)).finally(follow);

@@ -1,0 +1,313 @@
+#include "serve/editing_session.h"
+
+#include "serve/api_error.h"
+#include "serve/page_model.h"
+
+#include "cli/parameter_edits.h"
+#include "cli/user_error.h"
+
+#include "runtime/attribute_manager.h"
+#include "runtime/console.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace nocturnia::serve {
+
+namespace {
+
+constexpr std::size_t kUndoSteps = 200;
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const nocturnia::runtime::DescriptionEntry&
+EntryWithId(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::int32_t id)
+{
+    for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
+        if (entry.id == id && entry.type != NOC_DA_GROUP) {
+            return entry;
+        }
+    }
+    throw ApiError(404, "there is no parameter with ID " + std::to_string(id));
+}
+
+void CheckChangeable(const nocturnia::runtime::DescriptionEntry& entry)
+{
+    // What the Attribute Manager greys out or hides cannot be changed there.
+    if (entry.hidden) {
+        throw ApiError(409, "\"" + entry.name + "\" is hidden and cannot be changed now");
+    }
+    if (!entry.editable) {
+        throw ApiError(409, "\"" + entry.name + "\" is greyed out and cannot be changed now");
+    }
+}
+
+void SetLink(nocturnia::runtime::Node& shader, const nocturnia::runtime::DescriptionEntry& entry,
+             const nocturnia::runtime::Json& value)
+{
+    nocturnia::runtime::Node* target = nullptr;
+    if (!value.is_null()) {
+        const auto& children = shader.Children();
+        if (!value.is_number_integer() || value.get<std::int64_t>() < 0 ||
+            value.get<std::int64_t>() >= static_cast<std::int64_t>(children.size())) {
+            throw ApiError(400, "\"" + entry.name + "\" takes the number of one of the document's " +
+                                    std::to_string(children.size()) + " mask shaders, or null for none");
+        }
+        target = children[static_cast<std::size_t>(value.get<std::int64_t>())].get();
+    }
+    const nocturnia::runtime::Status status =
+        nocturnia::runtime::SetParameter(shader, entry.id, nocturnia::runtime::Value::OfLink(target));
+    if (!status) {
+        throw ApiError(400, "cannot set \"" + entry.name + "\": " + status.message());
+    }
+}
+
+}  // namespace
+
+EditingSession::EditingSession(nocturnia::runtime::Document document, std::optional<std::filesystem::path> path)
+    : document_(std::move(document)), path_(std::move(path))
+{
+    if (path_) {
+        diskText_ = ReadWholeFile(*path_);
+    }
+    // What the Attribute Manager shows first writes the defaults of every
+    // layer; that is the document as opened, with nothing unsaved yet.
+    Refresh();
+    savedText_ = currentText_;
+    Refresh();
+}
+
+template <class Change> void EditingSession::ApplyChange(Change&& change)
+{
+    const std::string before = currentText_;
+    try {
+        change();
+        Refresh();
+    } catch (...) {
+        if (document_.ToText() != before) {
+            Replace(before, "the document before the change");
+        }
+        Refresh();
+        throw;
+    }
+    if (currentText_ != before) {
+        undo_.push_back(before);
+        if (undo_.size() > kUndoSteps) {
+            undo_.erase(undo_.begin());
+        }
+        ++version_;
+        Refresh();  // the state carries the new version
+    }
+}
+
+void EditingSession::Refresh()
+{
+    std::vector<nocturnia::runtime::DescriptionEntry> entries;
+    try {
+        entries = nocturnia::cli::DescribeNode(document_.Shader());
+    } catch (const nocturnia::cli::UserError& error) {
+        throw ApiError(400, error.what());
+    }
+    currentText_ = document_.ToText();
+    nocturnia::runtime::Json state = nocturnia::runtime::Json::object();
+    state["version"] = version_;
+    state["file"] = path_ ? nocturnia::runtime::Json(path_->string()) : nocturnia::runtime::Json(nullptr);
+    state["unsaved"] = currentText_ != savedText_;
+    state["undoSteps"] = undo_.size();
+    const nocturnia::runtime::RenderSettings& render = document_.Render();
+    state["aspect"] = render.Aspect();
+    state["entries"] = PageEntries(entries, document_.Shader());
+    state["masks"] = MaskChoices(document_.Shader());
+    stateText_ = state.dump();
+}
+
+void EditingSession::Replace(const std::string& text, const std::string& sourceName)
+{
+    nocturnia::runtime::Result<nocturnia::runtime::Document> document =
+        nocturnia::runtime::Document::Parse(text, sourceName);
+    if (!document) {
+        throw ApiError(500, "cannot restore the document: " + document.error());
+    }
+    document_ = std::move(document.value());
+}
+
+std::string EditingSession::StateText()
+{
+    std::lock_guard lock(mutex_);
+    return stateText_;
+}
+
+std::uint64_t EditingSession::Version()
+{
+    std::lock_guard lock(mutex_);
+    return version_;
+}
+
+bool EditingSession::HasUnsavedChanges()
+{
+    std::lock_guard lock(mutex_);
+    return currentText_ != savedText_;
+}
+
+std::optional<std::filesystem::path> EditingSession::Path()
+{
+    std::lock_guard lock(mutex_);
+    return path_;
+}
+
+std::string EditingSession::Set(std::int32_t id, const nocturnia::runtime::Json& value)
+{
+    std::lock_guard lock(mutex_);
+    ApplyChange([&] {
+        const std::vector<nocturnia::runtime::DescriptionEntry> entries =
+            nocturnia::cli::DescribeNode(document_.Shader());
+        const nocturnia::runtime::DescriptionEntry& entry = EntryWithId(entries, id);
+        CheckChangeable(entry);
+        if (entry.type == NOC_DA_ALIASLINK) {
+            SetLink(document_.Shader(), entry, value);
+            return;
+        }
+        if (!value.is_string()) {
+            throw ApiError(400, "\"" + entry.name + "\" takes its value as text, as `edit --set` does");
+        }
+        try {
+            nocturnia::cli::SetParameter(document_.Shader(), std::to_string(id) + "=" + value.get<std::string>());
+        } catch (const nocturnia::cli::UserError& error) {
+            throw ApiError(400, error.what());
+        }
+    });
+    return stateText_;
+}
+
+std::string EditingSession::Press(std::int32_t id, std::vector<std::string>& dialogs)
+{
+    std::lock_guard lock(mutex_);
+    ApplyChange([&] {
+        const std::vector<nocturnia::runtime::DescriptionEntry> entries =
+            nocturnia::cli::DescribeNode(document_.Shader());
+        const nocturnia::runtime::DescriptionEntry& entry = EntryWithId(entries, id);
+        if (entry.type != NOC_DA_BUTTON) {
+            throw ApiError(400, "\"" + entry.name + "\" is not a button");
+        }
+        CheckChangeable(entry);
+        std::vector<std::string> lines;
+        {
+            nocturnia::runtime::ConsoleCapture capture;
+            try {
+                nocturnia::cli::ApplyEdits(document_.Shader(),
+                                           {{nocturnia::cli::EditOperation::Kind::Press, std::to_string(id)}});
+            } catch (const nocturnia::cli::UserError& error) {
+                throw ApiError(400, error.what());
+            }
+            dialogs = capture.Dialogs();
+            lines = capture.Lines();
+        }
+        for (const std::string& line : lines) {
+            nocturnia::runtime::Console::Instance().Line(line);
+        }
+    });
+    return stateText_;
+}
+
+std::string EditingSession::Undo()
+{
+    std::lock_guard lock(mutex_);
+    if (undo_.empty()) {
+        throw ApiError(409, "there is nothing to undo");
+    }
+    const std::string previous = undo_.back();
+    Replace(previous, "the undo history");
+    undo_.pop_back();
+    ++version_;
+    Refresh();
+    return stateText_;
+}
+
+std::string EditingSession::Save(const std::optional<std::string>& path, bool overwrite)
+{
+    std::lock_guard lock(mutex_);
+    if (!path && !path_) {
+        throw ApiError(409, "this document has no file yet: give it a name", {{"needsName", true}});
+    }
+    const std::filesystem::path target = path ? std::filesystem::path(*path) : *path_;
+    if (target.empty()) {
+        throw ApiError(400, "the file name is empty");
+    }
+    const bool ownFile = path_ && std::filesystem::absolute(target) == std::filesystem::absolute(*path_);
+    const std::optional<std::string> onDisk = ReadWholeFile(target);
+    if (!overwrite && onDisk) {
+        if (ownFile && diskText_ && *onDisk != *diskText_) {
+            throw ApiError(409, target.string() + " changed on disk since it was opened: reload it or overwrite it",
+                           {{"conflict", true}});
+        }
+        if (!ownFile) {
+            throw ApiError(409, target.string() + " already exists: overwrite it?", {{"conflict", true}});
+        }
+    }
+    const nocturnia::runtime::Status saved = document_.Save(target);
+    if (!saved) {
+        throw ApiError(500, saved.message());
+    }
+    path_ = target;
+    diskText_ = ReadWholeFile(target);
+    savedText_ = currentText_;
+    ++version_;
+    Refresh();
+    return stateText_;
+}
+
+std::string EditingSession::Reload()
+{
+    std::lock_guard lock(mutex_);
+    if (!path_) {
+        throw ApiError(409, "this document has no file to reload");
+    }
+    const std::optional<std::string> text = ReadWholeFile(*path_);
+    if (!text) {
+        throw ApiError(409, "cannot read " + path_->string());
+    }
+    ApplyChange([&] {
+        nocturnia::runtime::Result<nocturnia::runtime::Document> document =
+            nocturnia::runtime::Document::Parse(*text, path_->string());
+        if (!document) {
+            throw ApiError(409, document.error());
+        }
+        document_ = std::move(document.value());
+        nocturnia::cli::DescribeNode(document_.Shader());
+        savedText_ = document_.ToText();
+    });
+    diskText_ = text;
+    ++version_;
+    Refresh();
+    return stateText_;
+}
+
+EditingSession::Snapshot EditingSession::TakeSnapshot()
+{
+    std::lock_guard lock(mutex_);
+    Snapshot snapshot;
+    snapshot.version = version_;
+    nocturnia::runtime::Result<nocturnia::runtime::Document> copy =
+        nocturnia::runtime::Document::Parse(currentText_, "the preview's copy");
+    if (copy) {
+        snapshot.document.emplace(std::move(copy.value()));
+    }
+    return snapshot;
+}
+
+void EditingSession::ReleaseSnapshot(Snapshot& snapshot)
+{
+    std::lock_guard lock(mutex_);
+    snapshot.document.reset();
+}
+
+}  // namespace nocturnia::serve

@@ -1,0 +1,79 @@
+// The document `nocturnia serve` edits, shared by every browser tab and the
+// preview worker. Each change goes through the same edit machinery as `edit
+// --set` and `edit --press`, is applied whole or not at all (a failing change
+// restores the document as it was), and raises the version number that tabs
+// wait on to see each other's changes. Every change that altered the document
+// can be undone. Saving uses the document writer's atomic replace; a file that
+// changed on disk since it was read is not overwritten unless asked to.
+#pragma once
+
+#include "runtime/document.h"
+#include "runtime/value_json.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace nocturnia::serve {
+
+class EditingSession {
+public:
+    // `path`: where the document was read from; none for a new document,
+    // which is then saved under a name the page asks for.
+    EditingSession(nocturnia::runtime::Document document, std::optional<std::filesystem::path> path);
+
+    // The page's whole state as JSON text (version, file, unsaved changes,
+    // description entries with their controls, mask shaders, preview aspect).
+    std::string StateText();
+    std::uint64_t Version();
+    bool HasUnsavedChanges();
+    std::optional<std::filesystem::path> Path();
+
+    // Changes. Each throws ApiError (nothing changed) or returns the new
+    // state; Press also returns the message boxes the press opened (About).
+    // `value`: the text `edit --set` takes (a string), or for links the index
+    // of a mask shader among the node's children (null: none).
+    std::string Set(std::int32_t id, const nocturnia::runtime::Json& value);
+    std::string Press(std::int32_t id, std::vector<std::string>& dialogs);
+    std::string Undo();
+    // Saves to `path` (or the document's own file). A file that changed on
+    // disk since it was read or saved, or another existing file, is replaced
+    // only with `overwrite`; otherwise ApiError 409 with {"conflict": true}.
+    std::string Save(const std::optional<std::string>& path, bool overwrite);
+    // Reads the document's file again, dropping unsaved changes (undoable).
+    std::string Reload();
+
+    // An independent copy of the document as it is now, made under the
+    // session's lock, for the preview to render while edits go on.
+    struct Snapshot {
+        std::uint64_t version = 0;
+        std::optional<nocturnia::runtime::Document> document;
+    };
+    Snapshot TakeSnapshot();
+    // Releases a snapshot's document under the session's lock (node creation
+    // and release stay on one thread at a time).
+    void ReleaseSnapshot(Snapshot& snapshot);
+
+private:
+    // Runs `change` on the document; keeps its result when it altered the
+    // document (an undo step, a new version), restores the document when it
+    // threw. Called with the lock held.
+    template <class Change> void ApplyChange(Change&& change);
+    void Refresh();  // rebuilds the description and the state text; lock held
+    void Replace(const std::string& text, const std::string& sourceName);
+
+    std::mutex mutex_;
+    nocturnia::runtime::Document document_;
+    std::optional<std::filesystem::path> path_;
+    std::optional<std::string> diskText_;  // the file as last read or written; none: no file yet
+    std::string savedText_;                // the document as last read or saved
+    std::string currentText_;
+    std::vector<std::string> undo_;
+    std::uint64_t version_ = 1;
+    std::string stateText_;
+};
+
+}  // namespace nocturnia::serve

@@ -1,0 +1,111 @@
+#include "serve/page_model.h"
+
+#include "cli/entry_kind.h"
+#include "cli/number_text.h"
+
+namespace nocturnia::serve {
+
+namespace {
+
+void CopyNumber(const nocturnia::runtime::DescriptionEntry& entry, std::int32_t key, const char* name,
+                nocturnia::runtime::Json& item)
+{
+    const nocturnia::runtime::Value* value = entry.settings.Find(key);
+    if (value == nullptr) {
+        return;
+    }
+    if (value->Type() == nocturnia::runtime::ValueType::Real) {
+        item[name] = value->AsReal();
+    } else if (value->Type() == nocturnia::runtime::ValueType::Int) {
+        item[name] = value->AsInt();
+    }
+}
+
+const char* UnitName(const nocturnia::runtime::DescriptionEntry& entry)
+{
+    const nocturnia::runtime::Value* unit = entry.settings.Find(NOC_DESC_UNIT);
+    if (unit == nullptr || unit->Type() != nocturnia::runtime::ValueType::Int) {
+        return "";
+    }
+    if (unit->AsInt() == NOC_UNIT_PERCENT) return "percent";
+    if (unit->AsInt() == NOC_UNIT_DEGREE) return "degree";
+    return "";
+}
+
+std::string KindOf(const nocturnia::runtime::DescriptionEntry& entry)
+{
+    const std::string name = nocturnia::cli::EntryTypeName(entry);
+    if (name.rfind("type ", 0) == 0 || name == "vector") {
+        return name == "vector" ? "colour" : "other";
+    }
+    return name;
+}
+
+std::string ShaderLabel(const nocturnia::runtime::Node& child, std::size_t index)
+{
+    const std::string number = " " + std::to_string(index + 1);
+    if (child.IsColorShader()) {
+        const nocturnia::runtime::Vec3 c = child.ShaderColor();
+        return "Color" + number + " (" + nocturnia::cli::ShortestText(c.x) + ", " + nocturnia::cli::ShortestText(c.y) +
+               ", " + nocturnia::cli::ShortestText(c.z) + ")";
+    }
+    if (child.IsGradientShader()) {
+        return "Gradient" + number + " (along " +
+               (child.ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v") + ")";
+    }
+    return "Shader" + number + " (type " + std::to_string(child.Type()) + ")";
+}
+
+}  // namespace
+
+nocturnia::runtime::Json PageEntries(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                                     const nocturnia::runtime::Node& shader)
+{
+    nocturnia::runtime::Json list = nocturnia::runtime::Json::array();
+    for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
+        nocturnia::runtime::Json item = nocturnia::runtime::Json::object();
+        item["id"] = entry.id;
+        item["name"] = entry.name;
+        item["kind"] = KindOf(entry);
+        item["type"] = entry.type;
+        item["parent"] = entry.parent;
+        item["hidden"] = entry.hidden;
+        item["editable"] = entry.editable;
+        if (entry.value && entry.type != NOC_DA_GROUP && entry.type != NOC_DA_BUTTON) {
+            item["value"] = nocturnia::runtime::ValueToJson(*entry.value, &shader);
+        }
+        if (entry.type == NOC_DA_REAL || entry.type == NOC_DA_LONG) {
+            CopyNumber(entry, NOC_DESC_MIN, "min", item);
+            CopyNumber(entry, NOC_DESC_MAX, "max", item);
+            CopyNumber(entry, NOC_DESC_MINSLIDER, "sliderMin", item);
+            CopyNumber(entry, NOC_DESC_MAXSLIDER, "sliderMax", item);
+            CopyNumber(entry, NOC_DESC_STEP, "step", item);
+            item["unit"] = UnitName(entry);
+            const nocturnia::runtime::Value* gui = entry.settings.Find(NOC_DESC_CUSTOMGUI);
+            item["slider"] = gui != nullptr && gui->Type() == nocturnia::runtime::ValueType::Int &&
+                             gui->AsInt() == NOC_CUSTOMGUI_REALSLIDER;
+        }
+        const std::vector<nocturnia::cli::CycleChoice> cycle = nocturnia::cli::CycleChoices(entry);
+        if (!cycle.empty()) {
+            nocturnia::runtime::Json choices = nocturnia::runtime::Json::array();
+            for (const nocturnia::cli::CycleChoice& choice : cycle) {
+                choices.push_back({{"value", choice.value}, {"label", choice.label}});
+            }
+            item["choices"] = std::move(choices);
+        }
+        list.push_back(std::move(item));
+    }
+    return list;
+}
+
+nocturnia::runtime::Json MaskChoices(const nocturnia::runtime::Node& shader)
+{
+    nocturnia::runtime::Json list = nocturnia::runtime::Json::array();
+    const auto& children = shader.Children();
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        list.push_back({{"index", i}, {"label", ShaderLabel(*children[i], i)}});
+    }
+    return list;
+}
+
+}  // namespace nocturnia::serve

@@ -1,0 +1,297 @@
+#include "serve/web_server.h"
+
+#include "serve/access_guard.h"
+#include "serve/api_error.h"
+#include "serve/page_assets.h"
+
+#include "cli/user_error.h"
+
+#include "runtime/json_reader.h"
+
+#include <httplib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+namespace nocturnia::serve {
+
+namespace {
+
+constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
+constexpr std::size_t kRequestThreads = 16;
+constexpr auto kLongestWait = std::chrono::seconds(20);
+constexpr auto kWaitSlice = std::chrono::milliseconds(50);
+
+void SendJsonText(httplib::Response& response, const std::string& text, int status = 200)
+{
+    response.status = status;
+    response.set_content(text, "application/json");
+}
+
+void SendError(httplib::Response& response, int status, const std::string& message,
+               const nocturnia::runtime::Json& details = nocturnia::runtime::Json::object())
+{
+    nocturnia::runtime::Json body = details.is_object() ? details : nocturnia::runtime::Json::object();
+    body["error"] = message;
+    SendJsonText(response, body.dump(), status);
+}
+
+std::string StatusMessage(int status)
+{
+    switch (status) {
+    case 404: return "no such page or API call";
+    case 405: return "this API call does not take that method";
+    case 413: return "the request is larger than 1 MB";
+    case 414: return "the address is too long";
+    default: return "the request cannot be answered (HTTP " + std::to_string(status) + ")";
+    }
+}
+
+// The request body as a JSON object.
+nocturnia::runtime::Json BodyObject(const httplib::Request& request)
+{
+    const nocturnia::runtime::Result<nocturnia::runtime::Json> json =
+        nocturnia::runtime::ParseJsonBounded(request.body, "the request");
+    if (!json) {
+        throw ApiError(400, "the request is not valid JSON: " + json.error());
+    }
+    if (!json->is_object()) {
+        throw ApiError(400, "the request must be a JSON object");
+    }
+    return *json;
+}
+
+std::int32_t IdOf(const nocturnia::runtime::Json& body)
+{
+    const auto id = body.find("id");
+    if (id == body.end() || !id->is_number_integer() || id->get<std::int64_t>() < 0 ||
+        id->get<std::int64_t>() > std::numeric_limits<std::int32_t>::max()) {
+        throw ApiError(400, "the request needs \"id\": a parameter ID (a whole number)");
+    }
+    return static_cast<std::int32_t>(id->get<std::int64_t>());
+}
+
+std::uint64_t NumberParameter(const httplib::Request& request, const char* name)
+{
+    if (!request.has_param(name)) {
+        return 0;
+    }
+    const std::string text = request.get_param_value(name);
+    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) {
+        throw ApiError(400, std::string("\"") + name + "\" must be a whole number");
+    }
+    return std::stoull(text);
+}
+
+nocturnia::runtime::Json FrameJson(const PreviewFrame& frame)
+{
+    nocturnia::runtime::Json json = {{"number", frame.number},  {"version", frame.version}, {"pass", frame.pass},
+                                     {"passes", frame.passes},  {"width", frame.width},     {"height", frame.height},
+                                     {"samples", frame.samples}};
+    if (!frame.error.empty()) {
+        json["error"] = frame.error;
+    }
+    return json;
+}
+
+std::string ChangeReply(const std::string& state, const std::vector<std::string>& dialogs = {})
+{
+    return "{\"dialogs\":" + nocturnia::runtime::Json(dialogs).dump() + ",\"state\":" + state + "}";
+}
+
+// Runs an API handler; its refusals become JSON errors, and no exception
+// reaches the HTTP library.
+template <class Handler> httplib::Server::Handler Guarded(Handler handler)
+{
+    return [handler](const httplib::Request& request, httplib::Response& response) {
+        try {
+            handler(request, response);
+        } catch (const ApiError& error) {
+            SendError(response, error.Status(), error.what(), error.Details());
+        } catch (const nocturnia::cli::UserError& error) {
+            SendError(response, 400, error.what());
+        } catch (const std::exception& error) {
+            SendError(response, 500, std::string("internal error: ") + error.what());
+        } catch (...) {
+            SendError(response, 500, "internal error");
+        }
+    };
+}
+
+}  // namespace
+
+WebServer::WebServer(EditingSession& session, PreviewWorker& preview, std::string token)
+    : session_(session), preview_(preview), token_(std::move(token)), server_(std::make_unique<httplib::Server>())
+{
+    httplib::Server& server = *server_;
+    server.new_task_queue = [] { return new httplib::ThreadPool(kRequestThreads); };
+    // Address reuse lets a restarted server take its port back at once; port
+    // sharing (the library's default) would let a second server listen on a
+    // port already taken, and is left out.
+    server.set_socket_options([](socket_t socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
+    });
+    server.set_payload_max_length(kMaxBodyBytes);
+    server.set_read_timeout(5, 0);
+    server.set_write_timeout(5, 0);
+    server.set_keep_alive_timeout(2);
+    server.set_keep_alive_max_count(100);
+    server.set_default_headers({{"Cache-Control", "no-store"},
+                                {"X-Content-Type-Options", "nosniff"},
+                                {"Referrer-Policy", "no-referrer"},
+                                {"X-Frame-Options", "DENY"}});
+    server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+        RequestOrigin origin;
+        origin.host = request.get_header_value("Host");
+        if (request.has_header("Origin")) {
+            origin.origin = request.get_header_value("Origin");
+        }
+        if (const std::optional<std::string> problem = OriginProblem(origin, port_)) {
+            SendError(response, 403, *problem);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        const std::string given = request.has_header("X-Nocturnia-Token")
+                                      ? request.get_header_value("X-Nocturnia-Token")
+                                      : request.get_param_value("token");
+        if (!TokensMatch(given, token_)) {
+            SendError(response, 403,
+                      given.empty() ? "this request carries no token: open the address `nocturnia serve` printed"
+                                    : "wrong token: open the address `nocturnia serve` printed");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+        if (response.body.empty()) {
+            SendError(response, response.status, StatusMessage(response.status));
+        }
+    });
+    AddRoutes();
+}
+
+WebServer::~WebServer() = default;
+
+void WebServer::AddRoutes()
+{
+    httplib::Server& server = *server_;
+    server.Get("/", Guarded([this](const httplib::Request&, httplib::Response& response) {
+                   std::string page(AssetText(k_page_html, sizeof k_page_html));
+                   for (std::size_t at = page.find("@TOKEN@"); at != std::string::npos; at = page.find("@TOKEN@")) {
+                       page.replace(at, 7, token_);
+                   }
+                   response.set_header("Content-Security-Policy",
+                                       "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' blob: "
+                                       "data:; connect-src 'self'; form-action 'none'; frame-ancestors 'none'");
+                   response.set_content(page, "text/html; charset=utf-8");
+               }));
+    server.Get("/page.css", Guarded([](const httplib::Request&, httplib::Response& response) {
+                   response.set_content(std::string(AssetText(k_page_css, sizeof k_page_css)), "text/css");
+               }));
+    server.Get("/page.js", Guarded([](const httplib::Request&, httplib::Response& response) {
+                   response.set_content(std::string(AssetText(k_page_js, sizeof k_page_js)), "text/javascript");
+               }));
+    server.Get("/api/state", Guarded([this](const httplib::Request&, httplib::Response& response) {
+                   SendJsonText(response, session_.StateText());
+               }));
+    // Returns when the document's version differs from `version` or a frame
+    // newer than `frame` is ready, or after 20 seconds.
+    server.Get("/api/wait", Guarded([this](const httplib::Request& request, httplib::Response& response) {
+                   const std::uint64_t version = NumberParameter(request, "version");
+                   const std::uint64_t frame = NumberParameter(request, "frame");
+                   const auto until = std::chrono::steady_clock::now() + kLongestWait;
+                   std::uint64_t current = session_.Version();
+                   PreviewFrame latest = preview_.Latest();
+                   while (current == version && latest.number <= frame && server_->is_running() &&
+                          std::chrono::steady_clock::now() < until) {
+                       latest = preview_.WaitForFrame(frame, kWaitSlice);
+                       current = session_.Version();
+                   }
+                   nocturnia::runtime::Json reply = {{"version", current}, {"frame", FrameJson(latest)}};
+                   SendJsonText(response, reply.dump());
+               }));
+    server.Get("/api/preview", Guarded([this](const httplib::Request&, httplib::Response& response) {
+                   const PreviewFrame frame = preview_.Latest();
+                   if (!frame.error.empty()) {
+                       throw ApiError(422, frame.error);
+                   }
+                   if (!frame.png) {
+                       throw ApiError(503, "the preview is not ready yet");
+                   }
+                   response.set_header("X-Frame", std::to_string(frame.number));
+                   response.set_header("X-Version", std::to_string(frame.version));
+                   response.set_content(std::string(frame.png->begin(), frame.png->end()), "image/png");
+               }));
+    server.Post("/api/set", Guarded([this](const httplib::Request& request, httplib::Response& response) {
+                    const nocturnia::runtime::Json body = BodyObject(request);
+                    const std::int32_t id = IdOf(body);
+                    if (!body.contains("value")) {
+                        throw ApiError(400, "the request needs \"value\"");
+                    }
+                    const std::string state = session_.Set(id, body["value"]);
+                    preview_.DocumentChanged();
+                    SendJsonText(response, ChangeReply(state));
+                }));
+    server.Post("/api/press", Guarded([this](const httplib::Request& request, httplib::Response& response) {
+                    const std::int32_t id = IdOf(BodyObject(request));
+                    std::vector<std::string> dialogs;
+                    const std::string state = session_.Press(id, dialogs);
+                    preview_.DocumentChanged();
+                    SendJsonText(response, ChangeReply(state, dialogs));
+                }));
+    server.Post("/api/undo", Guarded([this](const httplib::Request&, httplib::Response& response) {
+                    const std::string state = session_.Undo();
+                    preview_.DocumentChanged();
+                    SendJsonText(response, ChangeReply(state));
+                }));
+    server.Post("/api/reload", Guarded([this](const httplib::Request&, httplib::Response& response) {
+                    const std::string state = session_.Reload();
+                    preview_.DocumentChanged();
+                    SendJsonText(response, ChangeReply(state));
+                }));
+    server.Post("/api/save", Guarded([this](const httplib::Request& request, httplib::Response& response) {
+                    const nocturnia::runtime::Json body = BodyObject(request);
+                    std::optional<std::string> path;
+                    if (body.contains("path") && !body["path"].is_null()) {
+                        if (!body["path"].is_string()) {
+                            throw ApiError(400, "\"path\" must be a file name");
+                        }
+                        path = body["path"].get<std::string>();
+                    }
+                    const bool overwrite = body.contains("overwrite") && body["overwrite"] == true;
+                    SendJsonText(response, ChangeReply(session_.Save(path, overwrite)));
+                }));
+}
+
+int WebServer::Listen(const std::string& address, int port)
+{
+    if (port < 0 || port > 65535) {
+        throw nocturnia::cli::UserError("--port must lie between 0 and 65535, got " + std::to_string(port));
+    }
+    errno = 0;
+    if (port == 0) {
+        port_ = server_->bind_to_any_port(address);
+        if (port_ <= 0) {
+            throw nocturnia::cli::UserError("cannot listen on " + address + ": " + std::strerror(errno));
+        }
+        return port_;
+    }
+    if (!server_->bind_to_port(address, port)) {
+        const int reason = errno;
+        if (reason == EADDRINUSE) {
+            throw nocturnia::cli::UserError("port " + std::to_string(port) + " on " + address +
+                                            " is already in use: choose another with --port (0 picks a free one)");
+        }
+        throw nocturnia::cli::UserError("cannot listen on " + address + " port " + std::to_string(port) + ": " +
+                                        (reason != 0 ? std::strerror(reason) : "the address is not usable"));
+    }
+    port_ = port;
+    return port_;
+}
+
+void WebServer::Run() { server_->listen_after_bind(); }
+
+void WebServer::Stop() { server_->stop(); }
+
+}  // namespace nocturnia::serve

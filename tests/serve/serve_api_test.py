@@ -1,0 +1,152 @@
+"""`nocturnia serve`'s API against bad input: each request in the table is
+refused with its status and a message saying why, the document stays as it
+was, and the server keeps answering. Then the good path the page takes: a
+change, its undo, a save that writes what `edit --set` writes, a second server
+on a taken port, and Ctrl-C with unsaved changes."""
+
+import argparse
+import filecmp
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from serve_harness import Server, entry_named
+
+
+def bad_requests(server, state):
+    gamma = entry_named(state, "Gamma")
+    limited = next(e for e in state["entries"] if e["kind"] == "real" and "max" in e and e["editable"]
+                   and not e["hidden"] and e["unit"] == "")
+    greyed = next(e for e in state["entries"] if e["kind"] != "group" and not e["editable"])
+    greyed_call = ("/api/press", {"id": greyed["id"]}) if greyed["kind"] == "button" else \
+        ("/api/set", {"id": greyed["id"], "value": "1"})
+    host = f"{server.host}:{server.port}"
+    return [
+        # (what, method, path, body or raw bytes, extra arguments, status, words in the message)
+        ("no token", "GET", "/api/state", None, {"token": None}, 403, "no token"),
+        ("wrong token", "GET", "/api/state", None, {"token": "0" * 32}, 403, "wrong token"),
+        ("token of another length", "POST", "/api/undo", {}, {"token": "abc"}, 403, "wrong token"),
+        ("page without token", "GET", "/", None, {"token": None}, 403, "no token"),
+        ("rebinding Host", "GET", "/api/state", None, {"headers": {"Host": f"evil.example:{server.port}"}}, 403,
+         "Host"),
+        ("Host of another port", "GET", "/api/state", None, {"headers": {"Host": "127.0.0.1:1"}}, 403, "port"),
+        ("cross-site Origin", "POST", "/api/set", {"id": gamma["id"], "value": "2"},
+         {"headers": {"Origin": "http://evil.example"}}, 403, "not accepted"),
+        ("malformed JSON", "POST", "/api/set", b'{"id": 5, "value": ', {}, 400, "not valid JSON"),
+        ("JSON that is no object", "POST", "/api/set", b"[1, 2]", {}, 400, "JSON object"),
+        ("missing id", "POST", "/api/set", {"value": "1"}, {}, 400, "\"id\""),
+        ("id of the wrong type", "POST", "/api/set", {"id": "Gamma", "value": "1"}, {}, 400, "\"id\""),
+        ("missing value", "POST", "/api/set", {"id": gamma["id"]}, {}, 400, "\"value\""),
+        ("unknown ID", "POST", "/api/set", {"id": 987654, "value": "1"}, {}, 404, "987654"),
+        ("value of the wrong type", "POST", "/api/set", {"id": gamma["id"], "value": "bright"}, {}, 400, "Gamma"),
+        ("value that is no text", "POST", "/api/set", {"id": gamma["id"], "value": 2.2}, {}, 400, "text"),
+        ("value above the maximum", "POST", "/api/set", {"id": limited["id"], "value": str(limited["max"] * 2 + 1)},
+         {}, 400, limited["name"]),
+        ("press of no button", "POST", "/api/press", {"id": gamma["id"]}, {}, 400, "not a button"),
+        ("greyed-out entry", "POST", greyed_call[0], greyed_call[1], {}, 409, "greyed out"),
+        ("nothing to undo", "POST", "/api/undo", {}, {}, 409, "nothing to undo"),
+        ("save under a name taken", "POST", "/api/save", {"path": os.path.abspath(__file__)}, {}, 409,
+         "already exists"),
+        ("body over 1 MB", "POST", "/api/set", b'{"id": 1, "value": "' + b"1" * (1024 * 1024 + 10) + b'"}', {}, 413,
+         "1 MB"),
+        ("unknown call", "GET", "/api/nothing", None, {}, 404, "no such"),
+        ("a file outside the page", "GET", "/../../etc/passwd", None, {}, 404, ""),
+        ("a source file", "GET", "/page.html", None, {}, 404, ""),
+        ("bad wait version", "GET", "/api/wait?version=x", None, {}, 400, "whole number"),
+    ], host
+
+
+def run_table(server):
+    state = server.state()
+    cases, _ = bad_requests(server, state)
+    failures = []
+    for what, method, path, body, extra, status, words in cases:
+        raw = body if isinstance(body, bytes) else None
+        got_status, reply = server.request(method, path, body=None if raw is not None else body, raw=raw,
+                                           token=extra.get("token", True) if "token" in extra else True,
+                                           headers=extra.get("headers"))
+        message = reply.get("error", "") if isinstance(reply, dict) else ""
+        if got_status != status or not message or words not in message:
+            failures.append(f"{what}: got {got_status} {reply!r:.200}, expected {status} with \"{words}\"")
+        after = server.state()
+        if after["version"] != state["version"] or after["entries"] != state["entries"]:
+            failures.append(f"{what}: the document changed")
+    return failures
+
+
+def good_path(server, program, document, folder):
+    failures = []
+    state = server.state()
+    gamma = entry_named(state, "Gamma")
+    status, reply = server.request("POST", "/api/set", {"id": gamma["id"], "value": "1.7"})
+    if status != 200 or entry_named(reply["state"], "Gamma")["value"] != {"real": 1.7}:
+        failures.append(f"setting Gamma: {status} {reply!r:.200}")
+    # Another tab waiting for news hears of the undo at once.
+    heard = {}
+    version = reply["state"]["version"]
+    frame = server.request("GET", f"/api/wait?version={version}&frame=0")[1]["frame"]["number"]
+    waiter = threading.Thread(target=lambda: heard.update(
+        server.request("GET", f"/api/wait?version={version}&frame={frame + 1000}")[1]))
+    started = time.time()
+    waiter.start()
+    status, reply = server.request("POST", "/api/undo", {})
+    if status != 200 or entry_named(reply["state"], "Gamma")["value"] != gamma["value"]:
+        failures.append(f"undoing: {status} {reply!r:.200}")
+    waiter.join()
+    if heard.get("version") != reply["state"]["version"] or time.time() - started > 10:
+        failures.append(f"a waiting tab heard {heard!r} after {time.time() - started:.1f} s")
+    server.request("POST", "/api/set", {"id": gamma["id"], "value": "1.7"})
+    status, reply = server.request("POST", "/api/save", {})
+    if status != 200 or reply["state"]["unsaved"]:
+        failures.append(f"saving: {status} {reply!r:.200}")
+    expected = os.path.join(folder, "expected.json")
+    shutil.copy(os.path.join(folder, "original.json"), expected)
+    subprocess.run([program, "--quiet", "edit", expected, "--set", "Gamma=1.7"], check=True)
+    if not filecmp.cmp(expected, document, shallow=False):
+        failures.append("the saved document differs from what `edit --set Gamma=1.7` writes")
+    # Another program changes the file: Save says so instead of overwriting.
+    with open(document, "a") as out:
+        out.write("\n")
+    server.request("POST", "/api/set", {"id": gamma["id"], "value": "1.9"})
+    status, reply = server.request("POST", "/api/save", {})
+    if status != 409 or not reply.get("conflict") or "changed on disk" not in reply.get("error", ""):
+        failures.append(f"saving over a changed file: {status} {reply!r:.200}")
+    # The port is taken now: a second server says so.
+    second = subprocess.run([program, "serve", document, "--port", str(server.port)], capture_output=True, text=True,
+                            timeout=60)
+    if second.returncode == 0 or "already in use" not in second.stderr:
+        failures.append(f"a second server on the same port: {second.returncode} {second.stderr!r}")
+    status = server.interrupt()
+    said = "".join(server.stderr_lines)
+    if status != 130 or "unsaved changes" not in said:
+        failures.append(f"Ctrl-C with unsaved changes: exit {status}, said {said!r}")
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--document", required=True)
+    options = parser.parse_args()
+    with tempfile.TemporaryDirectory() as folder:
+        document = os.path.join(folder, "sky.json")
+        shutil.copy(options.document, document)
+        shutil.copy(options.document, os.path.join(folder, "original.json"))
+        server = Server(options.program, document)
+        try:
+            failures = run_table(server)
+            failures += good_path(server, options.program, document, folder)
+        finally:
+            server.stop()
+    for failure in failures:
+        print("FAIL:", failure)
+    print("serve API:", "all good" if not failures else f"{len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,250 @@
+"""`nocturnia serve` in a real browser (Debian's headless Chromium through
+Selenium): the page is driven as a user would, and what it shows is checked
+against what `describe` and `edit` say about the same document. Exits 77
+(skipped) when Selenium is not installed."""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+from serve_harness import Server, entry_named
+
+# Debian's python3-selenium lives in the system Python's folder, which
+# another Python 3 on the PATH (pyenv, a venv) does not search.
+try:
+    import selenium  # noqa: F401
+except ImportError:
+    sys.path.append("/usr/lib/python3/dist-packages")
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+    from selenium.webdriver.support.ui import Select, WebDriverWait
+except ImportError:
+    print("SKIPPED: python3-selenium is not installed; run: bash scripts/install-test-extras.sh")
+    sys.exit(77)
+
+
+def start_browser(width=1400, height=900):
+    options = webdriver.ChromeOptions()
+    for flag in ("--headless=new", "--no-sandbox", "--disable-background-networking", "--disable-gpu",
+                 "--disable-dev-shm-usage", f"--window-size={width},{height}"):
+        options.add_argument(flag)
+    if os.path.exists("/usr/bin/chromium"):
+        options.binary_location = "/usr/bin/chromium"
+    return webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+
+
+def describe(program, document, edits):
+    """The description `describe --json` gives after `edit` applied `edits` to a copy of the document."""
+    with tempfile.TemporaryDirectory() as folder:
+        copy = os.path.join(folder, "copy.json")
+        shutil.copy(document, copy)
+        if edits:
+            subprocess.run([program, "--quiet", "edit", copy] + edits, check=True)
+        listing = subprocess.run([program, "--quiet", "describe", copy, "--json"], check=True, capture_output=True,
+                                 text=True).stdout
+    return json.loads(listing)
+
+
+def shown_rows(browser):
+    """Entry ID -> (visible, enabled) as the page shows it."""
+    rows = browser.execute_script("""
+        const out = {};
+        for (const row of document.querySelectorAll('#attributes .row[data-id]')) {
+          out[row.dataset.id] = [row.offsetParent !== null && !row.closest('[hidden]'),
+                                 !row.classList.contains('disabled')];
+        }
+        return out;""")
+    return {int(k): tuple(v) for k, v in rows.items()}
+
+
+def group_ids(entries, group_id):
+    """IDs of the entries inside a group, at any depth."""
+    inside, found = {group_id}, []
+    for entry in entries:
+        if entry["parent"] in inside:
+            found.append(entry["id"])
+            if entry["type"] == 1:
+                inside.add(entry["id"])
+    return found
+
+
+def wait_for(browser, condition, what, timeout=30):
+    try:
+        return WebDriverWait(browser, timeout, poll_frequency=0.1).until(lambda b: condition(b))
+    except Exception:
+        raise AssertionError("timed out waiting for " + what)
+
+
+def preview_checksum(browser):
+    return browser.execute_script("""
+        const image = document.getElementById('preview');
+        if (!image.complete || !image.naturalWidth) return null;
+        const canvas = document.createElement('canvas');
+        canvas.width = image.naturalWidth; canvas.height = image.naturalHeight;
+        const context = canvas.getContext('2d');
+        context.drawImage(image, 0, 0);
+        const data = context.getImageData(0, 0, canvas.width, canvas.height).data;
+        let sum = 0;
+        for (let i = 0; i < data.length; ++i) sum = (sum * 31 + data[i]) % 1000000007;
+        return [image.dataset.frame, canvas.width, sum];""")
+
+
+def finished_preview(browser):
+    """Waits for the last pass of the preview and returns its checksum."""
+    def refined(b):
+        found = re.search(r"pass (\d+) of (\d+)", b.find_element(By.ID, "preview-info").text)
+        return found and found.group(1) == found.group(2)
+    wait_for(browser, refined, "the refined preview", 120)
+    return wait_for(browser, lambda b: preview_checksum(b), "the preview image")
+
+
+def run(program, folder, browser, failures, keep):
+    document = os.path.join(folder, "sky.json")
+    subprocess.run([program, "--quiet", "new", "-o", document], check=True)
+    original = os.path.join(folder, "original.json")
+    shutil.copy(document, original)
+    server = Server(program, document)
+    try:
+        browser.get(server.page_url())
+        wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, "#attributes .row"), "the attributes")
+
+        # Add Layer: "Star Layer 1" appears with the defaults `edit --press` gives it.
+        add = next(b for b in browser.find_elements(By.CSS_SELECTOR, ".button-row button") if b.text == "Add Layer")
+        add.click()
+        wait_for(browser, lambda b: any(s.text == "Star Layer 1" for s in b.find_elements(By.TAG_NAME, "summary")),
+                 "Star Layer 1")
+        edits = ["--press", "Add Layer"]
+        expected = describe(program, original, edits)
+        layer = next(e for e in expected if e["type"] == 1 and e["name"] == "Star Layer 1")
+        state = server.state()
+        page_values = {e["id"]: e.get("value") for e in state["entries"]}
+        for entry_id in group_ids(expected, layer["id"]):
+            want = next(e for e in expected if e["id"] == entry_id).get("value")
+            if page_values.get(entry_id) != want:
+                failures.append(f"Star Layer 1 entry {entry_id}: the page holds {page_values.get(entry_id)}, "
+                                f"`edit` gives {want}")
+        rows = shown_rows(browser)
+        missing = [i for i in group_ids(expected, layer["id"]) if i not in rows]
+        if missing:
+            failures.append(f"Star Layer 1 entries without a row on the page: {missing}")
+
+        # Mode "Single Star": exactly the entries `describe` hides disappear.
+        mode = next(e for e in expected if e["name"] == "Mode" and e["id"] in group_ids(expected, layer["id"]))
+        before = shown_rows(browser)
+        Select(browser.find_element(By.CSS_SELECTOR, f'.row[data-id="{mode["id"]}"] select')).select_by_visible_text(
+            "Single Star")
+        edits += ["--set", "Star Layer 1/Mode=Single Star"]
+        expected = describe(program, original, edits)
+        should_hide = {e["id"] for e in expected if e["hidden"] and e["type"] != 1 and before.get(e["id"], (0,))[0]}
+        wait_for(browser, lambda b: not shown_rows(b)[next(iter(should_hide))][0], "entries to disappear")
+        after = shown_rows(browser)
+        gone = {i for i, (visible, _) in after.items() if before.get(i, (False,))[0] and not visible}
+        if not should_hide or gone != should_hide:
+            failures.append(f"Single Star hid {sorted(gone)}, `describe` hides {sorted(should_hide)}")
+
+        # Show Flares "Always" then "Never": the four flare-shape controls are greyed out.
+        flares = entry_named(server.state(), "Show Flares")
+        select = lambda: Select(browser.find_element(By.CSS_SELECTOR, f'.row[data-id="{flares["id"]}"] select'))
+        select().select_by_visible_text("Always")
+        wait_for(browser, lambda b: server.state()["version"] and select().first_selected_option.text == "Always",
+                 "Always")
+        time.sleep(0.5)
+        before = shown_rows(browser)
+        select().select_by_visible_text("Never")
+        edits += ["--set", "Show Flares=Always", "--set", "Show Flares=Never"]
+        expected = describe(program, original, edits)
+        should_grey = {e["id"] for e in expected if not e["editable"] and before.get(e["id"], (0, 0))[1]}
+        wait_for(browser, lambda b: all(not shown_rows(b)[i][1] for i in should_grey), "greyed-out flare controls")
+        after = shown_rows(browser)
+        greyed = {i for i, (_, enabled) in after.items() if before.get(i, (0, False))[1] and not enabled}
+        names = sorted(e["name"] for e in expected if e["id"] in greyed)
+        if greyed != should_grey or len(greyed) != 4:
+            failures.append(f"Never greyed out {names}; `describe` greys out {sorted(should_grey)}")
+        disabled_inputs = browser.execute_script(
+            "return [...document.querySelectorAll('.row.disabled input, .row.disabled select')]"
+            ".every(i => i.disabled)")
+        if not disabled_inputs:
+            failures.append("a greyed-out row still has an enabled control")
+
+        # Moving Gamma changes the preview.
+        first = finished_preview(browser)
+        gamma = entry_named(server.state(), "Gamma")
+        slider = browser.find_element(By.CSS_SELECTOR, f'.row[data-id="{gamma["id"]}"] input[type=range]')
+        slider.click()
+        for _ in range(5):
+            slider.send_keys(Keys.ARROW_RIGHT)
+        wait_for(browser, lambda b: entry_named(server.state(), "Gamma")["value"] != gamma["value"], "Gamma to move")
+        time.sleep(1.0)  # the last key's change
+        gamma_now = entry_named(server.state(), "Gamma")["value"]["real"]
+        wait_for(browser, lambda b: preview_checksum(b) and preview_checksum(b)[0] != first[0], "a new frame")
+        second = finished_preview(browser)
+        if second[2] == first[2]:
+            failures.append("the preview did not change when Gamma moved")
+
+        # About shows the about text in a dialog, and changes nothing.
+        about = next(b for b in browser.find_elements(By.CSS_SELECTOR, ".button-row button") if b.text == "About")
+        version = server.state()["version"]
+        about.click()
+        wait_for(browser, lambda b: b.find_element(By.ID, "dialog").get_attribute("open") is not None, "the About box")
+        text = browser.find_element(By.ID, "dialog-text").text
+        if "Nocturnia" not in text:
+            failures.append(f"the About box says {text!r}")
+        browser.find_element(By.CSS_SELECTOR, "#dialog-buttons button").click()
+        if server.state()["version"] != version:
+            failures.append("pressing About changed the document")
+
+        # Save writes what `edit` writes.
+        browser.find_element(By.ID, "save").click()
+        wait_for(browser, lambda b: b.find_element(By.ID, "unsaved").get_attribute("hidden") is not None, "the save")
+        edits += ["--set", f"Gamma={gamma_now!r}"]
+        expected_file = os.path.join(folder, "expected.json")
+        shutil.copy(original, expected_file)
+        subprocess.run([program, "--quiet", "edit", expected_file] + edits, check=True)
+        if open(expected_file).read() != open(document).read():
+            failures.append("the saved document differs from what `edit " + " ".join(edits) + "` writes")
+
+        if keep:
+            os.makedirs(keep, exist_ok=True)
+            browser.save_screenshot(os.path.join(keep, "serve-test.png"))
+
+        # Without the token the server answers nothing but a refusal.
+        browser.get(server.url + "/")
+        body = browser.find_element(By.TAG_NAME, "body").text
+        if "no token" not in body:
+            failures.append(f"a request without the token was answered with {body[:200]!r}")
+    finally:
+        server.stop()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--keep", help="folder to keep the page's screenshot in")
+    options = parser.parse_args()
+    failures = []
+    browser = start_browser()
+    try:
+        with tempfile.TemporaryDirectory() as folder:
+            try:
+                run(options.program, folder, browser, failures, options.keep)
+            except AssertionError as error:
+                failures.append(str(error))
+    finally:
+        browser.quit()
+    for failure in failures:
+        print("FAIL:", failure)
+    print("serve in the browser:", "all good" if not failures else f"{len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
