@@ -12,16 +12,20 @@
 #ifdef NOC_KERNELS_X86
 namespace kernels_sse2 {
 void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
-}
+void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
+}  // namespace kernels_sse2
 namespace kernels_sse41 {
 void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
-}
+void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
+}  // namespace kernels_sse41
 namespace kernels_avx2 {
 void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
-}
+void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
+}  // namespace kernels_avx2
 namespace kernels_avx512 {
 void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
-}
+void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
+}  // namespace kernels_avx512
 #endif
 
 namespace {
@@ -107,6 +111,20 @@ FieldLayerKernel FieldLayerKernelOf(KernelVariant variant)
     case KernelVariant::Sse41: return &kernels_sse41::FieldLayer;
     case KernelVariant::Avx2: return &kernels_avx2::FieldLayer;
     case KernelVariant::Avx512: return &kernels_avx512::FieldLayer;
+#endif
+    default: return nullptr;
+    }
+}
+
+AdjustColorsKernel AdjustColorsKernelOf(KernelVariant variant)
+{
+    if (!KernelVariantRuns(variant)) return nullptr;
+    switch (variant) {
+#ifdef NOC_KERNELS_X86
+    case KernelVariant::Sse2: return &kernels_sse2::AdjustColors;
+    case KernelVariant::Sse41: return &kernels_sse41::AdjustColors;
+    case KernelVariant::Avx2: return &kernels_avx2::AdjustColors;
+    case KernelVariant::Avx512: return &kernels_avx512::AdjustColors;
 #endif
     default: return nullptr;
     }

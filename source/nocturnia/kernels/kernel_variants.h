@@ -19,6 +19,8 @@ bool KernelVariantRuns(KernelVariant variant);
 // The star-field kernel of a variant; null for Scalar (the per-sample code)
 // or a variant that does not run here.
 FieldLayerKernel FieldLayerKernelOf(KernelVariant variant);
+// The colour-adjustment kernel of a variant; null as above.
+AdjustColorsKernel AdjustColorsKernelOf(KernelVariant variant);
 
 // The variant of NOCTURNIA_SIMD, else the widest that runs. A forced variant
 // that is unknown or does not run here gives the widest that runs and a
