@@ -22,7 +22,8 @@ void StoreColor(const Vector& c, double* out)
 // One chunk, in the order of EvaluateSample for each sample: background,
 // star-field layers in layer order (each under its mask), single stars (none
 // drawn: SingleStarPass gives its colour back unchanged), adjustments.
-void EvaluateChunk(const RenderState& state, ChannelData* samples, int n, double* colours)
+void EvaluateChunk(const RenderState& state, FieldLayerKernel fieldKernel, AdjustColorsKernel adjustKernel,
+                   ChannelData* samples, int n, double* colours)
 {
     if (state.background.failed) {
         for (int i = 0; i < 3 * n; ++i) colours[i] = 0.0;
@@ -58,7 +59,7 @@ void EvaluateChunk(const RenderState& state, ChannelData* samples, int n, double
                 L[2][i] = sum.z;
             }
         } else {
-            state.fieldKernel(state.fieldViews[index], px, py, n, sums);
+            fieldKernel(state.fieldViews[index], px, py, n, sums);
         }
         if (record.mask != nullptr) {
             for (int i = 0; i < n; ++i) {
@@ -83,7 +84,7 @@ void EvaluateChunk(const RenderState& state, ChannelData* samples, int n, double
         }
     }
     const double* const adjusted[3] = {A[0], A[1], A[2]};
-    state.adjustKernel(state.adjustment, adjusted, n, colours);
+    adjustKernel(state.adjustment, adjusted, n, colours);
 }
 
 }  // namespace
@@ -95,6 +96,9 @@ void PrepareBatchSampling(RenderState& state)
     if (!note.empty()) ApplicationOutput(note);
     state.fieldKernel = FieldLayerKernelOf(variant);
     state.adjustKernel = AdjustColorsKernelOf(variant);
+    const KernelVariant single = SingleSampleVariant(variant);
+    state.singleFieldKernel = FieldLayerKernelOf(single);
+    state.singleAdjustKernel = AdjustColorsKernelOf(single);
     state.adjustment =
         AdjustmentView{1.0 + state.contrast, state.brightnessOffset, state.saturationFactor, state.gamma};
     state.singleStars = false;
@@ -115,8 +119,18 @@ void EvaluateBatch(const RenderState& state, ChannelData* samples, int count, do
     }
     for (int start = 0; start < count; start += kChunk) {
         const int n = count - start < kChunk ? count - start : kChunk;
-        EvaluateChunk(state, samples + start, n, colours + 3 * start);
+        EvaluateChunk(state, state.fieldKernel, state.adjustKernel, samples + start, n, colours + 3 * start);
     }
+}
+
+bool EvaluateOneSample(const RenderState& state, ChannelData* sample, double colour[3])
+{
+    if (state.singleFieldKernel == nullptr || state.singleAdjustKernel == nullptr ||
+        state.fieldViews.size() != state.layers.size()) {
+        return false;
+    }
+    EvaluateChunk(state, state.singleFieldKernel, state.singleAdjustKernel, sample, 1, colour);
+    return true;
 }
 
 }  // namespace nocturnia

@@ -39,6 +39,9 @@ struct RenderState {
     std::vector<FieldLayerView> fieldViews;
     // The colour adjustments' kernel of the same variant, and their values.
     AdjustColorsKernel adjustKernel = nullptr;
+    // The kernels for one sample at a time (SingleSampleVariant).
+    FieldLayerKernel singleFieldKernel = nullptr;
+    AdjustColorsKernel singleAdjustKernel = nullptr;
     AdjustmentView adjustment{};
     bool singleStars = false;  // some layer draws a single star
 };

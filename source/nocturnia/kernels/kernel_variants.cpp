@@ -153,3 +153,13 @@ KernelVariant ChooseKernelVariant(std::string& note)
            KernelVariantName(widest);
     return widest;
 }
+
+KernelVariant SingleSampleVariant(KernelVariant chosen)
+{
+    const char* forced = std::getenv("NOCTURNIA_SIMD");
+    if (forced != nullptr && forced[0] != '\0') return chosen;
+    if (static_cast<int>(chosen) > static_cast<int>(KernelVariant::Sse41) && KernelVariantRuns(KernelVariant::Sse41)) {
+        return KernelVariant::Sse41;
+    }
+    return chosen;
+}

@@ -26,3 +26,9 @@ AdjustColorsKernel AdjustColorsKernelOf(KernelVariant variant);
 // that is unknown or does not run here gives the widest that runs and a
 // message in `note` (empty otherwise).
 KernelVariant ChooseKernelVariant(std::string& note);
+
+// The variant for one sample at a time (per-sample Output), given the one
+// ChooseKernelVariant chose: a forced variant itself, else SSE4.1 where it
+// runs, since a single sample fills one lane and wider vectors only add
+// work (the bits are the same in every variant).
+KernelVariant SingleSampleVariant(KernelVariant chosen);
