@@ -66,11 +66,22 @@ Vec3 GradientLookup::ColorAt(double x) const
 
 void GradientLookup::ColorsAt(const double* positions, int count, double* out) const
 {
-    for (int i = 0; i < count; ++i) {
-        const Vec3 c = ColorAt(positions[i]);
-        out[3 * i + 0] = c.x;
-        out[3 * i + 1] = c.y;
-        out[3 * i + 2] = c.z;
+    if (stops_.empty()) {
+        for (int i = 0; i < 3 * count; ++i) out[i] = 0.0;
+        return;
+    }
+    // The clamping and the two ends inline, as in ColorAt; a position inside
+    // the knots takes ColorAt whole.
+    const Stop& first = stops_.front();
+    const Stop& last = stops_.back();
+    for (int i = 0; i < count; ++i, out += 3) {
+        double x = positions[i];
+        if (!(x >= 0.0)) x = 0.0;
+        if (x > 1.0) x = 1.0;
+        const Vec3 c = x <= first.position ? first.color : x >= last.position ? last.color : ColorAt(x);
+        out[0] = c.x;
+        out[1] = c.y;
+        out[2] = c.z;
     }
 }
 
