@@ -28,16 +28,8 @@ GradientLookup::GradientLookup(const std::vector<Knot>& ordered)
     }
 }
 
-Vec3 GradientLookup::ColorAt(double x) const
+Vec3 GradientLookup::ColorInside(double x) const
 {
-    if (stops_.empty()) return Vec3{};
-    if (!(x >= 0.0)) x = 0.0;  // below 0, or NaN
-    if (x > 1.0) x = 1.0;
-    const Stop& first = stops_.front();
-    const Stop& last = stops_.back();
-    if (x <= first.position) return first.color;
-    if (x >= last.position) return last.color;
-
     // The first knot above x (as std::upper_bound finds it); one exists, and
     // it is not the first.
     std::size_t end = 1;
@@ -70,15 +62,14 @@ void GradientLookup::ColorsAt(const double* positions, int count, double* out) c
         for (int i = 0; i < 3 * count; ++i) out[i] = 0.0;
         return;
     }
-    // The clamping and the two ends inline, as in ColorAt; a position inside
-    // the knots takes ColorAt whole.
+    // GradientColorAt's clamping and its two ends, then the segment.
     const Stop& first = stops_.front();
     const Stop& last = stops_.back();
     for (int i = 0; i < count; ++i, out += 3) {
         double x = positions[i];
         if (!(x >= 0.0)) x = 0.0;
         if (x > 1.0) x = 1.0;
-        const Vec3 c = x <= first.position ? first.color : x >= last.position ? last.color : ColorAt(x);
+        const Vec3 c = x <= first.position ? first.color : x >= last.position ? last.color : ColorInside(x);
         out[0] = c.x;
         out[1] = c.y;
         out[2] = c.z;

@@ -32,7 +32,9 @@ private:
         std::int32_t interpolation = 0;
     };
 
-    Vec3 ColorAt(double x) const;
+    // GradientColorAt of an x in [0, 1] strictly between the first and the
+    // last knot.
+    Vec3 ColorInside(double x) const;
 
     std::vector<Stop> stops_;
 };
