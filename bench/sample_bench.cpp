@@ -19,16 +19,22 @@ namespace {
 
 // Renders the rows of a 256 x 256 grid, one sample per pixel, on this thread
 // as a render worker does: every sample lies at a different texture point.
-// The rate is per second of this thread's CPU time, which a busy machine
-// disturbs less than the wall clock.
-template <class Sampler> void MeasureSamplesPerSecond(benchmark::State& state, const Sampler& sampler)
+// Batched, the rows go through the render loop's batched row, one Output per
+// sample otherwise. The rate is per second of this thread's CPU time, which a
+// busy machine disturbs less than the wall clock.
+template <class Sampler> void MeasureSamplesPerSecond(benchmark::State& state, const Sampler& sampler, bool batched)
 {
     constexpr int kSide = 256;
     const cli::RenderSize size{kSide, kSide, 1};
     std::vector<float> row(static_cast<std::size_t>(kSide) * 3);
+    cli::BatchBuffers buffers(size);
     for (auto _ : state) {
         for (int y = 0; y < kSide; ++y) {
-            cli::RenderRow(size, sampler, y, row.data());
+            if (batched) {
+                cli::RenderRowBatched(size, sampler, y, row.data(), buffers);
+            } else {
+                cli::RenderRow(size, sampler, y, row.data());
+            }
         }
         benchmark::DoNotOptimize(row.data());
     }
@@ -45,9 +51,12 @@ struct SamplingPath {
 const SamplingPath kSamplingPaths[] = {
     {"Output",
      [](benchmark::State& state, const runtime::RenderSession& session) {
-         MeasureSamplesPerSecond(state, cli::SessionSampler(session));
+         MeasureSamplesPerSecond(state, cli::SessionSampler(session, false), false);
      }},
-    // The batched path's case goes here.
+    {"Batch",
+     [](benchmark::State& state, const runtime::RenderSession& session) {
+         MeasureSamplesPerSecond(state, cli::SessionSampler(session, true), true);
+     }},
 };
 
 void SampleScene(benchmark::State& state, Scene scene, const SamplingPath& path)

@@ -189,13 +189,11 @@ void GradientRenderColors(const NocGradientRender* data, const double* positions
         if (!out || !positions) {
             return;
         }
-        const GradientSnapshot* snapshot = data ? GradientSnapshot::FromHandle(data) : nullptr;
-        for (std::int32_t i = 0; i < count; ++i) {
-            const Vec3 c = snapshot ? snapshot->ColorAt(positions[i]) : Vec3{};
-            out[3 * i + 0] = c.x;
-            out[3 * i + 1] = c.y;
-            out[3 * i + 2] = c.z;
+        if (data) {
+            GradientSnapshot::FromHandle(data)->ColorsAt(positions, count, out);
+            return;
         }
+        for (std::int32_t i = 0; i < 3 * count; ++i) out[i] = 0.0;
     });
 }
 

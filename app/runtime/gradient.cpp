@@ -84,7 +84,7 @@ bool AllColorsFinite(const std::vector<Knot>& ordered)
 }
 
 GradientSnapshot::GradientSnapshot(const std::vector<Knot>& knots)
-    : ordered_(OrderKnotsForLookup(knots)), colorsFinite_(AllColorsFinite(ordered_))
+    : ordered_(OrderKnotsForLookup(knots)), colorsFinite_(AllColorsFinite(ordered_)), lookup_(ordered_)
 {}
 
 GradientSnapshot* GradientSnapshot::Acquire() const

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "runtime/container.h"
+#include "runtime/gradient_lookup.h"
 #include "runtime/value.h"
 
 #include <atomic>
@@ -48,6 +49,8 @@ public:
     GradientSnapshot& operator=(const GradientSnapshot&) = delete;
 
     Vec3 ColorAt(double x) const { return GradientColorAt(ordered_, x); }
+    // ColorAt at many positions: colour i to out[3 i ..].
+    void ColorsAt(const double* positions, int count, double* out) const { lookup_.ColorsAt(positions, count, out); }
     const std::vector<Knot>& OrderedKnots() const { return ordered_; }
     // Every colour ColorAt can give is finite, whatever x (see AllColorsFinite).
     bool ColorsFinite() const { return colorsFinite_; }
@@ -68,6 +71,7 @@ private:
     ~GradientSnapshot() = default;
     std::vector<Knot> ordered_;
     bool colorsFinite_ = false;
+    GradientLookup lookup_;  // of ordered_
     mutable std::atomic<std::int32_t> references_{1};
 };
 

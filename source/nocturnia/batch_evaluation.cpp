@@ -20,9 +20,10 @@ void StoreColor(const Vector& c, double* out)
 }
 
 // One chunk, in the order of EvaluateSample for each sample: background,
-// star-field layers in layer order (each under its mask), single stars,
-// adjustments.
-void EvaluateChunk(const RenderState& state, ChannelData* samples, int n, double* colours)
+// star-field layers in layer order (each under its mask), single stars (none
+// drawn: SingleStarPass gives its colour back unchanged), adjustments.
+void EvaluateChunk(const RenderState& state, FieldLayerKernel fieldKernel, AdjustColorsKernel adjustKernel,
+                   ChannelData* samples, int n, double* colours)
 {
     if (state.background.failed) {
         for (int i = 0; i < 3 * n; ++i) colours[i] = 0.0;
@@ -58,7 +59,7 @@ void EvaluateChunk(const RenderState& state, ChannelData* samples, int n, double
                 L[2][i] = sum.z;
             }
         } else {
-            state.fieldKernel(state.fieldViews[index], px, py, n, sums);
+            fieldKernel(state.fieldViews[index], px, py, n, sums);
         }
         if (record.mask != nullptr) {
             for (int i = 0; i < n; ++i) {
@@ -73,11 +74,17 @@ void EvaluateChunk(const RenderState& state, ChannelData* samples, int n, double
         }
     }
 
-    for (int i = 0; i < n; ++i) {
-        const Vector P(px[i], py[i], pz[i]);
-        const Vector a = SingleStarPass(state, P, Vector(A[0][i], A[1][i], A[2][i]));
-        StoreColor(AdjustColor(state, a), colours + 3 * i);
+    if (state.singleStars) {
+        for (int i = 0; i < n; ++i) {
+            const Vector P(px[i], py[i], pz[i]);
+            const Vector a = SingleStarPass(state, P, Vector(A[0][i], A[1][i], A[2][i]));
+            A[0][i] = a.x;
+            A[1][i] = a.y;
+            A[2][i] = a.z;
+        }
     }
+    const double* const adjusted[3] = {A[0], A[1], A[2]};
+    adjustKernel(state.adjustment, adjusted, n, colours);
 }
 
 }  // namespace
@@ -88,6 +95,16 @@ void PrepareBatchSampling(RenderState& state)
     const KernelVariant variant = ChooseKernelVariant(note);
     if (!note.empty()) ApplicationOutput(note);
     state.fieldKernel = FieldLayerKernelOf(variant);
+    state.adjustKernel = AdjustColorsKernelOf(variant);
+    const KernelVariant single = SingleSampleVariant(variant);
+    state.singleFieldKernel = FieldLayerKernelOf(single);
+    state.singleAdjustKernel = AdjustColorsKernelOf(single);
+    state.adjustment =
+        AdjustmentView{1.0 + state.contrast, state.brightnessOffset, state.saturationFactor, state.gamma};
+    state.singleStars = false;
+    for (const LayerRecord& record : state.layers) {
+        if (record.enabled && record.mode == LayerMode::kSingleStar && record.drawsSingleStar) state.singleStars = true;
+    }
     state.fieldViews.clear();
     state.fieldViews.reserve(state.layers.size());
     for (const LayerRecord& record : state.layers) state.fieldViews.push_back(FieldLayerViewOf(record));
@@ -95,14 +112,25 @@ void PrepareBatchSampling(RenderState& state)
 
 void EvaluateBatch(const RenderState& state, ChannelData* samples, int count, double* colours)
 {
-    if (state.fieldKernel == nullptr || state.fieldViews.size() != state.layers.size()) {
+    if (state.fieldKernel == nullptr || state.adjustKernel == nullptr ||
+        state.fieldViews.size() != state.layers.size()) {
         for (int i = 0; i < count; ++i) StoreColor(EvaluateSample(state, &samples[i]), colours + 3 * i);
         return;
     }
     for (int start = 0; start < count; start += kChunk) {
         const int n = count - start < kChunk ? count - start : kChunk;
-        EvaluateChunk(state, samples + start, n, colours + 3 * start);
+        EvaluateChunk(state, state.fieldKernel, state.adjustKernel, samples + start, n, colours + 3 * start);
     }
+}
+
+bool EvaluateOneSample(const RenderState& state, ChannelData* sample, double colour[3])
+{
+    if (state.singleFieldKernel == nullptr || state.singleAdjustKernel == nullptr ||
+        state.fieldViews.size() != state.layers.size()) {
+        return false;
+    }
+    EvaluateChunk(state, state.singleFieldKernel, state.singleAdjustKernel, sample, 1, colour);
+    return true;
 }
 
 }  // namespace nocturnia

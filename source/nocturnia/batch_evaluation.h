@@ -16,4 +16,8 @@ void PrepareBatchSampling(RenderState& state);
 // (the "scalar" variant), EvaluateSample per sample.
 void EvaluateBatch(const RenderState& state, ChannelData* samples, int count, double* colours);
 
+// The colour of one sample with the single-sample kernels; false (nothing
+// written) when there are none and EvaluateSample must be used.
+bool EvaluateOneSample(const RenderState& state, ChannelData* sample, double colour[3]);
+
 }  // namespace nocturnia

@@ -37,6 +37,13 @@ struct RenderState {
     // view of each layer (same index as `layers`).
     FieldLayerKernel fieldKernel = nullptr;
     std::vector<FieldLayerView> fieldViews;
+    // The colour adjustments' kernel of the same variant, and their values.
+    AdjustColorsKernel adjustKernel = nullptr;
+    // The kernels for one sample at a time (SingleSampleVariant).
+    FieldLayerKernel singleFieldKernel = nullptr;
+    AdjustColorsKernel singleAdjustKernel = nullptr;
+    AdjustmentView adjustment{};
+    bool singleStars = false;  // some layer draws a single star
 };
 
 }  // namespace nocturnia

@@ -95,14 +95,11 @@ Vector Nocturnia::Output(BaseShader* sh, ChannelData* cd)
 {
     (void)sh;
     if (cd == nullptr) return Vector();
-    // The kernel chosen for this CPU, with one lane in use, has the hardware
-    // floor of its instruction set and the batch's exact shortcuts; the
-    // "scalar" variant keeps the per-sample code.
-    if (render_.fieldKernel != nullptr) {
-        double colour[3];
-        EvaluateBatch(render_, cd, 1, colour);
-        return Vector(colour[0], colour[1], colour[2]);
-    }
+    // The single-sample kernel, with one lane in use, has the hardware floor
+    // of its instruction set and the batch's exact shortcuts; the "scalar"
+    // variant keeps the per-sample code.
+    double colour[3];
+    if (EvaluateOneSample(render_, cd, colour)) return Vector(colour[0], colour[1], colour[2]);
     return EvaluateSample(render_, cd);
 }
 

@@ -42,13 +42,30 @@ Vector FieldStarLight(const LayerRecord& record, double dx, double dy, double ha
     return Vector(K.x * g, K.y * g, K.z * g);
 }
 
-void FieldStarLightOf(const void* record, double dx, double dy, double hash, double out[3])
+namespace {
+
+static_assert(kKernelCos45 == kCos45 && kKernelSin45 == kSin45 && kKernelCentreIntensity == kStarCentreIntensity,
+              "the kernels' star-shape constants are the star shape's");
+
+void GradientColorsOf(const void* gradient, const double* positions, int count, double* out)
 {
-    const Vector light = FieldStarLight(*static_cast<const LayerRecord*>(record), dx, dy, hash);
-    out[0] = light.x;
-    out[1] = light.y;
-    out[2] = light.z;
+    static_cast<const PreparedGradient*>(gradient)->ColorsAt(positions, count, out);
 }
+
+KernelFlares KernelFlaresOf(const LayerRecord& record)
+{
+    if (!(record.flareWidthComplement < 1.0 && record.flareLengthComplement < 1.0) ||
+        record.showFlares == ShowFlares::kNever) {
+        return KernelFlares::kNone;
+    }
+    switch (record.showFlares) {
+    case ShowFlares::kAlways: return KernelFlares::kAlways;
+    case ShowFlares::kSizeDependent: return KernelFlares::kSizeDependent;
+    default: return KernelFlares::kNothing;
+    }
+}
+
+}  // namespace
 
 FieldLayerView FieldLayerViewOf(const LayerRecord& record)
 {
@@ -64,12 +81,23 @@ FieldLayerView FieldLayerViewOf(const LayerRecord& record)
     // lights it: no glow, no flares (StarShape's flare condition is false),
     // colours the host vouches finite, and a finite size factor (the hash's
     // fraction always is; a fixed one is the scale).
-    const bool flares = record.flareWidthComplement < 1.0 && record.flareLengthComplement < 1.0 &&
-                        record.showFlares != ShowFlares::kNever;
+    const bool flares = KernelFlaresOf(record) != KernelFlares::kNone;
     const bool finiteSize = !record.noSizeVariation || std::isfinite(record.scale);
     view.cullOutsideCore = record.glow == 0.0 && !flares && record.colorGradientData.colorsFinite && finiteSize;
-    view.record = &record;
-    view.starLight = &FieldStarLightOf;
+    view.boundedHashes = std::fabs(record.seed) <= 1e100;  // false for NaN
+    view.scale = record.scale;
+    view.glow = record.glow;
+    view.flares = KernelFlaresOf(record);
+    view.singleFlare = record.flareType == FlareType::kSingle;
+    view.secondCross = record.flareType == FlareType::kTwoCrosses;
+    view.flareCos = record.flareCos;
+    view.flareSin = record.flareSin;
+    view.flareWidthComplement = record.flareWidthComplement;
+    view.flareLengthComplement = record.flareLengthComplement;
+    view.sizeDependentColor = record.colorMode == StarColorMode::kSizeDependent;
+    view.hueShift = record.hueShift;
+    view.gradient = &record.colorGradientData;
+    view.colorsAt = &GradientColorsOf;
     return view;
 }
 

@@ -21,9 +21,6 @@ double SizeDependentColorPosition(double sizeFactor, double scale);
 // have failed.
 Vector FieldStarLight(const LayerRecord& record, double dx, double dy, double hash);
 
-// FieldStarLight for the kernels (record is a LayerRecord).
-void FieldStarLightOf(const void* record, double dx, double dy, double hash, double out[3]);
-
 // The kernels' view of a star-field layer (see FieldLayerView).
 FieldLayerView FieldLayerViewOf(const LayerRecord& record);
 

@@ -5,7 +5,10 @@ NOCTURNIA_SIMD=scalar) on random documents, bit for bit.
 
 The documents are those of compare_sample.py; every other one has its layers'
 glow set to 0 and their flares to "Never", so that the kernels' shortcut for
-cells beyond a star's core is taken. Points include the extremes a texture
+cells beyond a star's core is taken, and every third one has extreme seeds
+(beyond the size up to which the kernels narrow the cells they hash) and
+extreme adjustments (colours that overflow to infinities and NaN before and
+after the HSV round trip, negative and tiny gammas). Points include the extremes a texture
 point read from text can hold (negative, beyond 1, beyond 2^52, near the
 largest double, -0); huge points overflow the pass points to infinities and
 NaN, which the kernels meet that way. A variant that
@@ -42,6 +45,22 @@ def without_glow_and_flares(document):
     return document
 
 
+def with_extremes(rng, document):
+    params = document["material"]["shader"]["params"]
+    seeds = ["5004"] + [str(30051 + 50 * i + 6) for i in range(params["20303"]["int"])]
+    for key in seeds:
+        if rng.random() < 0.6:
+            params[key] = {"real": rng.choice([1e100, -1e101, 3.5e150, 1e300, -1.7e308, 2.0 ** 52 + 0.5])}
+    extremes = {"20202": [1e200, -1e300, 50.0, -1.0],     # contrast
+                "20203": [-3.0, 1e10, 4.0],               # saturation
+                "20204": [-2.0, 1e-3, 0.5, 7.0],          # gamma
+                "20201": [-1e308, 1e308, 0.7]}            # brightness offset
+    for key, values in extremes.items():
+        if rng.random() < 0.5:
+            params[key] = {"real": rng.choice(values)}
+    return document
+
+
 def bits(row):
     return tuple(struct.pack("<d", value) if not math.isnan(value) else b"nan" for value in row)
 
@@ -65,6 +84,9 @@ def main():
             points = compare_sample.texture_points(rng, shader, args.points)
             points += [(rng.choice(EXTREMES), rng.choice(EXTREMES + [rng.random()]), rng.choice([0.0, -0.0, 0.3]))
                        for _ in range(40)]
+            # After the points, which the model places near the stars it draws.
+            if number % 3 == 2:
+                document = with_extremes(rng, document)
             path = os.path.join(work, "document-%03d.json" % number)
             with open(path, "w") as f:
                 json.dump(document, f)

@@ -3,10 +3,11 @@
 // NOC_KERNEL_NS, the namespace of that copy.
 //
 // Lane by lane it performs the per-sample code's operations in its order
-// (StarFieldLayer and StarFieldPass): the pass zoom and offset, the 3 x 3 cell
-// hashes, the occupancy test and the star's offset. The light of an occupied
-// cell comes from the layer's starLight (the per-sample code itself), and is
-// summed in cell order. Two shortcuts give the same bits:
+// (StarFieldLayer, StarFieldPass and FieldStarLight with StarShape): the pass
+// zoom and offset, the 3 x 3 cell hashes, the occupancy test, the star's
+// offset, size factor, shape, flares, colour and hue shift. The colours of a
+// pass's occupied cells are looked up in one call to the layer's gradient;
+// the lights are summed in cell order. Two shortcuts give the same bits:
 // - a last pass whose threshold is 1 or more holds no star (no hash exceeds
 //   1, NaN exceeds nothing), so its value is min(max(0, 0), 1) x brightness
 //   without hashing;
@@ -22,8 +23,103 @@ namespace NOC_KERNEL_NS {
 namespace {
 
 #include "nocturnia/kernels/simd_lanes.h"
+// HSV conversions on the lanes above.
+#include "nocturnia/kernels/hsv_lanes.h"
 
 int Fewer(int a, int b) { return a < b ? a : b; }
+
+// std::max(x, 0) of a cross's band and streak (StarShape's CrossStreak).
+D CrossStreak(const FieldLayerView& layer, D x, D y, D r)
+{
+    const D product = Mul(Mul(Mul(x, y), Set(layer.flareWidthComplement)), Set(10000.0));
+    const D band = MaxLikeStd(Sub(Set(1.0), Abs(product)), Set(0.0));
+    const D fade = Mul(Mul(r, Set(layer.flareLengthComplement)), Set(20.0));
+    return MaxLikeStd(Add(Mul(fade, Negate(band)), band), Set(0.0));
+}
+
+// What a cross adds to the intensity (StarShape's ShownFlare).
+D ShownFlare(const FieldLayerView& layer, D streak, D flareWeight)
+{
+    switch (layer.flares) {
+    case KernelFlares::kAlways: return streak;
+    case KernelFlares::kSizeDependent: return Mul(streak, flareWeight);
+    default: return Set(0.0);
+    }
+}
+
+// FieldStarFlareWeight of the size measure sz.
+D FlareWeight(D sz)
+{
+    const D t = Div(Sub(sz, Set(0.8)), Set(0.09999999999999998));
+    const D step = Mul(Sub(Set(3.0), Mul(Set(2.0), t)), Mul(t, t));
+    return Select(LessEqual(sz, Set(0.8)), Set(0.0), Select(GreaterEqual(sz, Set(0.9)), Set(1.0), step));
+}
+
+// SizeDependentColorPosition of the size factor F.
+D SizeColorPosition(const FieldLayerView& layer, D F)
+{
+    const D q = Mul(Mul(F, Set(layer.scale)), Set(0.5));
+    const D t = Div(Sub(q, Set(0.25)), Set(0.7));
+    const D step = Mul(Sub(Set(3.0), Mul(Set(2.0), t)), Mul(t, t));
+    return Select(LessEqual(q, Set(0.25)), Set(0.0), Select(GreaterEqual(q, Set(0.95)), Set(1.0), step));
+}
+
+// The size factor of the stars with hashes h.
+D SizeFactor(const FieldLayerView& layer, D h)
+{
+    return layer.noSizeVariation ? Set(layer.scale) : Frac(Mul(h, Set(345.32)));
+}
+
+// StarShape's intensity of a field star at (dx, dy, 0) from the sample.
+D StarIntensity(const FieldLayerView& layer, D dx, D dy, D flareWeight)
+{
+    const D r = Sqrt(Add(Add(Mul(dx, dx), Mul(dy, dy)), Mul(Set(0.0), Set(0.0))));
+    const D q = Div(Set(0.05), r);
+    const D glow = Mul(q, Set(layer.glow));
+    const D core = Select(Equal(Abs(q), Set(__builtin_inf())), Set(kKernelCentreIntensity), q);
+    D intensity = Select(Less(q, Set(2.0)), Mul(glow, glow), core);
+    if (layer.flares == KernelFlares::kNone) return intensity;
+
+    const D c = Set(layer.flareCos);
+    const D s = Set(layer.flareSin);
+    const D x1 = Add(Mul(c, dx), Mul(s, dy));
+    const D y1 = Add(Mul(Set(-layer.flareSin), dx), Mul(c, dy));
+    const D first = Add(intensity, ShownFlare(layer, CrossStreak(layer, x1, y1, r), flareWeight));
+    intensity = layer.singleFlare ? Select(GreaterEqual(Abs(x1), Set(0.01)), intensity, first) : first;
+    if (layer.secondCross) {
+        const D x2 = Add(Mul(Set(kKernelCos45), x1), Mul(Set(kKernelSin45), y1));
+        const D y2 = Add(Mul(Set(-kKernelSin45), x1), Mul(Set(kKernelCos45), y1));
+        intensity = Add(intensity, ShownFlare(layer, CrossStreak(layer, x2, y2, r), flareWeight));
+    }
+    return intensity;
+}
+
+// Narrows the 3 x 3 cells to those whose star can lie within 0.03 of some
+// lane's sample in x and y. A star sits at (h - 0.5, frac(10 h) - 0.5) from
+// its cell's centre with h in [0, 1] (the hash is finite there: points below
+// 1e300 in size and a seed the view vouches for), so a neighbouring column's
+// star lies at least 0.6 - 0.5 = 0.1 away in x when the sample's offset ox
+// lies above -0.4 (left column) or below 0.4 (right column); rows alike. Such
+// a cell is culled in every lane anyway, so leaving it out changes nothing.
+// Comparisons with NaN fail, so a lane with a NaN offset keeps every cell.
+void ReachableCells(D x, D y, D ox, D oy, int valid, int& firstColumn, int& lastColumn, int& firstRow, int& lastRow)
+{
+    const auto all = [valid](M m) { return (Bits(m) & valid) == valid; };
+    const D huge = Set(1e300);
+    if (!all(And(Less(Abs(x), huge), Less(Abs(y), huge)))) return;
+    const D inner = Set(0.4);
+    const D innerBelow = Set(-0.4);
+    if (all(Greater(ox, innerBelow))) firstColumn = 0;
+    if (all(Less(ox, inner))) lastColumn = 0;
+    if (all(Greater(oy, innerBelow))) firstRow = 0;
+    if (all(Less(oy, inner))) lastRow = 0;
+}
+
+// One occupied cell of a pass, with at least one lane lit.
+struct LitCell {
+    D h, offsetX, offsetY;
+    M lit;
+};
 
 // The light of the occupied cells of one pass at the pass points (x, y), per
 // channel, clamped and scaled as StarFieldPass does. `valid` has a bit for
@@ -48,12 +144,20 @@ void FieldPass(const FieldLayerView& layer, D x, D y, double threshold, int vali
         rowTerm[i] = Mul(Add(seed, b), b);
     }
 
-    D sum[3] = {Set(0.0), Set(0.0), Set(0.0)};
+    // The columns and rows of cells that can reach some lane's sample.
+    int firstColumn = -1, lastColumn = 1, firstRow = -1, lastRow = 1;
+    if (layer.cullOutsideCore && layer.boundedHashes) {
+        ReachableCells(x, y, ox, oy, valid, firstColumn, lastColumn, firstRow, lastRow);
+    }
+
+    // The cells with a star in some lane, in cell order.
+    LitCell cells[9];
+    int cellCount = 0;
     const D limit = Set(threshold);
     const D reach = Set(0.03);
-    for (int dy = -1; dy <= 1; ++dy) {
+    for (int dy = firstRow; dy <= lastRow; ++dy) {
         const D B = rowTerm[dy + 1];
-        for (int dx = -1; dx <= 1; ++dx) {
+        for (int dx = firstColumn; dx <= lastColumn; ++dx) {
             const D s1 = Add(columnTerm[dx + 1], B);
             const D s2 = Add(Mul(Add(s1, seed), s1), B);
             const D h = Frac(Mul(s2, s1));
@@ -64,24 +168,44 @@ void FieldPass(const FieldLayerView& layer, D x, D y, double threshold, int vali
             const D offsetY = Sub(Sub(oy, Set(static_cast<double>(dy))), Sub(Frac(Mul(h, Set(10.0))), half));
             if (layer.cullOutsideCore) {
                 occupied = AndNot(occupied, Or(Greater(Abs(offsetX), reach), Greater(Abs(offsetY), reach)));
+                if ((Bits(occupied) & valid) == 0) continue;
             }
-            const int lit = Bits(occupied) & valid;
-            if (lit == 0) continue;
+            cells[cellCount++] = LitCell{h, offsetX, offsetY, occupied};
+        }
+    }
 
-            double hs[kLanes], xs[kLanes], ys[kLanes];
-            double light[3][kLanes] = {};
-            Store(hs, h);
-            Store(xs, offsetX);
-            Store(ys, offsetY);
+    D sum[3] = {Set(0.0), Set(0.0), Set(0.0)};
+    if (cellCount > 0) {
+        // Every lane's colour is looked up (a lane without a star has a hash
+        // too); only lit lanes are summed.
+        double positions[9 * kLanes];
+        double colours[9 * kLanes * 3];
+        for (int j = 0; j < cellCount; ++j) {
+            const D position =
+                layer.sizeDependentColor ? SizeColorPosition(layer, SizeFactor(layer, cells[j].h)) : cells[j].h;
+            Store(positions + j * kLanes, position);
+        }
+        layer.colorsAt(layer.gradient, positions, cellCount * kLanes, colours);
+
+        for (int j = 0; j < cellCount; ++j) {
+            const LitCell& cell = cells[j];
+            const D F = SizeFactor(layer, cell.h);
+            const D W = layer.flares == KernelFlares::kSizeDependent
+                            ? FlareWeight(Mul(Mul(Set(layer.scale), F), Set(0.25)))
+                            : Set(0.0);
+            const D J = StarIntensity(layer, cell.offsetX, cell.offsetY, W);
+
+            double channel[3][kLanes];
             for (int lane = 0; lane < kLanes; ++lane) {
-                if ((lit >> lane & 1) == 0) continue;
-                double out[3];
-                layer.starLight(layer.record, xs[lane], ys[lane], hs[lane], out);
-                light[0][lane] = out[0];
-                light[1][lane] = out[1];
-                light[2][lane] = out[2];
+                for (int c = 0; c < 3; ++c) channel[c][lane] = colours[3 * (j * kLanes + lane) + c];
             }
-            for (int c = 0; c < 3; ++c) sum[c] = Select(occupied, Add(sum[c], Load(light[c])), sum[c]);
+            RgbLanes K{Load(channel[0]), Load(channel[1]), Load(channel[2])};
+            if (layer.hueShift > 0.0) K = ShiftHueLanes(K, layer.hueShift);
+
+            const D g = Mul(J, F);
+            sum[0] = Select(cell.lit, Add(sum[0], Mul(K.r, g)), sum[0]);
+            sum[1] = Select(cell.lit, Add(sum[1], Mul(K.g, g)), sum[1]);
+            sum[2] = Select(cell.lit, Add(sum[2], Mul(K.b, g)), sum[2]);
         }
     }
     const D brightness = Set(layer.brightness);

@@ -12,16 +12,20 @@
 #ifdef NOC_KERNELS_X86
 namespace kernels_sse2 {
 void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
-}
+void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
+}  // namespace kernels_sse2
 namespace kernels_sse41 {
 void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
-}
+void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
+}  // namespace kernels_sse41
 namespace kernels_avx2 {
 void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
-}
+void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
+}  // namespace kernels_avx2
 namespace kernels_avx512 {
 void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
-}
+void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
+}  // namespace kernels_avx512
 #endif
 
 namespace {
@@ -112,6 +116,20 @@ FieldLayerKernel FieldLayerKernelOf(KernelVariant variant)
     }
 }
 
+AdjustColorsKernel AdjustColorsKernelOf(KernelVariant variant)
+{
+    if (!KernelVariantRuns(variant)) return nullptr;
+    switch (variant) {
+#ifdef NOC_KERNELS_X86
+    case KernelVariant::Sse2: return &kernels_sse2::AdjustColors;
+    case KernelVariant::Sse41: return &kernels_sse41::AdjustColors;
+    case KernelVariant::Avx2: return &kernels_avx2::AdjustColors;
+    case KernelVariant::Avx512: return &kernels_avx512::AdjustColors;
+#endif
+    default: return nullptr;
+    }
+}
+
 KernelVariant ChooseKernelVariant(std::string& note)
 {
     note.clear();
@@ -134,4 +152,14 @@ KernelVariant ChooseKernelVariant(std::string& note)
     note = std::string("NOCTURNIA_SIMD=") + forced + " is not a variant (scalar, sse2, sse41, avx2, avx512); using " +
            KernelVariantName(widest);
     return widest;
+}
+
+KernelVariant SingleSampleVariant(KernelVariant chosen)
+{
+    const char* forced = std::getenv("NOCTURNIA_SIMD");
+    if (forced != nullptr && forced[0] != '\0') return chosen;
+    if (static_cast<int>(chosen) > static_cast<int>(KernelVariant::Sse41) && KernelVariantRuns(KernelVariant::Sse41)) {
+        return KernelVariant::Sse41;
+    }
+    return chosen;
 }

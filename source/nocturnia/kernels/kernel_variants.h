@@ -19,8 +19,16 @@ bool KernelVariantRuns(KernelVariant variant);
 // The star-field kernel of a variant; null for Scalar (the per-sample code)
 // or a variant that does not run here.
 FieldLayerKernel FieldLayerKernelOf(KernelVariant variant);
+// The colour-adjustment kernel of a variant; null as above.
+AdjustColorsKernel AdjustColorsKernelOf(KernelVariant variant);
 
 // The variant of NOCTURNIA_SIMD, else the widest that runs. A forced variant
 // that is unknown or does not run here gives the widest that runs and a
 // message in `note` (empty otherwise).
 KernelVariant ChooseKernelVariant(std::string& note);
+
+// The variant for one sample at a time (per-sample Output), given the one
+// ChooseKernelVariant chose: a forced variant itself, else SSE4.1 where it
+// runs, since a single sample fills one lane and wider vectors only add
+// work (the bits are the same in every variant).
+KernelVariant SingleSampleVariant(KernelVariant chosen);

@@ -20,9 +20,16 @@ inline void Store(double* p, D a) { _mm_storeu_pd(p, a); }
 inline D Add(D a, D b) { return _mm_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm_sub_pd(a, b); }
 inline D Mul(D a, D b) { return _mm_mul_pd(a, b); }
+inline D Div(D a, D b) { return _mm_div_pd(a, b); }
+inline D Sqrt(D a) { return _mm_sqrt_pd(a); }
 inline D Abs(D a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
+inline D Negate(D a) { return _mm_xor_pd(a, _mm_set1_pd(-0.0)); }
 inline M Greater(D a, D b) { return _mm_cmpgt_pd(a, b); }
 inline M Less(D a, D b) { return _mm_cmplt_pd(a, b); }
+inline M GreaterEqual(D a, D b) { return _mm_cmpge_pd(a, b); }
+inline M LessEqual(D a, D b) { return _mm_cmple_pd(a, b); }
+inline M Equal(D a, D b) { return _mm_cmpeq_pd(a, b); }
+inline M IsNaN(D a) { return _mm_cmpunord_pd(a, a); }
 inline M And(M a, M b) { return _mm_and_pd(a, b); }
 inline M Or(M a, M b) { return _mm_or_pd(a, b); }
 inline M AndNot(M a, M b) { return _mm_andnot_pd(b, a); }  // a and not b
@@ -62,9 +69,16 @@ inline void Store(double* p, D a) { _mm256_storeu_pd(p, a); }
 inline D Add(D a, D b) { return _mm256_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm256_sub_pd(a, b); }
 inline D Mul(D a, D b) { return _mm256_mul_pd(a, b); }
+inline D Div(D a, D b) { return _mm256_div_pd(a, b); }
+inline D Sqrt(D a) { return _mm256_sqrt_pd(a); }
 inline D Abs(D a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
+inline D Negate(D a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
 inline M Greater(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
 inline M Less(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+inline M GreaterEqual(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_GE_OQ); }
+inline M LessEqual(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
+inline M Equal(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
+inline M IsNaN(D a) { return _mm256_cmp_pd(a, a, _CMP_UNORD_Q); }
 inline M And(M a, M b) { return _mm256_and_pd(a, b); }
 inline M Or(M a, M b) { return _mm256_or_pd(a, b); }
 inline M AndNot(M a, M b) { return _mm256_andnot_pd(b, a); }
@@ -85,12 +99,23 @@ inline void Store(double* p, D a) { _mm512_storeu_pd(p, a); }
 inline D Add(D a, D b) { return _mm512_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm512_sub_pd(a, b); }
 inline D Mul(D a, D b) { return _mm512_mul_pd(a, b); }
+inline D Div(D a, D b) { return _mm512_div_pd(a, b); }
+inline D Sqrt(D a) { return _mm512_sqrt_pd(a); }
 inline D Abs(D a)
 {
     return _mm512_castsi512_pd(_mm512_and_epi64(_mm512_castpd_si512(a), _mm512_set1_epi64(0x7fffffffffffffffLL)));
 }
+inline D Negate(D a)
+{
+    return _mm512_castsi512_pd(
+        _mm512_xor_epi64(_mm512_castpd_si512(a), _mm512_set1_epi64(static_cast<long long>(0x8000000000000000ULL))));
+}
 inline M Greater(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_GT_OQ); }
 inline M Less(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+inline M GreaterEqual(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_GE_OQ); }
+inline M LessEqual(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
+inline M Equal(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
+inline M IsNaN(D a) { return _mm512_cmp_pd_mask(a, a, _CMP_UNORD_Q); }
 inline M And(M a, M b) { return static_cast<M>(a & b); }
 inline M Or(M a, M b) { return static_cast<M>(a | b); }
 inline M AndNot(M a, M b) { return static_cast<M>(a & ~b); }
@@ -99,6 +124,8 @@ inline D Select(M m, D a, D b) { return _mm512_mask_blend_pd(m, b, a); }
 inline D Floor(D a) { return _mm512_roundscale_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
 #endif
 
+// The lanes of a where m holds, +0 elsewhere.
+inline D Keep(M m, D a) { return Select(m, a, Set(0.0)); }
 // a - floor(a), as the scalar Frac.
 inline D Frac(D a) { return Sub(a, Floor(a)); }
 // std::max(a, b) is (a < b) ? b : a; std::min(a, b) is (b < a) ? b : a.

@@ -1,0 +1,63 @@
+// The colour adjustments of many samples, lane by lane in AdjustColor's
+// order: contrast and brightness offset per channel, the saturation factor
+// clamped to [0, 1] in HSV, then gamma and NaN to black. Gamma's power is the
+// C library's pow called per lane (a vector power would round differently),
+// and is skipped for a gamma of exactly 1 as AdjustColor skips it.
+//
+// Included by a kernel variant's file after field_kernel_body.h, whose lane
+// operations it uses.
+#include <cmath>
+
+namespace NOC_KERNEL_NS {
+
+void AdjustColors(const AdjustmentView& adjustment, const double* const channels[3], int count, double* colours)
+{
+    const D spread = Set(adjustment.spread);
+    const D offset = Set(adjustment.brightnessOffset);
+    const D half = Set(0.5);
+    const bool powered = adjustment.gamma != 1.0;
+    for (int start = 0; start < count; start += kLanes) {
+        const int n = Fewer(kLanes, count - start);
+        RgbLanes rgb;
+        D* const lanes[3] = {&rgb.r, &rgb.g, &rgb.b};
+        for (int c = 0; c < 3; ++c) {
+            D a;
+            if (n == kLanes) {
+                a = Load(channels[c] + start);
+            } else {
+                double in[kLanes] = {};
+                for (int i = 0; i < n; ++i) in[i] = channels[c][start + i];
+                a = Load(in);
+            }
+            *lanes[c] = Add(Add(Mul(Sub(a, half), spread), half), offset);
+        }
+
+        HsvLanes hsv = RgbToHsvLanes(rgb);
+        D S = Mul(hsv.s, Set(adjustment.saturationFactor));
+        S = Select(Less(S, Set(0.0)), Set(0.0), S);
+        S = Select(Greater(S, Set(1.0)), Set(1.0), S);
+        hsv.s = S;
+        rgb = HsvToRgbLanes(hsv);
+
+        double out[3][kLanes];
+        if (powered) {
+            for (int c = 0; c < 3; ++c) {
+                Store(out[c], *lanes[c]);
+                for (int i = 0; i < n; ++i) {
+                    const double v = std::pow(out[c][i], adjustment.gamma);
+                    out[c][i] = std::isnan(v) ? 0.0 : v;
+                }
+            }
+        } else {
+            for (int c = 0; c < 3; ++c) Store(out[c], Select(IsNaN(*lanes[c]), Set(0.0), *lanes[c]));
+        }
+        double* colour = colours + 3 * start;
+        for (int i = 0; i < n; ++i, colour += 3) {
+            colour[0] = out[0][i];
+            colour[1] = out[1][i];
+            colour[2] = out[2][i];
+        }
+    }
+}
+
+}  // namespace NOC_KERNEL_NS
