@@ -69,6 +69,18 @@ int RenderSequence(const GlobalOptions& global, const RenderOptions& options, no
     report.samples = job.size.samples;
     report.threads = job.threads;
     report.fps = document.Render().fps;
+    if (!job.window.name.empty()) {
+        // The part of each frame this job renders, for a farm's bookkeeping.
+        const PixelRegion& r = job.window.region;
+        nocturnia::runtime::Json window = {{"x", r.x}, {"y", r.y}, {"width", r.width}, {"height", r.height}};
+        if (job.window.grid) {
+            report.details["tile"] = job.window.name;
+            report.details["grid"] = {{"rows", job.window.grid->rows}, {"columns", job.window.grid->columns}};
+        } else {
+            report.details["region"] = job.window.name;
+        }
+        report.details["window"] = std::move(window);
+    }
 
     // Every frame's name checked and the frames on disk found before any
     // work: a name that cannot be written fails now, not hours in.
