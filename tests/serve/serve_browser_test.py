@@ -59,7 +59,7 @@ def shown_rows(browser):
     rows = browser.execute_script("""
         const out = {};
         for (const row of document.querySelectorAll('#attributes .row[data-id]')) {
-          out[row.dataset.id] = [row.offsetParent !== null && !row.closest('[hidden]'),
+          out[row.dataset.id] = [row.offsetParent !== null,
                                  !row.classList.contains('disabled')];
         }
         return out;""")
@@ -150,6 +150,10 @@ def run(program, folder, browser, failures, keep):
         gone = {i for i, (visible, _) in after.items() if before.get(i, (False,))[0] and not visible}
         if not should_hide or gone != should_hide:
             failures.append(f"Single Star hid {sorted(gone)}, `describe` hides {sorted(should_hide)}")
+        # And every entry `describe` hides is out of sight, not only those that just changed.
+        shown_hidden = sorted(e["id"] for e in expected if e["hidden"] and after.get(e["id"], (False,))[0])
+        if shown_hidden:
+            failures.append(f"entries hidden by the description are shown: {shown_hidden}")
 
         # Show Flares "Always" then "Never": the four flare-shape controls are greyed out.
         flares = entry_named(server.state(), "Show Flares")
