@@ -140,22 +140,28 @@ std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEnt
     return text;
 }
 
+nocturnia::runtime::Json DescriptionEntryJson(const nocturnia::runtime::DescriptionEntry& entry,
+                                              const nocturnia::runtime::Node& shader)
+{
+    nocturnia::runtime::Json item = nocturnia::runtime::Json::object();
+    item["id"] = entry.id;
+    item["name"] = entry.name;
+    item["type"] = entry.type;
+    item["parent"] = entry.parent;
+    item["hidden"] = entry.hidden;
+    item["editable"] = entry.editable;
+    if (entry.value) {
+        item["value"] = nocturnia::runtime::ValueToJson(*entry.value, &shader);
+    }
+    return item;
+}
+
 nocturnia::runtime::Json DescriptionJson(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
                                          const nocturnia::runtime::Node& shader)
 {
     nocturnia::runtime::Json list = nocturnia::runtime::Json::array();
     for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
-        nocturnia::runtime::Json item = nocturnia::runtime::Json::object();
-        item["id"] = entry.id;
-        item["name"] = entry.name;
-        item["type"] = entry.type;
-        item["parent"] = entry.parent;
-        item["hidden"] = entry.hidden;
-        item["editable"] = entry.editable;
-        if (entry.value) {
-            item["value"] = nocturnia::runtime::ValueToJson(*entry.value, &shader);
-        }
-        list.push_back(std::move(item));
+        list.push_back(DescriptionEntryJson(entry, shader));
     }
     return list;
 }

@@ -18,7 +18,11 @@ namespace nocturnia::cli {
 std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
                             const nocturnia::runtime::Node& shader);
 
-// [{"id", "name", "type", "parent", "hidden", "editable", "value"?}, ...]
+// {"id", "name", "type", "parent", "hidden", "editable", "value"?}: one entry.
+nocturnia::runtime::Json DescriptionEntryJson(const nocturnia::runtime::DescriptionEntry& entry,
+                                              const nocturnia::runtime::Node& shader);
+
+// [DescriptionEntryJson of each entry, ...]
 nocturnia::runtime::Json DescriptionJson(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
                                          const nocturnia::runtime::Node& shader);
 

@@ -1,5 +1,6 @@
 #include "serve/page_model.h"
 
+#include "cli/description_listing.h"
 #include "cli/entry_kind.h"
 #include "cli/number_text.h"
 
@@ -63,16 +64,11 @@ nocturnia::runtime::Json PageEntries(const std::vector<nocturnia::runtime::Descr
 {
     nocturnia::runtime::Json list = nocturnia::runtime::Json::array();
     for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
-        nocturnia::runtime::Json item = nocturnia::runtime::Json::object();
-        item["id"] = entry.id;
-        item["name"] = entry.name;
+        // What `describe --json` says of the entry, and what the page's controls need.
+        nocturnia::runtime::Json item = nocturnia::cli::DescriptionEntryJson(entry, shader);
         item["kind"] = KindOf(entry);
-        item["type"] = entry.type;
-        item["parent"] = entry.parent;
-        item["hidden"] = entry.hidden;
-        item["editable"] = entry.editable;
-        if (entry.value && entry.type != NOC_DA_GROUP && entry.type != NOC_DA_BUTTON) {
-            item["value"] = nocturnia::runtime::ValueToJson(*entry.value, &shader);
+        if (entry.type == NOC_DA_GROUP || entry.type == NOC_DA_BUTTON) {
+            item.erase("value");
         }
         if (entry.type == NOC_DA_REAL || entry.type == NOC_DA_LONG) {
             CopyNumber(entry, NOC_DESC_MIN, "min", item);
