@@ -137,6 +137,27 @@ def run(program, folder, browser, failures, keep):
         if missing:
             failures.append(f"Star Layer 1 entries without a row on the page: {missing}")
 
+        # The knot editor: the second knot of Star Color, selected on the strip, gets blend "None" and bias
+        # 25%; the document then holds what `edit --set` of that gradient stores, the first knot untouched.
+        star_colour = next(e for e in expected if e["type"] == 1000481 and e["name"] == "Star Color"
+                           and e["id"] in group_ids(expected, layer["id"]))
+        wanted = json.loads(json.dumps(star_colour["value"]["gradient"]))
+        wanted["knots"][1].update(interpolation=5, bias=0.25)
+        row = f'.row[data-id="{star_colour["id"]}"]'
+        browser.find_elements(By.CSS_SELECTOR, row + " .knot")[1].click()
+        wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, row + " .knot")[1].get_attribute("class")
+                 == "knot selected", "the second knot to be selected")
+        Select(browser.find_element(By.CSS_SELECTOR, row + " .knot-edit select")).select_by_visible_text("None")
+        bias = browser.find_elements(By.CSS_SELECTOR, row + " .knot-edit input[type=number]")[2]
+        bias.send_keys(Keys.CONTROL, "a", Keys.NULL, "25", Keys.TAB)
+        held = lambda: next(e for e in server.state()["entries"] if e["id"] == star_colour["id"])["value"]
+        try:
+            wait_for(browser, lambda b: held() == {"gradient": wanted}, "the knot's blend and bias", 10)
+        except AssertionError:
+            failures.append(f"after the knot edits the page holds {held()}, expected {wanted}")
+        edits += ["--set", "Star Layer 1/Star Color=" + json.dumps(wanted)]
+        expected = describe(program, original, edits)
+
         # Mode "Single Star": exactly the entries `describe` hides disappear.
         mode = next(e for e in expected if e["name"] == "Mode" and e["id"] in group_ids(expected, layer["id"]))
         before = shown_rows(browser)

@@ -222,18 +222,57 @@ function knotCss(knot) {
   return colourHex(scaled);
 }
 
+// How a knot blends into the next one: 2 smooth, 5 none (the knot's colour
+// holds), any other value linear; 3 is the linear value the page writes.
+const knotInterpolations = [{ value: 2, label: "Smooth" }, { value: 3, label: "Linear" }, { value: 5, label: "None" }];
+
+// A number field of the knot editor, in percent, with its caption.
+function knotField(caption, min, max) {
+  const input = element("input", { type: "number", min, step: "any" });
+  if (max !== undefined) input.max = max;
+  const label = element("label", { className: "knot-field" });
+  label.append(element("span", { textContent: caption }), input, element("span", { className: "unit", textContent: "%" }));
+  return { label, input };
+}
+
+// A percent typed into a field, clamped to [low, high]; undefined when it is no number.
+function typedFraction(input, low, high) {
+  if (input.value === "" || !Number.isFinite(Number(input.value))) return undefined;
+  return tidy(Math.min(Math.max(Number(input.value) / 100, low), high));
+}
+
 function gradientControl(entry) {
   const wrap = element("div", { className: "strip-wrap" });
   const strip = element("div", { className: "strip", title: "Double-click to add a knot; drag knots to move them" });
   const editor = element("div", { className: "knot-edit" });
-  const picker = element("input", { type: "color" });
-  const position = element("input", { type: "number", min: 0, max: 100, step: "any" });
+  const picker = element("input", { type: "color", title: "Colour of the knot" });
+  const position = knotField("Position", 0, 100);
+  const brightness = knotField("Brightness", 0);
+  const bias = knotField("Bias", 0, 100);
+  const interpolation = element("select", { title: "How the knot blends into the next one" });
+  const interpolationField = element("label", { className: "knot-field" });
+  interpolationField.append(element("span", { textContent: "Blend" }), interpolation);
   const remove = element("button", { type: "button", textContent: "Remove knot" });
-  editor.append(picker, position, element("span", { className: "unit", textContent: "%" }), remove);
+  const line = element("div", { className: "knot-line" });
+  line.append(picker, remove);
+  const fields = element("div", { className: "knot-fields" });
+  fields.append(position.label, brightness.label, bias.label, interpolationField);
+  editor.append(line, fields);
   wrap.append(strip, editor);
   let gradient = null;
   let selected = 0;
   const send = () => setValueSoon(entry.id, JSON.stringify(gradient));
+  const showNumber = (input, value) => { if (document.activeElement !== input) input.value = tidy(value * 100); };
+  const showInterpolation = (value) => {
+    // A value the page has no name for still blends linearly; it is shown as
+    // such and kept until the user picks another.
+    const known = knotInterpolations.some((choice) => choice.value === value);
+    const choices = known ? knotInterpolations : [...knotInterpolations, { value, label: "Linear (type " + value + ")" }];
+    if (interpolation.options.length !== choices.length || !known) {
+      interpolation.replaceChildren(...choices.map((c) => element("option", { value: c.value, textContent: c.label })));
+    }
+    interpolation.value = String(value);
+  };
   const draw = () => {
     const knots = gradient.knots.slice().sort((a, b) => a.position - b.position);
     strip.style.background = knots.length === 0 ? "#000" : knots.length === 1 ? knotCss(knots[0])
@@ -244,31 +283,48 @@ function gradientControl(entry) {
       marker.style.background = knotCss(knot);
       marker.disabled = !entry.editable;
       marker.addEventListener("pointerdown", (event) => {
+        // The markers stay in place until the drag ends: redrawing them here
+        // would drop the marker that holds the pointer, and the drag with it.
         selected = i;
+        for (const other of strip.children) other.classList.toggle("selected", other === marker);
+        showSelected();
         marker.setPointerCapture(event.pointerId);
         const bounds = strip.getBoundingClientRect();
+        let moved = false;  // a click only selects the knot; it changes nothing
         const move = (m) => {
+          moved = true;
           knot.position = tidy(Math.min(Math.max((m.clientX - bounds.left) / bounds.width, 0), 1));
           marker.style.left = knot.position * 100 + "%";
         };
         marker.onpointermove = move;
-        marker.onpointerup = () => { marker.onpointermove = null; marker.onpointerup = null; draw(); send(); };
-        draw();
+        marker.onpointerup = () => {
+          marker.onpointermove = null;
+          marker.onpointerup = null;
+          draw();
+          if (moved) send();
+        };
       });
       return marker;
     }));
+    showSelected();
+  };
+  // The editor below the strip shows the selected knot.
+  const showSelected = () => {
     const knot = gradient.knots[selected];
     editor.hidden = !knot;
     if (knot) {
       picker.value = colourHex(knot.color);
-      position.value = tidy(knot.position * 100);
+      showNumber(position.input, knot.position);
+      showNumber(brightness.input, knot.brightness !== undefined ? knot.brightness : 1);
+      showNumber(bias.input, knot.bias !== undefined ? knot.bias : 0.5);
+      showInterpolation(knot.interpolation !== undefined ? knot.interpolation : 2);
       remove.disabled = gradient.knots.length <= 1 || !entry.editable;
     }
   };
   strip.addEventListener("dblclick", (event) => {
     if (!gradient || !entry.editable || event.target !== strip) return;
     const bounds = strip.getBoundingClientRect();
-    const base = gradient.knots[selected] || { color: [1, 1, 1], brightness: 1, bias: 0.5, interpolation: 1 };
+    const base = gradient.knots[selected] || { color: [1, 1, 1], brightness: 1, bias: 0.5, interpolation: 2 };
     gradient.knots.push({ ...base, color: base.color.slice(),
                           position: tidy((event.clientX - bounds.left) / bounds.width),
                           index: gradient.knots.reduce((m, k) => Math.max(m, k.index || 0), 0) + 1 });
@@ -277,15 +333,28 @@ function gradientControl(entry) {
     send();
   });
   picker.addEventListener("input", () => { gradient.knots[selected].color = hexColour(picker.value); draw(); send(); });
-  position.addEventListener("change", () => {
-    gradient.knots[selected].position = tidy(Math.min(Math.max(Number(position.value) / 100, 0), 1));
+  // A typed percent changes one field of the selected knot; a field that is
+  // no number is put back to what the knot holds.
+  const onTyped = (field, key, low, high) => field.input.addEventListener("change", () => {
+    const value = typedFraction(field.input, low, high);
+    if (value !== undefined) gradient.knots[selected][key] = value;
+    draw();
+    const held = gradient.knots[selected][key];
+    if (held !== undefined) field.input.value = tidy(held * 100);
+    if (value !== undefined) send();
+  });
+  onTyped(position, "position", 0, 1);
+  onTyped(brightness, "brightness", 0, Infinity);
+  onTyped(bias, "bias", 0, 1);
+  interpolation.addEventListener("change", () => {
+    gradient.knots[selected].interpolation = Number(interpolation.value);
     draw();
     send();
   });
   remove.addEventListener("click", () => { gradient.knots.splice(selected, 1); selected = 0; draw(); send(); });
   return {
     row: labelledRow(entry, [wrap]),
-    inputs: [picker, position, remove],
+    inputs: [picker, position.input, brightness.input, bias.input, interpolation, remove],
     update(e) {
       entry = e;
       if (!e.value || !e.value.gradient || busy.has(e.id)) return;
