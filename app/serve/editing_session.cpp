@@ -8,9 +8,7 @@
 
 #include "runtime/attribute_manager.h"
 #include "runtime/console.h"
-
-#include <fstream>
-#include <sstream>
+#include "runtime/resources.h"
 
 namespace nocturnia::serve {
 
@@ -18,15 +16,15 @@ namespace {
 
 constexpr std::size_t kUndoSteps = 200;
 
+// The file as the document loader reads it (a regular file of bounded size,
+// never a FIFO waited on); nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    nocturnia::runtime::Result<std::string> text = nocturnia::runtime::ReadTextFile(path);
+    if (!text) {
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::move(text.value());
 }
 
 const nocturnia::runtime::DescriptionEntry&
