@@ -1,7 +1,7 @@
 #include "runtime/json_reader.h"
 
+#include <algorithm>
 #include <exception>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -73,34 +73,59 @@ private:
         Json* value;  // where the container goes when it closes
         bool isObject;
         std::string key;  // objects: the key of the next member
-        // Objects of kIndexedFrom members and more: key -> position. Smaller
-        // ones (nearly all: {"int": 3}) are scanned.
-        std::unordered_map<std::string, std::size_t> index;
     };
     std::vector<OpenValue> open_;
     std::vector<std::vector<Member>> members_;  // per depth, reused
 
-    static constexpr std::size_t kIndexedFrom = 16;
+    // Objects up to this many members (nearly all: {"int": 3}) find a
+    // repeated key by a scan as it arrives; bigger ones gather every member
+    // and merge repeated keys when they close, in n log n.
+    static constexpr std::size_t kScannedUpTo = 16;
 
     // The member named by the open object's pending key, if present: a
     // repeated key replaces the earlier value in its place.
-    static Json* Existing(OpenValue& parent, std::vector<Member>& members)
+    static Json* Existing(const OpenValue& parent, std::vector<Member>& members)
     {
-        if (members.size() < kIndexedFrom) {
-            for (Member& member : members) {
-                if (member.key == parent.key) {
-                    return &member.value;
-                }
-            }
-            return nullptr;
-        }
-        if (parent.index.empty()) {  // just grown past the scanned size
-            for (std::size_t i = 0; i < members.size(); ++i) {
-                parent.index.emplace(members[i].key, i);
+        if (members.size() >= kScannedUpTo) return nullptr;  // merged at close
+        for (Member& member : members) {
+            if (member.key == parent.key) {
+                return &member.value;
             }
         }
-        auto it = parent.index.find(parent.key);
-        return it == parent.index.end() ? nullptr : &members[it->second].value;
+        return nullptr;
+    }
+
+    // Gives the first member of each repeated key the value of its last one
+    // and drops the others, keeping the order of first appearance: what
+    // replacing in place as the members arrived would have left.
+    static void MergeRepeatedKeys(std::vector<Member>& members)
+    {
+        if (members.size() <= kScannedUpTo) return;
+        std::vector<std::size_t> byKey(members.size());
+        for (std::size_t i = 0; i < byKey.size(); ++i) byKey[i] = i;
+        std::stable_sort(byKey.begin(), byKey.end(),
+                         [&](std::size_t a, std::size_t b) { return members[a].key < members[b].key; });
+        std::vector<bool> dropped(members.size(), false);
+        bool anyDropped = false;
+        for (std::size_t run = 0; run < byKey.size();) {
+            std::size_t end = run + 1;
+            while (end < byKey.size() && members[byKey[end]].key == members[byKey[run]].key) ++end;
+            if (end - run > 1) {
+                members[byKey[run]].value = std::move(members[byKey[end - 1]].value);
+                for (std::size_t i = run + 1; i < end; ++i) dropped[byKey[i]] = true;
+                anyDropped = true;
+            }
+            run = end;
+        }
+        if (!anyDropped) return;
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            if (!dropped[i]) {
+                if (kept != i) members[kept] = std::move(members[i]);
+                ++kept;
+            }
+        }
+        members.resize(kept);
     }
 
     // Stores `v` where the next value goes; returns where it now lives.
@@ -116,9 +141,6 @@ private:
             if (Json* existing = Existing(parent, members)) {
                 *existing = std::move(v);
                 return existing;
-            }
-            if (!parent.index.empty()) {
-                parent.index.emplace(parent.key, members.size());
             }
             members.push_back(Member{std::move(parent.key), std::move(v)});
         } else {
@@ -140,7 +162,7 @@ private:
             return false;
         }
         Json* placed = Place(Json());
-        open_.push_back(OpenValue{placed, isObject, {}, {}});
+        open_.push_back(OpenValue{placed, isObject, {}});
         if (members_.size() < open_.size()) {
             members_.emplace_back();
         }
@@ -152,6 +174,7 @@ private:
         const OpenValue& closing = open_.back();
         std::vector<Member>& members = members_[open_.size() - 1];
         if (closing.isObject) {
+            MergeRepeatedKeys(members);
             Json::object_t object;
             object.reserve(members.size());
             for (Member& member : members) {

@@ -1,8 +1,9 @@
 // Reading JSON from outside (documents, resource files) without trusting it:
 // nesting deeper than kMaxJsonDepth is refused with an error instead of
 // overflowing the stack later, and objects with very many keys are built in
-// linear time (the ordered object type looks keys up by scanning, so the
-// ordinary parser's duplicate check made a 200,000-key object quadratic).
+// n log n time (the ordered object type looks keys up by scanning, so the
+// ordinary parser's duplicate check made a 200,000-key object quadratic; a
+// big object's repeated keys are found by sorting when it closes).
 // A key that appears twice keeps its first position and its last value, as
 // the ordinary parser does.
 #pragma once

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include "runtime/document.h"
+#include "runtime/json_reader.h"
 #include "runtime/value_json.h"
 
 #include <gtest/gtest.h>
@@ -391,6 +392,27 @@ TEST_F(DocumentTest, HugeContainersAndGradientsLoadAndSaveInLinearTime)
     EXPECT_EQ(loaded->Shader().Data().GetInt(10199999), 199999);
     EXPECT_EQ(loaded->Shader().Data().Find(9999999)->AsGradient()->Knots().size(), 100000u);
     EXPECT_EQ(nlohmann::json::parse(saved)["material"]["shader"]["params"].size(), paramCount);
+}
+
+// A repeated key keeps its first place and takes its last value, as the
+// ordinary parser has it: in small objects (checked as keys arrive) and in
+// big ones (merged when they close), also when the repeated value is itself
+// an object or array.
+TEST(JsonReading, RepeatedKeysKeepTheFirstPlaceAndTheLastValue)
+{
+    std::string big = "{";
+    for (int i = 0; i < 60; ++i) {
+        const int key = (i * 7) % 23;  // every key comes two or three times
+        big += (i ? ", \"" : "\"") + std::to_string(key) + "\": ";
+        big +=
+            i % 5 == 0 ? "{\"n\": [" + std::to_string(i) + "], \"n\": " + std::to_string(-i) + "}" : std::to_string(i);
+    }
+    big += "}";
+    for (const std::string text : {std::string(R"({"a": 1, "b": {"x": 2}, "a": [3], "b": 4})"), big}) {
+        const auto parsed = nocturnia::runtime::ParseJsonBounded(text, "t");
+        ASSERT_TRUE(parsed.ok()) << parsed.error();
+        EXPECT_EQ(parsed->dump(), Json::parse(text).dump()) << text;
+    }
 }
 
 struct BadDocument {
