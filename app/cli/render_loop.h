@@ -117,7 +117,13 @@ struct BatchBuffers {
         pixels = std::clamp(kBatchSamples / std::max(perPixel, 1), 1, std::max(rowPixels, 1));
         points.assign(static_cast<std::size_t>(pixels) * static_cast<std::size_t>(perPixel) * 3, 0.0);
         colours.assign(points.size(), 0.0);
+        rowY.assign(static_cast<std::size_t>(std::max(size.samples, 0)), 0.0);
+        columnX.assign(rowY.size(), 0.0);
     }
+    // TexturePoint's y of each sample row of the current row, and its x of
+    // each sample column of the current pixel.
+    std::vector<double> rowY;
+    std::vector<double> columnX;
     static constexpr int kBatchSamples = 1024;
 };
 
@@ -129,13 +135,20 @@ void RenderRowSpanBatched(const RenderSize& size, const Sampler& sample, int y, 
 {
     const int perPixel = size.samples * size.samples;
     const double count = static_cast<double>(size.samples) * size.samples;
+    // TexturePoint's operations, each done once where it repeats: a point's
+    // y depends on the row and sy only, its x on the pixel and sx only.
+    const double n = size.samples;
+    for (int sy = 0; sy < size.samples; ++sy) buffers.rowY[sy] = (y + (sy + 0.5) / n) / size.height;
     for (int x0 = first; x0 < first + columns; x0 += buffers.pixels) {
         const int pixels = std::min(buffers.pixels, first + columns - x0);
         double* point = buffers.points.data();
         for (int x = x0; x < x0 + pixels; ++x) {
+            for (int sx = 0; sx < size.samples; ++sx) buffers.columnX[sx] = (x + (sx + 0.5) / n) / size.width;
             for (int sy = 0; sy < size.samples; ++sy) {
                 for (int sx = 0; sx < size.samples; ++sx) {
-                    TexturePoint(size, x, y, sx, sy, point);
+                    point[0] = buffers.columnX[sx];
+                    point[1] = buffers.rowY[sy];
+                    point[2] = 0.0;
                     point += 3;
                 }
             }

@@ -195,11 +195,8 @@ void FieldPass(const FieldLayerView& layer, D x, D y, double threshold, int vali
                             : Set(0.0);
             const D J = StarIntensity(layer, cell.offsetX, cell.offsetY, W);
 
-            double channel[3][kLanes];
-            for (int lane = 0; lane < kLanes; ++lane) {
-                for (int c = 0; c < 3; ++c) channel[c][lane] = colours[3 * (j * kLanes + lane) + c];
-            }
-            RgbLanes K{Load(channel[0]), Load(channel[1]), Load(channel[2])};
+            const double* colour = colours + 3 * j * kLanes;
+            RgbLanes K{LoadEvery3(colour), LoadEvery3(colour + 1), LoadEvery3(colour + 2)};
             if (layer.hueShift > 0.0) K = ShiftHueLanes(K, layer.hueShift);
 
             const D g = Mul(J, F);

@@ -7,6 +7,10 @@
 //
 // Include this only inside the variant's own namespace (see
 // field_kernel_body.h): every copy then has its own functions.
+//
+// LoadEvery3(p) reads p[0], p[3], p[6], ... (one channel of interleaved RGB)
+// straight into the lanes: element loads, which a vector load of values just
+// stored one by one would make wait for the stores to reach the cache.
 
 // ---- SSE2 and SSE4.1: two lanes ---------------------------------------------
 #if defined(NOC_LANES_SSE2) || defined(NOC_LANES_SSE41)
@@ -16,6 +20,7 @@ using M = __m128d;  // all ones in a lane where the condition holds
 
 inline D Set(double x) { return _mm_set1_pd(x); }
 inline D Load(const double* p) { return _mm_loadu_pd(p); }
+inline D LoadEvery3(const double* p) { return _mm_set_pd(p[3], p[0]); }
 inline void Store(double* p, D a) { _mm_storeu_pd(p, a); }
 inline D Add(D a, D b) { return _mm_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm_sub_pd(a, b); }
@@ -65,6 +70,7 @@ using M = __m256d;
 
 inline D Set(double x) { return _mm256_set1_pd(x); }
 inline D Load(const double* p) { return _mm256_loadu_pd(p); }
+inline D LoadEvery3(const double* p) { return _mm256_set_pd(p[9], p[6], p[3], p[0]); }
 inline void Store(double* p, D a) { _mm256_storeu_pd(p, a); }
 inline D Add(D a, D b) { return _mm256_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm256_sub_pd(a, b); }
@@ -95,6 +101,7 @@ using M = __mmask8;
 
 inline D Set(double x) { return _mm512_set1_pd(x); }
 inline D Load(const double* p) { return _mm512_loadu_pd(p); }
+inline D LoadEvery3(const double* p) { return _mm512_set_pd(p[21], p[18], p[15], p[12], p[9], p[6], p[3], p[0]); }
 inline void Store(double* p, D a) { _mm512_storeu_pd(p, a); }
 inline D Add(D a, D b) { return _mm512_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm512_sub_pd(a, b); }
