@@ -408,7 +408,7 @@ TEST(JsonReading, RepeatedKeysKeepTheFirstPlaceAndTheLastValue)
             i % 5 == 0 ? "{\"n\": [" + std::to_string(i) + "], \"n\": " + std::to_string(-i) + "}" : std::to_string(i);
     }
     big += "}";
-    for (const std::string text : {std::string(R"({"a": 1, "b": {"x": 2}, "a": [3], "b": 4})"), big}) {
+    for (const std::string& text : {std::string(R"({"a": 1, "b": {"x": 2}, "a": [3], "b": 4})"), big}) {
         const auto parsed = nocturnia::runtime::ParseJsonBounded(text, "t");
         ASSERT_TRUE(parsed.ok()) << parsed.error();
         EXPECT_EQ(parsed->dump(), Json::parse(text).dump()) << text;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -216,5 +218,59 @@ TEST(GradientLookupThread, ConcurrentPreparesAndLookupsMatchSerial)
     }
     for (int t = 0; t < 4; ++t) {
         EXPECT_EQ(results[t], serial) << "thread " << t;
+    }
+}
+
+// The batched lookup chooses between computed values instead of branching;
+// for random gradients (1 to 12 knots, every interpolation and an unknown
+// one, biases, shared and NaN positions, positions outside [0, 1]) and
+// positions (knots' own, ends, NaN, infinities) it gives ColorAt's bits.
+TEST(GradientLookup, ManyPositionsAtOnceGiveTheBitsOfOneAtATime)
+{
+    std::uint64_t state = 88172645463325252ull;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    const auto unit = [&] { return static_cast<double>(next() % 100000) / 99999.0; };
+    const double special[] = {0.0,
+                              -0.0,
+                              1.0,
+                              -1.0,
+                              2.0,
+                              std::nan(""),
+                              std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity()};
+    for (int trial = 0; trial < 300; ++trial) {
+        Gradient g;
+        const int knots = 1 + static_cast<int>(next() % 12);
+        std::vector<double> positions;
+        for (int k = 0; k < knots; ++k) {
+            double position = unit();
+            if (next() % 5 == 0 && !positions.empty()) position = positions[next() % positions.size()];
+            if (next() % 17 == 0) position = special[next() % 8];
+            const std::int32_t interpolation = static_cast<std::int32_t>(next() % 7);
+            const double bias = next() % 3 == 0 ? unit() : 0.5;
+            g.InsertKnot(MakeKnot(position, {unit(), unit() - 0.5, 3 * unit()}, interpolation, bias, 2 * unit()));
+            positions.push_back(position);
+        }
+        for (int i = 0; i < 200; ++i) positions.push_back(unit());
+        for (double s : special) positions.push_back(s);
+        const nocturnia::runtime::GradientSnapshot* snapshot = g.Prepare();
+        std::vector<double> colours(3 * positions.size());
+        snapshot->ColorsAt(positions.data(), static_cast<int>(positions.size()), colours.data());
+        for (std::size_t i = 0; i < positions.size(); ++i) {
+            const Vec3 one = snapshot->ColorAt(positions[i]);
+            const double expected[3] = {one.x, one.y, one.z};
+            for (int c = 0; c < 3; ++c) {
+                const double got = colours[3 * i + c];
+                ASSERT_TRUE(std::memcmp(&got, &expected[c], sizeof got) == 0)
+                    << "trial " << trial << ", x = " << positions[i] << ", channel " << c << ": " << got << " vs "
+                    << expected[c];
+            }
+        }
+        snapshot->Release();
     }
 }
