@@ -21,14 +21,7 @@ void AdjustColors(const AdjustmentView& adjustment, const double* const channels
         RgbLanes rgb;
         D* const lanes[3] = {&rgb.r, &rgb.g, &rgb.b};
         for (int c = 0; c < 3; ++c) {
-            D a;
-            if (n == kLanes) {
-                a = Load(channels[c] + start);
-            } else {
-                double in[kLanes] = {};
-                for (int i = 0; i < n; ++i) in[i] = channels[c][start + i];
-                a = Load(in);
-            }
+            const D a = n == kLanes ? Load(channels[c] + start) : LoadFirst(channels[c] + start, n);
             *lanes[c] = Add(Add(Mul(Sub(a, half), spread), half), offset);
         }
 

@@ -216,14 +216,8 @@ void FieldLayer(const FieldLayerView& layer, const double* px, const double* py,
     for (int start = 0; start < count; start += kLanes) {
         const int n = Fewer(kLanes, count - start);
         const int valid = (1 << n) - 1;
-        double xs[kLanes] = {};
-        double ys[kLanes] = {};
-        for (int i = 0; i < n; ++i) {
-            xs[i] = px[start + i];
-            ys[i] = py[start + i];
-        }
-        const D Px = Load(xs);
-        const D Py = Load(ys);
+        const D Px = LoadFirst(px + start, n);
+        const D Py = LoadFirst(py + start, n);
 
         D total[3] = {Set(0.0), Set(0.0), Set(0.0)};
         double t = 0.0;

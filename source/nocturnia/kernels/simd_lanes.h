@@ -9,8 +9,10 @@
 // field_kernel_body.h): every copy then has its own functions.
 //
 // LoadEvery3(p) reads p[0], p[3], p[6], ... (one channel of interleaved RGB)
-// straight into the lanes: element loads, which a vector load of values just
-// stored one by one would make wait for the stores to reach the cache.
+// and LoadFirst(p, n) the first n (1 to kLanes) of p[0], p[1], ... with +0 in
+// the other lanes, straight from memory: copying values into a local array
+// and loading that as a vector would make the load wait until the separate
+// stores reach the cache.
 
 // ---- SSE2 and SSE4.1: two lanes ---------------------------------------------
 #if defined(NOC_LANES_SSE2) || defined(NOC_LANES_SSE41)
@@ -21,6 +23,7 @@ using M = __m128d;  // all ones in a lane where the condition holds
 inline D Set(double x) { return _mm_set1_pd(x); }
 inline D Load(const double* p) { return _mm_loadu_pd(p); }
 inline D LoadEvery3(const double* p) { return _mm_set_pd(p[3], p[0]); }
+inline D LoadFirst(const double* p, int n) { return n >= 2 ? _mm_loadu_pd(p) : _mm_load_sd(p); }
 inline void Store(double* p, D a) { _mm_storeu_pd(p, a); }
 inline D Add(D a, D b) { return _mm_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm_sub_pd(a, b); }
@@ -71,6 +74,11 @@ using M = __m256d;
 inline D Set(double x) { return _mm256_set1_pd(x); }
 inline D Load(const double* p) { return _mm256_loadu_pd(p); }
 inline D LoadEvery3(const double* p) { return _mm256_set_pd(p[9], p[6], p[3], p[0]); }
+inline D LoadFirst(const double* p, int n)
+{
+    const __m256i lane = _mm256_set_epi64x(3, 2, 1, 0);
+    return _mm256_maskload_pd(p, _mm256_cmpgt_epi64(_mm256_set1_epi64x(n), lane));
+}
 inline void Store(double* p, D a) { _mm256_storeu_pd(p, a); }
 inline D Add(D a, D b) { return _mm256_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm256_sub_pd(a, b); }
@@ -102,6 +110,7 @@ using M = __mmask8;
 inline D Set(double x) { return _mm512_set1_pd(x); }
 inline D Load(const double* p) { return _mm512_loadu_pd(p); }
 inline D LoadEvery3(const double* p) { return _mm512_set_pd(p[21], p[18], p[15], p[12], p[9], p[6], p[3], p[0]); }
+inline D LoadFirst(const double* p, int n) { return _mm512_maskz_loadu_pd(static_cast<__mmask8>((1u << n) - 1u), p); }
 inline void Store(double* p, D a) { _mm512_storeu_pd(p, a); }
 inline D Add(D a, D b) { return _mm512_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm512_sub_pd(a, b); }
