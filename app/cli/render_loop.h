@@ -39,14 +39,19 @@ struct ImageBuffer {
     }
 };
 
-// The texture point of sample (sx, sy) of pixel (x, y). The order of the
-// operations is part of the host's contract: a render and `sample` at the same
-// point must agree to the last bit.
+// One coordinate of a texture point: sample `sub` of `n` across pixel
+// `pixel` of `extent`. The order of the operations is part of the host's
+// contract: a render and `sample` at the same point must agree to the last bit.
+inline double TextureCoordinate(int pixel, int sub, int n, int extent)
+{
+    return (pixel + (sub + 0.5) / n) / extent;
+}
+
+// The texture point of sample (sx, sy) of pixel (x, y).
 inline void TexturePoint(const RenderSize& size, int x, int y, int sx, int sy, double point[3])
 {
-    const double n = size.samples;
-    point[0] = (x + (sx + 0.5) / n) / size.width;
-    point[1] = (y + (sy + 0.5) / n) / size.height;
+    point[0] = TextureCoordinate(x, sx, size.samples, size.width);
+    point[1] = TextureCoordinate(y, sy, size.samples, size.height);
     point[2] = 0.0;
 }
 
@@ -135,15 +140,16 @@ void RenderRowSpanBatched(const RenderSize& size, const Sampler& sample, int y, 
 {
     const int perPixel = size.samples * size.samples;
     const double count = static_cast<double>(size.samples) * size.samples;
-    // TexturePoint's operations, each done once where it repeats: a point's
-    // y depends on the row and sy only, its x on the pixel and sx only.
-    const double n = size.samples;
-    for (int sy = 0; sy < size.samples; ++sy) buffers.rowY[sy] = (y + (sy + 0.5) / n) / size.height;
+    // Each coordinate computed once where it repeats: a point's y depends on
+    // the row and sy only, its x on the pixel and sx only.
+    for (int sy = 0; sy < size.samples; ++sy) buffers.rowY[sy] = TextureCoordinate(y, sy, size.samples, size.height);
     for (int x0 = first; x0 < first + columns; x0 += buffers.pixels) {
         const int pixels = std::min(buffers.pixels, first + columns - x0);
         double* point = buffers.points.data();
         for (int x = x0; x < x0 + pixels; ++x) {
-            for (int sx = 0; sx < size.samples; ++sx) buffers.columnX[sx] = (x + (sx + 0.5) / n) / size.width;
+            for (int sx = 0; sx < size.samples; ++sx) {
+                buffers.columnX[sx] = TextureCoordinate(x, sx, size.samples, size.width);
+            }
             for (int sy = 0; sy < size.samples; ++sy) {
                 for (int sx = 0; sx < size.samples; ++sx) {
                     point[0] = buffers.columnX[sx];
