@@ -24,9 +24,10 @@ Result<std::vector<DescriptionEntry>> BuildDescription(Node& node, const NocDesc
         return R::Error("the node of type " + std::to_string(node.Type()) + " could not build its description");
     }
 
+    std::vector<DescriptionResourceEntry> described = std::move(description).TakeEntries();
     std::vector<DescriptionEntry> entries;
-    entries.reserve(description.Entries().size());
-    for (const DescriptionResourceEntry& e : description.Entries()) {
+    entries.reserve(described.size());
+    for (DescriptionResourceEntry& e : described) {
         DescriptionEntry out;
         out.descId = e.id;
         out.id = e.id.level[0].id;
@@ -34,7 +35,6 @@ Result<std::vector<DescriptionEntry>> BuildDescription(Node& node, const NocDesc
         out.name = e.settings.GetString(NOC_DESC_NAME);
         out.parent = e.parent.depth >= 1 ? e.parent.level[0].id : 0;
         out.hidden = e.settings.GetBool(NOC_DESC_HIDE);
-        out.settings = e.settings;
         const bool holdsValue = out.type != NOC_DA_GROUP && out.type != NOC_DA_BUTTON && e.id.depth == 1;
         if (holdsValue) {
             if (const Value* v = node.Data().Find(out.id)) {
@@ -46,6 +46,7 @@ Result<std::vector<DescriptionEntry>> BuildDescription(Node& node, const NocDesc
             out.editable =
                 cb.get_d_enabling(node.PluginSelf(), node.Handle(), &e.id, &value, 0, e.settings.Handle()) != 0;
         }
+        out.settings = std::move(e.settings);
         entries.push_back(std::move(out));
     }
     return entries;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct NocDescription;
@@ -37,6 +38,13 @@ public:
     void Set(const NocDescID& id, const Container& settings, const NocDescID& parent);
     DescriptionResourceEntry* Find(const NocDescID& id);
     const std::vector<DescriptionResourceEntry>& Entries() const { return entries_; }
+    // The entries handed over when the description is done with: a finished
+    // description's settings are moved to their readers, not copied.
+    std::vector<DescriptionResourceEntry> TakeEntries() &&
+    {
+        index_.clear();
+        return std::move(entries_);
+    }
     const NocDescID* Single() const { return single_ ? &*single_ : nullptr; }
 
     NocDescription* Handle() { return reinterpret_cast<NocDescription*>(this); }
