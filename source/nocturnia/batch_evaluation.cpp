@@ -96,9 +96,8 @@ void PrepareBatchSampling(RenderState& state)
     if (!note.empty()) ApplicationOutput(note);
     state.fieldKernel = FieldLayerKernelOf(variant);
     state.adjustKernel = AdjustColorsKernelOf(variant);
-    const KernelVariant single = SingleSampleVariant(variant);
-    state.singleFieldKernel = FieldLayerKernelOf(single);
-    state.singleAdjustKernel = AdjustColorsKernelOf(single);
+    state.singleFieldKernel = state.fieldKernel;
+    state.singleAdjustKernel = AdjustColorsKernelOf(SingleSampleVariant(variant));
     state.adjustment =
         AdjustmentView{1.0 + state.contrast, state.brightnessOffset, state.saturationFactor, state.gamma};
     state.singleStars = false;

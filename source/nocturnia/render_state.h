@@ -39,7 +39,8 @@ struct RenderState {
     std::vector<FieldLayerView> fieldViews;
     // The colour adjustments' kernel of the same variant, and their values.
     AdjustColorsKernel adjustKernel = nullptr;
-    // The kernels for one sample at a time (SingleSampleVariant).
+    // The kernels for one sample at a time: the chosen star-field kernel and
+    // the colour adjustments of SingleSampleVariant.
     FieldLayerKernel singleFieldKernel = nullptr;
     AdjustColorsKernel singleAdjustKernel = nullptr;
     AdjustmentView adjustment{};

@@ -15,6 +15,11 @@
 //   has q = 0.05 / r < 2 and no glow or flare, so its light is
 //   K x ((q x 0)^2 x F) = +-0 for finite K and F, and a sum that starts at +0
 //   never becomes -0, so adding it changes nothing.
+//
+// A single sample (the host's per-sample Output) would fill one lane only, so
+// it is evaluated the other way round: its reachable cells go in the lanes,
+// in cell order, and their lights are added one by one in that order, the
+// same additions as the lane-per-sample code makes.
 #include "nocturnia/kernels/field_kernel.h"
 
 #include <immintrin.h>
@@ -115,6 +120,14 @@ void ReachableCells(D x, D y, D ox, D oy, int valid, int& firstColumn, int& last
     if (all(Less(oy, inner))) lastRow = 0;
 }
 
+// A pass's light from the sum of its cells' lights, as StarFieldPass clamps
+// and scales it.
+void ClampedPass(const FieldLayerView& layer, const D sum[3], D pass[3])
+{
+    const D brightness = Set(layer.brightness);
+    for (int c = 0; c < 3; ++c) pass[c] = Mul(MinLikeStd(MaxLikeStd(sum[c], Set(0.0)), Set(1.0)), brightness);
+}
+
 // One occupied cell of a pass, with at least one lane lit.
 struct LitCell {
     D h, offsetX, offsetY;
@@ -205,43 +218,161 @@ void FieldPass(const FieldLayerView& layer, D x, D y, double threshold, int vali
             sum[2] = Select(cell.lit, Add(sum[2], Mul(K.b, g)), sum[2]);
         }
     }
-    const D brightness = Set(layer.brightness);
-    for (int c = 0; c < 3; ++c) pass[c] = Mul(MinLikeStd(MaxLikeStd(sum[c], Set(0.0)), Set(1.0)), brightness);
+    ClampedPass(layer, sum, pass);
+}
+
+// The column and row offsets (dx, dy) of the cells in one reachable range, in
+// cell order (rows outer), padded with the centre cell to whole lane groups.
+struct CellList {
+    int count = 0;
+    double dx[16] = {};
+    double dy[16] = {};
+};
+
+// Range `index`: bit 0 set when the first column is 0 (else -1), bit 1 when
+// the last column is 1 (else 0); bits 2 and 3 the same for the rows.
+constexpr CellList MakeCellList(int index)
+{
+    CellList list;
+    const int firstColumn = (index & 1) - 1, lastColumn = (index >> 1) & 1;
+    const int firstRow = ((index >> 2) & 1) - 1, lastRow = (index >> 3) & 1;
+    for (int dy = firstRow; dy <= lastRow; ++dy) {
+        for (int dx = firstColumn; dx <= lastColumn; ++dx) {
+            list.dx[list.count] = dx;
+            list.dy[list.count] = dy;
+            ++list.count;
+        }
+    }
+    return list;
+}
+
+constexpr CellList kCellLists[16] = {
+    MakeCellList(0),  MakeCellList(1),  MakeCellList(2),  MakeCellList(3),  MakeCellList(4),  MakeCellList(5),
+    MakeCellList(6),  MakeCellList(7),  MakeCellList(8),  MakeCellList(9),  MakeCellList(10), MakeCellList(11),
+    MakeCellList(12), MakeCellList(13), MakeCellList(14), MakeCellList(15)};
+
+// FieldPass of one sample, whose pass point (x, y) fills every lane: lane j
+// of a group holds a cell, with the operations FieldPass applies to it. The
+// lights of the lit cells are added in cell order, one at a time.
+void FieldPassOfOneSample(const FieldLayerView& layer, D x, D y, double threshold, D pass[3])
+{
+    const D half = Set(0.5);
+    const D seed = Set(layer.seed);
+    const D X0 = Floor(x);
+    const D Y0 = Floor(y);
+    const D ox = Sub(Sub(x, X0), half);
+    const D oy = Sub(Sub(y, Y0), half);
+
+    int firstColumn = -1, lastColumn = 1, firstRow = -1, lastRow = 1;
+    if (layer.cullOutsideCore && layer.boundedHashes) {
+        ReachableCells(x, y, ox, oy, 1, firstColumn, lastColumn, firstRow, lastRow);
+    }
+    const CellList& cells = kCellLists[(firstColumn + 1) | (lastColumn << 1) | ((firstRow + 1) << 2) | (lastRow << 3)];
+
+    const D limit = Set(threshold);
+    const D reach = Set(0.03);
+    double sum[3] = {0.0, 0.0, 0.0};
+    for (int start = 0; start < cells.count; start += kLanes) {
+        const int lanes = Fewer(kLanes, cells.count - start);
+        const int valid = (1 << lanes) - 1;
+        const D dx = Load(cells.dx + start);
+        const D dy = Load(cells.dy + start);
+        // CellHash with the column term A and the row term B of each lane's cell.
+        const D a = Frac(Mul(Add(X0, dx), Set(123.34)));
+        const D A = Mul(Add(seed, a), a);
+        const D b = Frac(Mul(Add(Y0, dy), Set(456.21)));
+        const D B = Mul(Add(seed, b), b);
+        const D s1 = Add(A, B);
+        const D s2 = Add(Mul(Add(s1, seed), s1), B);
+        const D h = Frac(Mul(s2, s1));
+        M occupied = Greater(h, limit);
+        if ((Bits(occupied) & valid) == 0) continue;
+
+        const D offsetX = Sub(Sub(ox, dx), Sub(h, half));
+        const D offsetY = Sub(Sub(oy, dy), Sub(Frac(Mul(h, Set(10.0))), half));
+        if (layer.cullOutsideCore) {
+            occupied = AndNot(occupied, Or(Greater(Abs(offsetX), reach), Greater(Abs(offsetY), reach)));
+        }
+        const int lit = Bits(occupied) & valid;
+        if (lit == 0) continue;
+
+        double positions[kLanes];
+        double colours[kLanes * 3] = {};
+        const D F = SizeFactor(layer, h);
+        Store(positions, layer.sizeDependentColor ? SizeColorPosition(layer, F) : h);
+        layer.colorsAt(layer.gradient, positions, lanes, colours);
+
+        const D W = layer.flares == KernelFlares::kSizeDependent
+                        ? FlareWeight(Mul(Mul(Set(layer.scale), F), Set(0.25)))
+                        : Set(0.0);
+        const D J = StarIntensity(layer, offsetX, offsetY, W);
+        RgbLanes K{LoadEvery3(colours), LoadEvery3(colours + 1), LoadEvery3(colours + 2)};
+        if (layer.hueShift > 0.0) K = ShiftHueLanes(K, layer.hueShift);
+        const D g = Mul(J, F);
+        double light[3][kLanes];
+        Store(light[0], Mul(K.r, g));
+        Store(light[1], Mul(K.g, g));
+        Store(light[2], Mul(K.b, g));
+        for (int j = 0; j < lanes; ++j) {
+            if (((lit >> j) & 1) == 0) continue;
+            for (int c = 0; c < 3; ++c) sum[c] = sum[c] + light[c][j];
+        }
+    }
+    const D sums[3] = {Set(sum[0]), Set(sum[1]), Set(sum[2])};
+    ClampedPass(layer, sums, pass);
+}
+
+// The passes of a layer at the points (Px, Py), summed in pass order; passAt
+// evaluates one non-empty pass as FieldPass does.
+template <class PassAt>
+void LayerPasses(const FieldLayerView& layer, D Px, D Py, D total[3], PassAt passAt)
+{
+    total[0] = total[1] = total[2] = Set(0.0);
+    double t = 0.0;
+    const int last = layer.passCount - 1;
+    for (int k = 0; k < layer.passCount; ++k) {
+        const double threshold = k == last ? layer.lastPassThreshold : 0.0;
+        D pass[3];
+        if (k == last && !(threshold < 1.0)) {
+            const double empty = 0.0 * layer.brightness;  // min(max(0, 0), 1) x brightness
+            pass[0] = pass[1] = pass[2] = Set(empty);
+        } else {
+            double f[kLanes];
+            Store(f, Frac(Set(t * 12.85)));
+            const double fraction = layer.noSizeVariation ? 0.5 : f[0];
+            const double B = layer.passZoomBase;
+            const double Z = (0.5 - B) * fraction + B;
+            const double o = t * 453.2;
+            passAt(Add(Mul(Set(Z), Px), Set(o)), Add(Mul(Set(Z), Py), Set(o)), threshold, pass);
+        }
+        for (int c = 0; c < 3; ++c) total[c] = Add(total[c], pass[c]);
+        t = t + layer.passStep;
+    }
 }
 
 }  // namespace
 
 void FieldLayer(const FieldLayerView& layer, const double* px, const double* py, int count, double* const sums[3])
 {
+    D total[3];
+    double out[3][kLanes];
+    if (kLanes > 1 && count == 1) {
+        LayerPasses(layer, Set(px[0]), Set(py[0]), total, [&layer](D x, D y, double threshold, D pass[3]) {
+            FieldPassOfOneSample(layer, x, y, threshold, pass);
+        });
+        for (int c = 0; c < 3; ++c) {
+            Store(out[c], total[c]);
+            sums[c][0] = out[c][0];
+        }
+        return;
+    }
     for (int start = 0; start < count; start += kLanes) {
         const int n = Fewer(kLanes, count - start);
         const int valid = (1 << n) - 1;
-        const D Px = LoadFirst(px + start, n);
-        const D Py = LoadFirst(py + start, n);
-
-        D total[3] = {Set(0.0), Set(0.0), Set(0.0)};
-        double t = 0.0;
-        const int last = layer.passCount - 1;
-        for (int k = 0; k < layer.passCount; ++k) {
-            const double threshold = k == last ? layer.lastPassThreshold : 0.0;
-            D pass[3];
-            if (k == last && !(threshold < 1.0)) {
-                const double empty = 0.0 * layer.brightness;  // min(max(0, 0), 1) x brightness
-                pass[0] = pass[1] = pass[2] = Set(empty);
-            } else {
-                double f[kLanes];
-                Store(f, Frac(Set(t * 12.85)));
-                const double fraction = layer.noSizeVariation ? 0.5 : f[0];
-                const double B = layer.passZoomBase;
-                const double Z = (0.5 - B) * fraction + B;
-                const double o = t * 453.2;
-                FieldPass(layer, Add(Mul(Set(Z), Px), Set(o)), Add(Mul(Set(Z), Py), Set(o)), threshold, valid, pass);
-            }
-            for (int c = 0; c < 3; ++c) total[c] = Add(total[c], pass[c]);
-            t = t + layer.passStep;
-        }
-
-        double out[3][kLanes];
+        LayerPasses(layer, LoadFirst(px + start, n), LoadFirst(py + start, n), total,
+                    [&layer, valid](D x, D y, double threshold, D pass[3]) {
+                        FieldPass(layer, x, y, threshold, valid, pass);
+                    });
         for (int c = 0; c < 3; ++c) {
             Store(out[c], total[c]);
             for (int i = 0; i < n; ++i) sums[c][start + i] = out[c][i];

@@ -27,8 +27,10 @@ AdjustColorsKernel AdjustColorsKernelOf(KernelVariant variant);
 // message in `note` (empty otherwise).
 KernelVariant ChooseKernelVariant(std::string& note);
 
-// The variant for one sample at a time (per-sample Output), given the one
-// ChooseKernelVariant chose: a forced variant itself, else SSE4.1 where it
-// runs, since a single sample fills one lane and wider vectors only add
-// work (the bits are the same in every variant).
+// The variant of the colour adjustments for one sample at a time (per-sample
+// Output), given the one ChooseKernelVariant chose: a forced variant itself,
+// else SSE4.1 where it runs, since a single colour fills one lane and wider
+// vectors only add work (the bits are the same in every variant). The
+// star-field kernel keeps the chosen variant: for one sample it puts the
+// cells in the lanes.
 KernelVariant SingleSampleVariant(KernelVariant chosen);
