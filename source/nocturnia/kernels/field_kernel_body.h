@@ -253,7 +253,8 @@ constexpr CellList kCellLists[16] = {
 
 // FieldPass of one sample, whose pass point (x, y) fills every lane: lane j
 // of a group holds a cell, with the operations FieldPass applies to it. The
-// lights of the lit cells are added in cell order, one at a time.
+// colours of all lit groups' cells are looked up in one call, and the lights
+// of the lit cells are added in cell order, one at a time.
 void FieldPassOfOneSample(const FieldLayerView& layer, D x, D y, double threshold, D pass[3])
 {
     const D half = Set(0.5);
@@ -269,9 +270,19 @@ void FieldPassOfOneSample(const FieldLayerView& layer, D x, D y, double threshol
     }
     const CellList& cells = kCellLists[(firstColumn + 1) | (lastColumn << 1) | ((firstRow + 1) << 2) | (lastRow << 3)];
 
+    // The groups with a lit cell; their cells' colour positions packed in
+    // cell order (a group's store overlaps the previous group's unused lanes).
+    constexpr int kGroups = (9 + kLanes - 1) / kLanes;
+    struct LitGroup {
+        D h, offsetX, offsetY;
+        int lit, lanes, first;  // lit lanes, cells in the group, first packed position
+    };
+    LitGroup groups[kGroups];
+    int groupCount = 0;
+    double positions[9 + kLanes];
+    int packed = 0;
     const D limit = Set(threshold);
     const D reach = Set(0.03);
-    double sum[3] = {0.0, 0.0, 0.0};
     for (int start = 0; start < cells.count; start += kLanes) {
         const int lanes = Fewer(kLanes, cells.count - start);
         const int valid = (1 << lanes) - 1;
@@ -295,27 +306,38 @@ void FieldPassOfOneSample(const FieldLayerView& layer, D x, D y, double threshol
         }
         const int lit = Bits(occupied) & valid;
         if (lit == 0) continue;
+        Store(positions + packed,
+              layer.sizeDependentColor ? SizeColorPosition(layer, SizeFactor(layer, h)) : h);
+        groups[groupCount++] = LitGroup{h, offsetX, offsetY, lit, lanes, packed};
+        packed += lanes;
+    }
 
-        double positions[kLanes];
-        double colours[kLanes * 3] = {};
-        const D F = SizeFactor(layer, h);
-        Store(positions, layer.sizeDependentColor ? SizeColorPosition(layer, F) : h);
-        layer.colorsAt(layer.gradient, positions, lanes, colours);
+    double sum[3] = {0.0, 0.0, 0.0};
+    if (groupCount > 0) {
+        double colours[3 * (9 + kLanes)];
+        layer.colorsAt(layer.gradient, positions, packed, colours);
+        // The last group's unused lanes read these; they are never summed.
+        for (int i = 3 * packed; i < 3 * (packed + kLanes); ++i) colours[i] = 0.0;
 
-        const D W = layer.flares == KernelFlares::kSizeDependent
-                        ? FlareWeight(Mul(Mul(Set(layer.scale), F), Set(0.25)))
-                        : Set(0.0);
-        const D J = StarIntensity(layer, offsetX, offsetY, W);
-        RgbLanes K{LoadEvery3(colours), LoadEvery3(colours + 1), LoadEvery3(colours + 2)};
-        if (layer.hueShift > 0.0) K = ShiftHueLanes(K, layer.hueShift);
-        const D g = Mul(J, F);
-        double light[3][kLanes];
-        Store(light[0], Mul(K.r, g));
-        Store(light[1], Mul(K.g, g));
-        Store(light[2], Mul(K.b, g));
-        for (int j = 0; j < lanes; ++j) {
-            if (((lit >> j) & 1) == 0) continue;
-            for (int c = 0; c < 3; ++c) sum[c] = sum[c] + light[c][j];
+        for (int k = 0; k < groupCount; ++k) {
+            const LitGroup& group = groups[k];
+            const D F = SizeFactor(layer, group.h);
+            const D W = layer.flares == KernelFlares::kSizeDependent
+                            ? FlareWeight(Mul(Mul(Set(layer.scale), F), Set(0.25)))
+                            : Set(0.0);
+            const D J = StarIntensity(layer, group.offsetX, group.offsetY, W);
+            const double* colour = colours + 3 * group.first;
+            RgbLanes K{LoadEvery3(colour), LoadEvery3(colour + 1), LoadEvery3(colour + 2)};
+            if (layer.hueShift > 0.0) K = ShiftHueLanes(K, layer.hueShift);
+            const D g = Mul(J, F);
+            double light[3][kLanes];
+            Store(light[0], Mul(K.r, g));
+            Store(light[1], Mul(K.g, g));
+            Store(light[2], Mul(K.b, g));
+            for (int j = 0; j < group.lanes; ++j) {
+                if (((group.lit >> j) & 1) == 0) continue;
+                for (int c = 0; c < 3; ++c) sum[c] = sum[c] + light[c][j];
+            }
         }
     }
     const D sums[3] = {Set(sum[0]), Set(sum[1]), Set(sum[2])};
