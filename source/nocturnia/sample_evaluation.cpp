@@ -95,9 +95,9 @@ Vector Nocturnia::Output(BaseShader* sh, ChannelData* cd)
 {
     (void)sh;
     if (cd == nullptr) return Vector();
-    // The single-sample kernel, with one lane in use, has the hardware floor
-    // of its instruction set and the batch's exact shortcuts; the "scalar"
-    // variant keeps the per-sample code.
+    // The single-sample kernels (the star-field kernel with a sample's cells
+    // in its lanes) have the hardware floor of their instruction set and the
+    // batch's exact shortcuts; the "scalar" variant keeps the per-sample code.
     double colour[3];
     if (EvaluateOneSample(render_, cd, colour)) return Vector(colour[0], colour[1], colour[2]);
     return EvaluateSample(render_, cd);
