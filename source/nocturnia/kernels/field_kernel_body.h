@@ -99,6 +99,32 @@ D StarIntensity(const FieldLayerView& layer, D dx, D dy, D flareWeight)
     return intensity;
 }
 
+// The gradient position of the colour of the stars with hashes h.
+D ColourPosition(const FieldLayerView& layer, D h)
+{
+    return layer.sizeDependentColor ? SizeColorPosition(layer, SizeFactor(layer, h)) : h;
+}
+
+// The light of the stars with hashes h at (offsetX, offsetY) from the
+// sample, as FieldStarLight gives it: the colour K (looked up at
+// ColourPosition, every third double of `colour` from lane 0 on, then hue
+// shifted) and the factor g = intensity x size factor that scales it.
+struct StarLight {
+    RgbLanes K;
+    D g;
+};
+
+StarLight CellStarLight(const FieldLayerView& layer, D h, D offsetX, D offsetY, const double* colour)
+{
+    const D F = SizeFactor(layer, h);
+    const D W = layer.flares == KernelFlares::kSizeDependent ? FlareWeight(Mul(Mul(Set(layer.scale), F), Set(0.25)))
+                                                             : Set(0.0);
+    const D J = StarIntensity(layer, offsetX, offsetY, W);
+    RgbLanes K{LoadEvery3(colour), LoadEvery3(colour + 1), LoadEvery3(colour + 2)};
+    if (layer.hueShift > 0.0) K = ShiftHueLanes(K, layer.hueShift);
+    return StarLight{K, Mul(J, F)};
+}
+
 // Narrows the 3 x 3 cells to those whose star can lie within 0.03 of some
 // lane's sample in x and y. A star sits at (h - 0.5, frac(10 h) - 0.5) from
 // its cell's centre with h in [0, 1] (the hash is finite there: points below
@@ -193,29 +219,15 @@ void FieldPass(const FieldLayerView& layer, D x, D y, double threshold, int vali
         // too); only lit lanes are summed.
         double positions[9 * kLanes];
         double colours[9 * kLanes * 3];
-        for (int j = 0; j < cellCount; ++j) {
-            const D position =
-                layer.sizeDependentColor ? SizeColorPosition(layer, SizeFactor(layer, cells[j].h)) : cells[j].h;
-            Store(positions + j * kLanes, position);
-        }
+        for (int j = 0; j < cellCount; ++j) Store(positions + j * kLanes, ColourPosition(layer, cells[j].h));
         layer.colorsAt(layer.gradient, positions, cellCount * kLanes, colours);
 
         for (int j = 0; j < cellCount; ++j) {
             const LitCell& cell = cells[j];
-            const D F = SizeFactor(layer, cell.h);
-            const D W = layer.flares == KernelFlares::kSizeDependent
-                            ? FlareWeight(Mul(Mul(Set(layer.scale), F), Set(0.25)))
-                            : Set(0.0);
-            const D J = StarIntensity(layer, cell.offsetX, cell.offsetY, W);
-
-            const double* colour = colours + 3 * j * kLanes;
-            RgbLanes K{LoadEvery3(colour), LoadEvery3(colour + 1), LoadEvery3(colour + 2)};
-            if (layer.hueShift > 0.0) K = ShiftHueLanes(K, layer.hueShift);
-
-            const D g = Mul(J, F);
-            sum[0] = Select(cell.lit, Add(sum[0], Mul(K.r, g)), sum[0]);
-            sum[1] = Select(cell.lit, Add(sum[1], Mul(K.g, g)), sum[1]);
-            sum[2] = Select(cell.lit, Add(sum[2], Mul(K.b, g)), sum[2]);
+            const StarLight light = CellStarLight(layer, cell.h, cell.offsetX, cell.offsetY, colours + 3 * j * kLanes);
+            sum[0] = Select(cell.lit, Add(sum[0], Mul(light.K.r, light.g)), sum[0]);
+            sum[1] = Select(cell.lit, Add(sum[1], Mul(light.K.g, light.g)), sum[1]);
+            sum[2] = Select(cell.lit, Add(sum[2], Mul(light.K.b, light.g)), sum[2]);
         }
     }
     ClampedPass(layer, sum, pass);
@@ -306,8 +318,7 @@ void FieldPassOfOneSample(const FieldLayerView& layer, D x, D y, double threshol
         }
         const int lit = Bits(occupied) & valid;
         if (lit == 0) continue;
-        Store(positions + packed,
-              layer.sizeDependentColor ? SizeColorPosition(layer, SizeFactor(layer, h)) : h);
+        Store(positions + packed, ColourPosition(layer, h));
         groups[groupCount++] = LitGroup{h, offsetX, offsetY, lit, lanes, packed};
         packed += lanes;
     }
@@ -321,22 +332,14 @@ void FieldPassOfOneSample(const FieldLayerView& layer, D x, D y, double threshol
 
         for (int k = 0; k < groupCount; ++k) {
             const LitGroup& group = groups[k];
-            const D F = SizeFactor(layer, group.h);
-            const D W = layer.flares == KernelFlares::kSizeDependent
-                            ? FlareWeight(Mul(Mul(Set(layer.scale), F), Set(0.25)))
-                            : Set(0.0);
-            const D J = StarIntensity(layer, group.offsetX, group.offsetY, W);
-            const double* colour = colours + 3 * group.first;
-            RgbLanes K{LoadEvery3(colour), LoadEvery3(colour + 1), LoadEvery3(colour + 2)};
-            if (layer.hueShift > 0.0) K = ShiftHueLanes(K, layer.hueShift);
-            const D g = Mul(J, F);
-            double light[3][kLanes];
-            Store(light[0], Mul(K.r, g));
-            Store(light[1], Mul(K.g, g));
-            Store(light[2], Mul(K.b, g));
+            const StarLight light = CellStarLight(layer, group.h, group.offsetX, group.offsetY, colours + 3 * group.first);
+            double lights[3][kLanes];
+            Store(lights[0], Mul(light.K.r, light.g));
+            Store(lights[1], Mul(light.K.g, light.g));
+            Store(lights[2], Mul(light.K.b, light.g));
             for (int j = 0; j < group.lanes; ++j) {
                 if (((group.lit >> j) & 1) == 0) continue;
-                for (int c = 0; c < 3; ++c) sum[c] = sum[c] + light[c][j];
+                for (int c = 0; c < 3; ++c) sum[c] = sum[c] + lights[c][j];
             }
         }
     }
