@@ -154,6 +154,20 @@ void ClampedPass(const FieldLayerView& layer, const D sum[3], D pass[3])
     for (int c = 0; c < 3; ++c) pass[c] = Mul(MinLikeStd(MaxLikeStd(sum[c], Set(0.0)), Set(1.0)), brightness);
 }
 
+// The cell (X0, Y0) that holds the pass point (x, y), and the point's offset
+// (ox, oy) from that cell's centre.
+struct PointCell {
+    D X0, Y0, ox, oy;
+};
+
+PointCell CellOfPoint(D x, D y)
+{
+    const D half = Set(0.5);
+    const D X0 = Floor(x);
+    const D Y0 = Floor(y);
+    return PointCell{X0, Y0, Sub(Sub(x, X0), half), Sub(Sub(y, Y0), half)};
+}
+
 // One occupied cell of a pass, with at least one lane lit.
 struct LitCell {
     D h, offsetX, offsetY;
@@ -167,10 +181,7 @@ void FieldPass(const FieldLayerView& layer, D x, D y, double threshold, int vali
 {
     const D half = Set(0.5);
     const D seed = Set(layer.seed);
-    const D X0 = Floor(x);
-    const D Y0 = Floor(y);
-    const D ox = Sub(Sub(x, X0), half);
-    const D oy = Sub(Sub(y, Y0), half);
+    const auto [X0, Y0, ox, oy] = CellOfPoint(x, y);
 
     // CellHash's terms of one column (A) and one row (B) are shared by the
     // three cells that have them.
@@ -271,10 +282,7 @@ void FieldPassOfOneSample(const FieldLayerView& layer, D x, D y, double threshol
 {
     const D half = Set(0.5);
     const D seed = Set(layer.seed);
-    const D X0 = Floor(x);
-    const D Y0 = Floor(y);
-    const D ox = Sub(Sub(x, X0), half);
-    const D oy = Sub(Sub(y, Y0), half);
+    const auto [X0, Y0, ox, oy] = CellOfPoint(x, y);
 
     int firstColumn = -1, lastColumn = 1, firstRow = -1, lastRow = 1;
     if (layer.cullOutsideCore && layer.boundedHashes) {
