@@ -42,10 +42,7 @@ struct ImageBuffer {
 // One coordinate of a texture point: sample `sub` of `n` across pixel
 // `pixel` of `extent`. The order of the operations is part of the host's
 // contract: a render and `sample` at the same point must agree to the last bit.
-inline double TextureCoordinate(int pixel, int sub, int n, int extent)
-{
-    return (pixel + (sub + 0.5) / n) / extent;
-}
+inline double TextureCoordinate(int pixel, int sub, int n, int extent) { return (pixel + (sub + 0.5) / n) / extent; }
 
 // The texture point of sample (sx, sy) of pixel (x, y).
 inline void TexturePoint(const RenderSize& size, int x, int y, int sx, int sy, double point[3])

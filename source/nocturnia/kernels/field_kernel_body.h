@@ -117,8 +117,8 @@ struct StarLight {
 StarLight CellStarLight(const FieldLayerView& layer, D h, D offsetX, D offsetY, const double* colour)
 {
     const D F = SizeFactor(layer, h);
-    const D W = layer.flares == KernelFlares::kSizeDependent ? FlareWeight(Mul(Mul(Set(layer.scale), F), Set(0.25)))
-                                                             : Set(0.0);
+    const D W =
+        layer.flares == KernelFlares::kSizeDependent ? FlareWeight(Mul(Mul(Set(layer.scale), F), Set(0.25))) : Set(0.0);
     const D J = StarIntensity(layer, offsetX, offsetY, W);
     RgbLanes K{LoadEvery3(colour), LoadEvery3(colour + 1), LoadEvery3(colour + 2)};
     if (layer.hueShift > 0.0) K = ShiftHueLanes(K, layer.hueShift);
@@ -269,10 +269,10 @@ constexpr CellList MakeCellList(int index)
     return list;
 }
 
-constexpr CellList kCellLists[16] = {
-    MakeCellList(0),  MakeCellList(1),  MakeCellList(2),  MakeCellList(3),  MakeCellList(4),  MakeCellList(5),
-    MakeCellList(6),  MakeCellList(7),  MakeCellList(8),  MakeCellList(9),  MakeCellList(10), MakeCellList(11),
-    MakeCellList(12), MakeCellList(13), MakeCellList(14), MakeCellList(15)};
+constexpr CellList kCellLists[16] = {MakeCellList(0),  MakeCellList(1),  MakeCellList(2),  MakeCellList(3),
+                                     MakeCellList(4),  MakeCellList(5),  MakeCellList(6),  MakeCellList(7),
+                                     MakeCellList(8),  MakeCellList(9),  MakeCellList(10), MakeCellList(11),
+                                     MakeCellList(12), MakeCellList(13), MakeCellList(14), MakeCellList(15)};
 
 // FieldPass of one sample, whose pass point (x, y) fills every lane: lane j
 // of a group holds a cell, with the operations FieldPass applies to it. The
@@ -340,7 +340,8 @@ void FieldPassOfOneSample(const FieldLayerView& layer, D x, D y, double threshol
 
         for (int k = 0; k < groupCount; ++k) {
             const LitGroup& group = groups[k];
-            const StarLight light = CellStarLight(layer, group.h, group.offsetX, group.offsetY, colours + 3 * group.first);
+            const StarLight light =
+                CellStarLight(layer, group.h, group.offsetX, group.offsetY, colours + 3 * group.first);
             double lights[3][kLanes];
             Store(lights[0], Mul(light.K.r, light.g));
             Store(lights[1], Mul(light.K.g, light.g));
@@ -357,8 +358,7 @@ void FieldPassOfOneSample(const FieldLayerView& layer, D x, D y, double threshol
 
 // The passes of a layer at the points (Px, Py), summed in pass order; passAt
 // evaluates one non-empty pass as FieldPass does.
-template <class PassAt>
-void LayerPasses(const FieldLayerView& layer, D Px, D Py, D total[3], PassAt passAt)
+template <class PassAt> void LayerPasses(const FieldLayerView& layer, D Px, D Py, D total[3], PassAt passAt)
 {
     total[0] = total[1] = total[2] = Set(0.0);
     double t = 0.0;
@@ -402,10 +402,9 @@ void FieldLayer(const FieldLayerView& layer, const double* px, const double* py,
     for (int start = 0; start < count; start += kLanes) {
         const int n = Fewer(kLanes, count - start);
         const int valid = (1 << n) - 1;
-        LayerPasses(layer, LoadFirst(px + start, n), LoadFirst(py + start, n), total,
-                    [&layer, valid](D x, D y, double threshold, D pass[3]) {
-                        FieldPass(layer, x, y, threshold, valid, pass);
-                    });
+        LayerPasses(
+            layer, LoadFirst(px + start, n), LoadFirst(py + start, n), total,
+            [&layer, valid](D x, D y, double threshold, D pass[3]) { FieldPass(layer, x, y, threshold, valid, pass); });
         for (int c = 0; c < 3; ++c) {
             Store(out[c], total[c]);
             for (int i = 0; i < n; ++i) sums[c][start + i] = out[c][i];
