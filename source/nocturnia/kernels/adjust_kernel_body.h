@@ -32,8 +32,8 @@ void AdjustColors(const AdjustmentView& adjustment, const double* const channels
         hsv.s = S;
         rgb = HsvToRgbLanes(hsv);
 
-        double out[3][kLanes];
         if (powered) {
+            double out[3][kLanes];
             for (int c = 0; c < 3; ++c) {
                 Store(out[c], *lanes[c]);
                 for (int i = 0; i < n; ++i) {
@@ -41,15 +41,11 @@ void AdjustColors(const AdjustmentView& adjustment, const double* const channels
                     out[c][i] = std::isnan(v) ? 0.0 : v;
                 }
             }
+            for (int c = 0; c < 3; ++c) *lanes[c] = Load(out[c]);
         } else {
-            for (int c = 0; c < 3; ++c) Store(out[c], Select(IsNaN(*lanes[c]), Set(0.0), *lanes[c]));
+            for (int c = 0; c < 3; ++c) *lanes[c] = Select(IsNaN(*lanes[c]), Set(0.0), *lanes[c]);
         }
-        double* colour = colours + 3 * start;
-        for (int i = 0; i < n; ++i, colour += 3) {
-            colour[0] = out[0][i];
-            colour[1] = out[1][i];
-            colour[2] = out[2][i];
-        }
+        StoreEvery3(colours + 3 * start, rgb.r, rgb.g, rgb.b, n);
     }
 }
 

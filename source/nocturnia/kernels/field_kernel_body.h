@@ -388,15 +388,11 @@ template <class PassAt> void LayerPasses(const FieldLayerView& layer, D Px, D Py
 void FieldLayer(const FieldLayerView& layer, const double* px, const double* py, int count, double* const sums[3])
 {
     D total[3];
-    double out[3][kLanes];
     if (kLanes > 1 && count == 1) {
         LayerPasses(layer, Set(px[0]), Set(py[0]), total, [&layer](D x, D y, double threshold, D pass[3]) {
             FieldPassOfOneSample(layer, x, y, threshold, pass);
         });
-        for (int c = 0; c < 3; ++c) {
-            Store(out[c], total[c]);
-            sums[c][0] = out[c][0];
-        }
+        for (int c = 0; c < 3; ++c) StoreFirst(sums[c], total[c], 1);
         return;
     }
     for (int start = 0; start < count; start += kLanes) {
@@ -405,10 +401,7 @@ void FieldLayer(const FieldLayerView& layer, const double* px, const double* py,
         LayerPasses(
             layer, LoadFirst(px + start, n), LoadFirst(py + start, n), total,
             [&layer, valid](D x, D y, double threshold, D pass[3]) { FieldPass(layer, x, y, threshold, valid, pass); });
-        for (int c = 0; c < 3; ++c) {
-            Store(out[c], total[c]);
-            for (int i = 0; i < n; ++i) sums[c][start + i] = out[c][i];
-        }
+        for (int c = 0; c < 3; ++c) StoreFirst(sums[c] + start, total[c], n);
     }
 }
 

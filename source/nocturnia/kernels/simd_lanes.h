@@ -12,7 +12,10 @@
 // and LoadFirst(p, n) the first n (1 to kLanes) of p[0], p[1], ... with +0 in
 // the other lanes, straight from memory: copying values into a local array
 // and loading that as a vector would make the load wait until the separate
-// stores reach the cache.
+// stores reach the cache. StoreFirst(p, a, n) writes the first n lanes alone,
+// for the same reason the other way round: a vector stored to a local array
+// and copied out element by element (which the compiler turns into a string
+// move) waits for the store and pays the move's start-up on every group.
 
 // ---- SSE2 and SSE4.1: two lanes ---------------------------------------------
 #if defined(NOC_LANES_SSE2) || defined(NOC_LANES_SSE41)
@@ -25,6 +28,14 @@ inline D Load(const double* p) { return _mm_loadu_pd(p); }
 inline D LoadEvery3(const double* p) { return _mm_set_pd(p[3], p[0]); }
 inline D LoadFirst(const double* p, int n) { return n >= 2 ? _mm_loadu_pd(p) : _mm_load_sd(p); }
 inline void Store(double* p, D a) { _mm_storeu_pd(p, a); }
+inline void StoreFirst(double* p, D a, int n)
+{
+    if (n >= 2) {
+        _mm_storeu_pd(p, a);
+    } else {
+        _mm_store_sd(p, a);
+    }
+}
 inline D Add(D a, D b) { return _mm_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm_sub_pd(a, b); }
 inline D Mul(D a, D b) { return _mm_mul_pd(a, b); }
@@ -80,6 +91,11 @@ inline D LoadFirst(const double* p, int n)
     return _mm256_maskload_pd(p, _mm256_cmpgt_epi64(_mm256_set1_epi64x(n), lane));
 }
 inline void Store(double* p, D a) { _mm256_storeu_pd(p, a); }
+inline void StoreFirst(double* p, D a, int n)
+{
+    const __m256i lane = _mm256_set_epi64x(3, 2, 1, 0);
+    _mm256_maskstore_pd(p, _mm256_cmpgt_epi64(_mm256_set1_epi64x(n), lane), a);
+}
 inline D Add(D a, D b) { return _mm256_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm256_sub_pd(a, b); }
 inline D Mul(D a, D b) { return _mm256_mul_pd(a, b); }
@@ -112,6 +128,7 @@ inline D Load(const double* p) { return _mm512_loadu_pd(p); }
 inline D LoadEvery3(const double* p) { return _mm512_set_pd(p[21], p[18], p[15], p[12], p[9], p[6], p[3], p[0]); }
 inline D LoadFirst(const double* p, int n) { return _mm512_maskz_loadu_pd(static_cast<__mmask8>((1u << n) - 1u), p); }
 inline void Store(double* p, D a) { _mm512_storeu_pd(p, a); }
+inline void StoreFirst(double* p, D a, int n) { _mm512_mask_storeu_pd(p, static_cast<__mmask8>((1u << n) - 1u), a); }
 inline D Add(D a, D b) { return _mm512_add_pd(a, b); }
 inline D Sub(D a, D b) { return _mm512_sub_pd(a, b); }
 inline D Mul(D a, D b) { return _mm512_mul_pd(a, b); }
@@ -139,6 +156,34 @@ inline int Bits(M m) { return static_cast<int>(m); }
 inline D Select(M m, D a, D b) { return _mm512_mask_blend_pd(m, b, a); }
 inline D Floor(D a) { return _mm512_roundscale_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
 #endif
+
+// The first n lanes of r, g and b to p as interleaved RGB: p[0] = r[0],
+// p[1] = g[0], p[2] = b[0], p[3] = r[1], ...
+inline void StoreEvery3(double* p, D r, D g, D b, int n)
+{
+#if defined(NOC_LANES_AVX512)
+    if (n == kLanes) {
+        // Each output vector takes two lanes' worth of r and g, then b's.
+        const auto pick = [](D x, D y, __m512i from) { return _mm512_permutex2var_pd(x, from, y); };
+        const D rg0 = pick(r, g, _mm512_set_epi64(10, 2, 0, 9, 1, 0, 8, 0));
+        const D rg1 = pick(r, g, _mm512_set_epi64(5, 0, 12, 4, 0, 11, 3, 0));
+        const D rg2 = pick(r, g, _mm512_set_epi64(0, 15, 7, 0, 14, 6, 0, 13));
+        _mm512_storeu_pd(p, pick(rg0, b, _mm512_set_epi64(7, 6, 9, 4, 3, 8, 1, 0)));
+        _mm512_storeu_pd(p + 8, pick(rg1, b, _mm512_set_epi64(7, 12, 5, 4, 11, 2, 1, 10)));
+        _mm512_storeu_pd(p + 16, pick(rg2, b, _mm512_set_epi64(15, 6, 5, 14, 3, 2, 13, 0)));
+        return;
+    }
+#endif
+    double lanes[3][kLanes];
+    Store(lanes[0], r);
+    Store(lanes[1], g);
+    Store(lanes[2], b);
+    for (int i = 0; i < n; ++i, p += 3) {
+        p[0] = lanes[0][i];
+        p[1] = lanes[1][i];
+        p[2] = lanes[2][i];
+    }
+}
 
 // The lanes of a where m holds, +0 elsewhere.
 inline D Keep(M m, D a) { return Select(m, a, Set(0.0)); }
