@@ -62,6 +62,17 @@ void GradientLookup::ColorsAt(const double* positions, int count, double* out) c
         for (int i = 0; i < 3 * count; ++i) out[i] = 0.0;
         return;
     }
+    // One knot is both ends: every position, clamped to a number, lies at or
+    // beyond one of them, so every colour is the knot's.
+    if (stops_.size() == 1) {
+        const Vec3& c = stops_.front().color;
+        for (int i = 0; i < count; ++i, out += 3) {
+            out[0] = c.x;
+            out[1] = c.y;
+            out[2] = c.z;
+        }
+        return;
+    }
     // GradientColorAt's clamping and its two ends, then the segment.
     const Stop& first = stops_.front();
     const Stop& last = stops_.back();
