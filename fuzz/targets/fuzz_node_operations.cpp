@@ -61,12 +61,20 @@ void ClampWork(nocturnia::runtime::Node& shader)
     if (data.Has(kExtraLayerCount)) {
         data.SetInt(kExtraLayerCount, layers);
     }
+    // The plug-in reads a Density stored as an integer as that number, so an
+    // integer is clamped too (and stays an integer).
     const auto clampDensity = [&data](std::int32_t id) {
-        if (const nocturnia::runtime::Value* v = data.Find(id); v && v->Type() == nocturnia::runtime::ValueType::Real) {
+        const nocturnia::runtime::Value* v = data.Find(id);
+        if (v == nullptr) {
+            return;
+        }
+        if (v->Type() == nocturnia::runtime::ValueType::Real) {
             const double d = v->AsReal();
             if (!(d <= kMaxDensity)) {  // also NaN
                 data.SetReal(id, kMaxDensity);
             }
+        } else if (v->Type() == nocturnia::runtime::ValueType::Int && v->AsInt() > kMaxDensity) {
+            data.SetInt(id, static_cast<std::int32_t>(kMaxDensity));
         }
     };
     clampDensity(kBaseDensity);
