@@ -105,23 +105,29 @@ D ColourPosition(const FieldLayerView& layer, D h)
     return layer.sizeDependentColor ? SizeColorPosition(layer, SizeFactor(layer, h)) : h;
 }
 
-// The light of the stars with hashes h at (offsetX, offsetY) from the
-// sample, as FieldStarLight gives it: the colour K (looked up at
-// ColourPosition, every third double of `colour` from lane 0 on, then hue
-// shifted) and the factor g = intensity x size factor that scales it.
+// The star colours of a layer from its gradient's colours: every third
+// double of `colour` from lane 0 on (interleaved RGB), hue shifted.
+RgbLanes StarColours(const FieldLayerView& layer, const double* colour)
+{
+    const RgbLanes K{LoadEvery3(colour), LoadEvery3(colour + 1), LoadEvery3(colour + 2)};
+    return layer.hueShift > 0.0 ? ShiftHueLanes(K, layer.hueShift) : K;
+}
+
+// The light of the stars with hashes h and colours K (StarColours at
+// ColourPosition) at (offsetX, offsetY) from the sample, as FieldStarLight
+// gives it: the colour K and the factor g = intensity x size factor that
+// scales it.
 struct StarLight {
     RgbLanes K;
     D g;
 };
 
-StarLight CellStarLight(const FieldLayerView& layer, D h, D offsetX, D offsetY, const double* colour)
+StarLight CellStarLight(const FieldLayerView& layer, D h, D offsetX, D offsetY, const RgbLanes& K)
 {
     const D F = SizeFactor(layer, h);
     const D W =
         layer.flares == KernelFlares::kSizeDependent ? FlareWeight(Mul(Mul(Set(layer.scale), F), Set(0.25))) : Set(0.0);
     const D J = StarIntensity(layer, offsetX, offsetY, W);
-    RgbLanes K{LoadEvery3(colour), LoadEvery3(colour + 1), LoadEvery3(colour + 2)};
-    if (layer.hueShift > 0.0) K = ShiftHueLanes(K, layer.hueShift);
     return StarLight{K, Mul(J, F)};
 }
 
@@ -173,6 +179,58 @@ struct LitCell {
     D h, offsetX, offsetY;
     M lit;
 };
+
+// The star colours K[j] of cells[j] in every lane (a lane without a star has
+// a hash and a colour too; only lit lanes are summed). A star's colour
+// depends on its cell's hash alone, and neighbouring samples mostly share
+// their cells: a cell whose hash has the same bits in every valid lane gets
+// one lookup, and its hue shift shares a vector with other such cells' (the
+// lanes' operations are independent, so each colour has the bits it would
+// have in a lane of its own). Other cells get a lookup per lane.
+void CellColours(const FieldLayerView& layer, const LitCell* cells, int cellCount, int valid, RgbLanes* K)
+{
+    // Positions: the shared cells' one each, then the other cells' lanes.
+    double positions[9 + 9 * kLanes];
+    int shared[9];
+    int sharedCount = 0;
+    for (int j = 0; j < cellCount; ++j) {
+        if (SameInLanes(cells[j].h, valid)) {
+            positions[sharedCount] = First(ColourPosition(layer, cells[j].h));
+            shared[j] = sharedCount++;
+        } else {
+            shared[j] = -1;
+        }
+    }
+    int packed = sharedCount;
+    for (int j = 0; j < cellCount; ++j) {
+        if (shared[j] >= 0) continue;
+        Store(positions + packed, ColourPosition(layer, cells[j].h));
+        packed += kLanes;
+    }
+    // The shared colours are read kLanes at a time: the last group's spare
+    // lanes read past them (other colours, or these zeros), never used.
+    double colours[3 * (9 + 9 * kLanes + kLanes)];
+    layer.colorsAt(layer.gradient, positions, packed, colours);
+    for (int i = 3 * packed; i < 3 * (packed + kLanes); ++i) colours[i] = 0.0;
+
+    double sharedColours[3][9 + kLanes];
+    for (int start = 0; start < sharedCount; start += kLanes) {
+        const RgbLanes k = StarColours(layer, colours + 3 * start);
+        Store(sharedColours[0] + start, k.r);
+        Store(sharedColours[1] + start, k.g);
+        Store(sharedColours[2] + start, k.b);
+    }
+    int next = sharedCount;
+    for (int j = 0; j < cellCount; ++j) {
+        if (shared[j] >= 0) {
+            const int i = shared[j];
+            K[j] = RgbLanes{Set(sharedColours[0][i]), Set(sharedColours[1][i]), Set(sharedColours[2][i])};
+        } else {
+            K[j] = StarColours(layer, colours + 3 * next);
+            next += kLanes;
+        }
+    }
+}
 
 // The light of the occupied cells of one pass at the pass points (x, y), per
 // channel, clamped and scaled as StarFieldPass does. `valid` has a bit for
@@ -226,16 +284,11 @@ void FieldPass(const FieldLayerView& layer, D x, D y, double threshold, int vali
 
     D sum[3] = {Set(0.0), Set(0.0), Set(0.0)};
     if (cellCount > 0) {
-        // Every lane's colour is looked up (a lane without a star has a hash
-        // too); only lit lanes are summed.
-        double positions[9 * kLanes];
-        double colours[9 * kLanes * 3];
-        for (int j = 0; j < cellCount; ++j) Store(positions + j * kLanes, ColourPosition(layer, cells[j].h));
-        layer.colorsAt(layer.gradient, positions, cellCount * kLanes, colours);
-
+        RgbLanes K[9];
+        CellColours(layer, cells, cellCount, valid, K);
         for (int j = 0; j < cellCount; ++j) {
             const LitCell& cell = cells[j];
-            const StarLight light = CellStarLight(layer, cell.h, cell.offsetX, cell.offsetY, colours + 3 * j * kLanes);
+            const StarLight light = CellStarLight(layer, cell.h, cell.offsetX, cell.offsetY, K[j]);
             sum[0] = Select(cell.lit, Add(sum[0], Mul(light.K.r, light.g)), sum[0]);
             sum[1] = Select(cell.lit, Add(sum[1], Mul(light.K.g, light.g)), sum[1]);
             sum[2] = Select(cell.lit, Add(sum[2], Mul(light.K.b, light.g)), sum[2]);
@@ -340,8 +393,8 @@ void FieldPassOfOneSample(const FieldLayerView& layer, D x, D y, double threshol
 
         for (int k = 0; k < groupCount; ++k) {
             const LitGroup& group = groups[k];
-            const StarLight light =
-                CellStarLight(layer, group.h, group.offsetX, group.offsetY, colours + 3 * group.first);
+            const StarLight light = CellStarLight(layer, group.h, group.offsetX, group.offsetY,
+                                                  StarColours(layer, colours + 3 * group.first));
             double lights[3][kLanes];
             Store(lights[0], Mul(light.K.r, light.g));
             Store(lights[1], Mul(light.K.g, light.g));

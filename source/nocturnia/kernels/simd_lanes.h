@@ -16,6 +16,8 @@
 // for the same reason the other way round: a vector stored to a local array
 // and copied out element by element (which the compiler turns into a string
 // move) waits for the store and pays the move's start-up on every group.
+// First(a) is lane 0; SameInLanes(a, valid) tells whether every lane with a
+// bit in `valid` holds lane 0's bits exactly (lane 0 is always one of them).
 
 // ---- SSE2 and SSE4.1: two lanes ---------------------------------------------
 #if defined(NOC_LANES_SSE2) || defined(NOC_LANES_SSE41)
@@ -53,6 +55,14 @@ inline M And(M a, M b) { return _mm_and_pd(a, b); }
 inline M Or(M a, M b) { return _mm_or_pd(a, b); }
 inline M AndNot(M a, M b) { return _mm_andnot_pd(b, a); }  // a and not b
 inline int Bits(M m) { return _mm_movemask_pd(m); }
+inline double First(D a) { return _mm_cvtsd_f64(a); }
+inline bool SameInLanes(D a, int valid)
+{
+    // Without a 64-bit comparison: both 32-bit halves of lane 1 equal lane 0's.
+    const __m128i bits = _mm_castpd_si128(a);
+    const int equal = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(bits, _mm_unpacklo_epi64(bits, bits))));
+    return valid < 2 || (equal & 0xC) == 0xC;
+}
 // Lanes of m from a, the others from b.
 inline D Select(M m, D a, D b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
 
@@ -113,6 +123,13 @@ inline M And(M a, M b) { return _mm256_and_pd(a, b); }
 inline M Or(M a, M b) { return _mm256_or_pd(a, b); }
 inline M AndNot(M a, M b) { return _mm256_andnot_pd(b, a); }
 inline int Bits(M m) { return _mm256_movemask_pd(m); }
+inline double First(D a) { return _mm256_cvtsd_f64(a); }
+inline bool SameInLanes(D a, int valid)
+{
+    const __m256i bits = _mm256_castpd_si256(a);
+    const __m256i equal = _mm256_cmpeq_epi64(bits, _mm256_permute4x64_epi64(bits, 0));
+    return (_mm256_movemask_pd(_mm256_castsi256_pd(equal)) & valid) == valid;
+}
 inline D Select(M m, D a, D b) { return _mm256_blendv_pd(b, a, m); }
 inline D Floor(D a) { return _mm256_round_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
 #endif
@@ -153,6 +170,13 @@ inline M And(M a, M b) { return static_cast<M>(a & b); }
 inline M Or(M a, M b) { return static_cast<M>(a | b); }
 inline M AndNot(M a, M b) { return static_cast<M>(a & ~b); }
 inline int Bits(M m) { return static_cast<int>(m); }
+inline double First(D a) { return _mm512_cvtsd_f64(a); }
+inline bool SameInLanes(D a, int valid)
+{
+    const __m512i bits = _mm512_castpd_si512(a);
+    const __m512i first = _mm512_permutexvar_epi64(_mm512_setzero_si512(), bits);
+    return (_mm512_cmpeq_epi64_mask(bits, first) & valid) == valid;
+}
 inline D Select(M m, D a, D b) { return _mm512_mask_blend_pd(m, b, a); }
 inline D Floor(D a) { return _mm512_roundscale_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
 #endif
