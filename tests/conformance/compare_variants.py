@@ -8,7 +8,8 @@ glow set to 0 and their flares to "Never", so that the kernels' shortcut for
 cells beyond a star's core is taken, and every third one has extreme seeds
 (beyond the size up to which the kernels narrow the cells they hash) and
 extreme adjustments (colours that overflow to infinities and NaN before and
-after the HSV round trip, negative and tiny gammas). Points include the extremes a texture
+after the HSV round trip, negative and tiny gammas; every sixth one turns
+greys into +infinity). Points include the extremes a texture
 point read from text can hold (negative, beyond 1, beyond 2^52, near the
 largest double, -0); huge points overflow the pass points to infinities and
 NaN, which the kernels meet that way. A variant that
@@ -87,6 +88,16 @@ def main():
             # After the points, which the model places near the stars it draws.
             if number % 3 == 2:
                 document = with_extremes(rng, document)
+            if number % 6 == 5:
+                # Greys that overflow to +infinity before the HSV round trip
+                # (a black background becomes 0.85e308 + 1e308), which is then
+                # no grey; a gamma of 0 would make every colour 1.
+                black = {"settings": {"1002": {"int": 0}}, "knots": [
+                    {"color": [0, 0, 0], "brightness": 1.0, "position": 0.0, "bias": 0.5, "interpolation": 2,
+                     "index": 0}]}
+                document["material"]["shader"]["params"].update({
+                    "20101": {"gradient": black}, "20202": {"real": -1.7e308}, "20201": {"real": 1e308},
+                    "20204": {"real": 2.0}})
             path = os.path.join(work, "document-%03d.json" % number)
             with open(path, "w") as f:
                 json.dump(document, f)

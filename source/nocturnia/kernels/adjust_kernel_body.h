@@ -9,6 +9,25 @@
 #include <cmath>
 
 namespace NOC_KERNEL_NS {
+namespace {
+
+// The saturation step (RGB to HSV, saturation scaled and clamped, back to
+// RGB) of greys (x, x, x) below +infinity, for a finite saturation factor:
+// x > 0 has s = 1 - x / x = 0, hue 0 and value x; the scaled saturation is
+// +-0, which counts as grey on the way back, so the colour is x again. Zero
+// (of either sign, in any channel) and negatives have value +0 and come back
+// as +0. (+infinity has s = NaN and takes the whole way; NaN is no grey.)
+D GreyThroughSaturation(D x) { return Keep(Greater(x, Set(0.0)), x); }
+
+// Whether every lane holds such a grey.
+bool AllFiniteGreys(const RgbLanes& c)
+{
+    constexpr int kAllLanes = (1 << kLanes) - 1;
+    const M grey = And(And(Equal(c.r, c.g), Equal(c.g, c.b)), Less(c.r, Set(__builtin_inf())));
+    return Bits(grey) == kAllLanes;
+}
+
+}  // namespace
 
 void AdjustColors(const AdjustmentView& adjustment, const double* const channels[3], int count, double* colours)
 {
@@ -16,6 +35,7 @@ void AdjustColors(const AdjustmentView& adjustment, const double* const channels
     const D offset = Set(adjustment.brightnessOffset);
     const D half = Set(0.5);
     const bool powered = adjustment.gamma != 1.0;
+    const bool greyStaysGrey = std::isfinite(adjustment.saturationFactor);
     for (int start = 0; start < count; start += kLanes) {
         const int n = Fewer(kLanes, count - start);
         RgbLanes rgb;
@@ -25,12 +45,16 @@ void AdjustColors(const AdjustmentView& adjustment, const double* const channels
             *lanes[c] = Add(Add(Mul(Sub(a, half), spread), half), offset);
         }
 
-        HsvLanes hsv = RgbToHsvLanes(rgb);
-        D S = Mul(hsv.s, Set(adjustment.saturationFactor));
-        S = Select(Less(S, Set(0.0)), Set(0.0), S);
-        S = Select(Greater(S, Set(1.0)), Set(1.0), S);
-        hsv.s = S;
-        rgb = HsvToRgbLanes(hsv);
+        if (greyStaysGrey && AllFiniteGreys(rgb)) {
+            rgb.r = rgb.g = rgb.b = GreyThroughSaturation(rgb.r);
+        } else {
+            HsvLanes hsv = RgbToHsvLanes(rgb);
+            D S = Mul(hsv.s, Set(adjustment.saturationFactor));
+            S = Select(Less(S, Set(0.0)), Set(0.0), S);
+            S = Select(Greater(S, Set(1.0)), Set(1.0), S);
+            hsv.s = S;
+            rgb = HsvToRgbLanes(hsv);
+        }
 
         if (powered) {
             double out[3][kLanes];
