@@ -48,9 +48,15 @@ void EvaluateChunk(const RenderState& state, FieldLayerKernel fieldKernel, Adjus
 
     double L[3][kChunk];
     double* const sums[3] = {L[0], L[1], L[2]};
+    double* const colour[3] = {A[0], A[1], A[2]};
     for (std::size_t index = 0; index < state.layers.size(); ++index) {
         const LayerRecord& record = state.layers[index];
         if (!record.enabled || record.mode != LayerMode::kStarField) continue;
+        if (record.mask == nullptr && !record.colorGradientData.failed) {
+            // A + L, added by the kernel as it stores L.
+            fieldKernel(state.fieldViews[index], px, py, n, colour, colour);
+            continue;
+        }
         if (record.colorGradientData.failed) {
             for (int i = 0; i < n; ++i) {
                 const Vector sum = StarFieldLayer(record, Vector(px[i], py[i], pz[i]));
@@ -59,7 +65,7 @@ void EvaluateChunk(const RenderState& state, FieldLayerKernel fieldKernel, Adjus
                 L[2][i] = sum.z;
             }
         } else {
-            fieldKernel(state.fieldViews[index], px, py, n, sums);
+            fieldKernel(state.fieldViews[index], px, py, n, nullptr, sums);
         }
         if (record.mask != nullptr) {
             for (int i = 0; i < n; ++i) {

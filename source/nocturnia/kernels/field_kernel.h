@@ -58,9 +58,11 @@ struct FieldLayerView {
 };
 
 // The sum over all passes of a star-field layer at `count` centred sample
-// points (px[i], py[i]); channel c of sample i goes to sums[c][i].
+// points (px[i], py[i]), added onto onto[c][i] when `onto` is given (the
+// colour so far: onto + sum, in that order); channel c of sample i goes to
+// sums[c][i], which may be onto[c][i] itself.
 using FieldLayerKernel = void (*)(const FieldLayerView& layer, const double* px, const double* py, int count,
-                                  double* const sums[3]);
+                                  const double* const* onto, double* const sums[3]);
 
 // The shader-wide colour adjustments (AdjustColor) as plain values.
 struct AdjustmentView {

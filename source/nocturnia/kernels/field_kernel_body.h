@@ -438,14 +438,21 @@ template <class PassAt> void LayerPasses(const FieldLayerView& layer, D Px, D Py
 
 }  // namespace
 
-void FieldLayer(const FieldLayerView& layer, const double* px, const double* py, int count, double* const sums[3])
+void FieldLayer(const FieldLayerView& layer, const double* px, const double* py, int count, const double* const* onto,
+                double* const sums[3])
 {
+    // The first n sums of group `start`, onto the colours so far.
+    const auto store = [onto, sums](const D total[3], int start, int n) {
+        for (int c = 0; c < 3; ++c) {
+            StoreFirst(sums[c] + start, onto ? Add(LoadFirst(onto[c] + start, n), total[c]) : total[c], n);
+        }
+    };
     D total[3];
     if (kLanes > 1 && count == 1) {
         LayerPasses(layer, Set(px[0]), Set(py[0]), total, [&layer](D x, D y, double threshold, D pass[3]) {
             FieldPassOfOneSample(layer, x, y, threshold, pass);
         });
-        for (int c = 0; c < 3; ++c) StoreFirst(sums[c], total[c], 1);
+        store(total, 0, 1);
         return;
     }
     for (int start = 0; start < count; start += kLanes) {
@@ -454,7 +461,7 @@ void FieldLayer(const FieldLayerView& layer, const double* px, const double* py,
         LayerPasses(
             layer, LoadFirst(px + start, n), LoadFirst(py + start, n), total,
             [&layer, valid](D x, D y, double threshold, D pass[3]) { FieldPass(layer, x, y, threshold, valid, pass); });
-        for (int c = 0; c < 3; ++c) StoreFirst(sums[c] + start, total[c], n);
+        store(total, start, n);
     }
 }
 

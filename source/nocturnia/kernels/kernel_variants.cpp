@@ -11,19 +11,19 @@
 // Each variant's copy of the kernel, in its own namespace.
 #ifdef NOC_KERNELS_X86
 namespace kernels_sse2 {
-void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
+void FieldLayer(const FieldLayerView&, const double*, const double*, int, const double* const*, double* const[3]);
 void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
 }  // namespace kernels_sse2
 namespace kernels_sse41 {
-void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
+void FieldLayer(const FieldLayerView&, const double*, const double*, int, const double* const*, double* const[3]);
 void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
 }  // namespace kernels_sse41
 namespace kernels_avx2 {
-void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
+void FieldLayer(const FieldLayerView&, const double*, const double*, int, const double* const*, double* const[3]);
 void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
 }  // namespace kernels_avx2
 namespace kernels_avx512 {
-void FieldLayer(const FieldLayerView&, const double*, const double*, int, double* const[3]);
+void FieldLayer(const FieldLayerView&, const double*, const double*, int, const double* const*, double* const[3]);
 void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
 }  // namespace kernels_avx512
 #endif
