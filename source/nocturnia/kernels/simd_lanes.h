@@ -185,7 +185,26 @@ inline D Floor(D a) { return _mm512_roundscale_pd(a, _MM_FROUND_TO_NEG_INF | _MM
 // p[1] = g[0], p[2] = b[0], p[3] = r[1], ...
 inline void StoreEvery3(double* p, D r, D g, D b, int n)
 {
-#if defined(NOC_LANES_AVX512)
+#if defined(NOC_LANES_SSE2) || defined(NOC_LANES_SSE41)
+    if (n == kLanes) {
+        _mm_storeu_pd(p, _mm_unpacklo_pd(r, g));        // r0 g0
+        _mm_storeu_pd(p + 2, _mm_shuffle_pd(b, r, 2));  // b0 r1
+        _mm_storeu_pd(p + 4, _mm_unpackhi_pd(g, b));    // g1 b1
+        return;
+    }
+#elif defined(NOC_LANES_AVX2)
+    if (n == kLanes) {
+        // Per half: (b0 r1 | b2 r3), (g1 b1 | g3 b3), (r0 g0 | r2 g2); then
+        // the halves in output order.
+        const D br = _mm256_shuffle_pd(b, r, 0b1010);
+        const D gb = _mm256_shuffle_pd(g, b, 0b1111);
+        const D rg = _mm256_unpacklo_pd(r, g);
+        _mm256_storeu_pd(p, _mm256_permute2f128_pd(rg, br, 0x20));
+        _mm256_storeu_pd(p + 4, _mm256_permute2f128_pd(gb, rg, 0x30));
+        _mm256_storeu_pd(p + 8, _mm256_permute2f128_pd(br, gb, 0x31));
+        return;
+    }
+#elif defined(NOC_LANES_AVX512)
     if (n == kLanes) {
         // Each output vector takes two lanes' worth of r and g, then b's.
         const auto pick = [](D x, D y, __m512i from) { return _mm512_permutex2var_pd(x, from, y); };
