@@ -192,6 +192,11 @@ typedef struct NocWorkCost {
     int32_t heaviest_group;  /* the group (layer) that parameter belongs to, 0 at the top */
 } NocWorkCost;
 
+/* The number of samples a host hands `output_batch` at once, and the most a
+ * plug-in evaluates together: both sides size their per-call working arrays by
+ * it (a call may still pass any count; the plug-in splits larger ones). */
+#define NOC_BATCH_CHUNK 64
+
 typedef struct NocNodeTable {
     int32_t size; /* sizeof(NocNodeTable) as the plug-in knows it; entries past it are absent */
     void* (*alloc)(void);

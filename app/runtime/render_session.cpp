@@ -43,7 +43,7 @@ void FillSample(double u, double v, double w, NocChannelData& cd, NocVolumeData&
 }
 
 // Samples handed to the node at once; the channel data live on the stack.
-constexpr int kBatchChunk = 64;
+constexpr int kBatchChunk = NOC_BATCH_CHUNK;
 
 }  // namespace
 

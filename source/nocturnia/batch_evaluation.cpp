@@ -10,7 +10,7 @@ namespace nocturnia {
 namespace {
 
 // Samples evaluated together; their working values live on the stack.
-constexpr int kChunk = 64;
+constexpr int kChunk = NOC_BATCH_CHUNK;
 
 void StoreColor(const Vector& c, double* out)
 {
