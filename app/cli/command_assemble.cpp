@@ -9,12 +9,12 @@
 // copied unchanged, so the result is the picture a render in one piece makes.
 #include "cli/commands.h"
 
-#include "cli/image_file.h"
-#include "cli/user_error.h"
+#include "image/image_file.h"
+#include "text/user_error.h"
 
 #ifdef NOCTURNIA_HAVE_IMAGE_LIBRARIES
-#include "cli/exr_reading.h"
-#include "cli/tile_grid.h"
+#include "image/exr_reading.h"
+#include "render/tile_grid.h"
 
 #include <algorithm>
 #include <cstdint>

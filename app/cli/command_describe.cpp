@@ -2,8 +2,8 @@
 // shows them.
 #include "cli/commands.h"
 
-#include "cli/description_listing.h"
-#include "cli/document_frame.h"
+#include "text/description_listing.h"
+#include "render/document_frame.h"
 #include "cli/program_session.h"
 
 #include <cstdio>

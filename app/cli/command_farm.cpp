@@ -8,12 +8,12 @@
 // gives them.
 #include "cli/commands.h"
 
-#include "cli/image_file.h"
-#include "cli/number_text.h"
+#include "image/image_file.h"
+#include "text/number_text.h"
 #include "cli/program_session.h"
-#include "cli/render_memory.h"
-#include "cli/slurm_script.h"
-#include "cli/user_error.h"
+#include "render/render_memory.h"
+#include "farm/slurm_script.h"
+#include "text/user_error.h"
 
 #include "runtime/atomic_file.h"
 #include "runtime/host.h"

@@ -2,7 +2,7 @@
 #include "cli/commands.h"
 
 #include "cli/program_session.h"
-#include "cli/user_error.h"
+#include "text/user_error.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -2,12 +2,12 @@
 // as an image per frame (render_sequence.h).
 #include "cli/commands.h"
 
-#include "cli/image_file.h"
+#include "image/image_file.h"
 #include "cli/program_session.h"
-#include "cli/render_sequence.h"
-#include "cli/render_window.h"
-#include "cli/usable_cpus.h"
-#include "cli/user_error.h"
+#include "render/render_sequence.h"
+#include "render/render_window.h"
+#include "io/usable_cpus.h"
+#include "text/user_error.h"
 
 #include <cstdio>
 #include <filesystem>

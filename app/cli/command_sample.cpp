@@ -2,15 +2,15 @@
 // with all the digits a double needs.
 #include "cli/commands.h"
 
-#include "cli/document_frame.h"
-#include "cli/interruption.h"
-#include "cli/memory_budget.h"
-#include "cli/number_text.h"
+#include "render/document_frame.h"
+#include "io/interruption.h"
+#include "render/memory_budget.h"
+#include "text/number_text.h"
 #include "cli/program_session.h"
-#include "cli/progress_display.h"
-#include "cli/texture_point_text.h"
-#include "cli/user_error.h"
-#include "cli/work_estimate.h"
+#include "render/progress_display.h"
+#include "text/texture_point_text.h"
+#include "text/user_error.h"
+#include "render/work_estimate.h"
 
 #include "runtime/render_session.h"
 

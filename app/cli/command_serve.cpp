@@ -5,12 +5,12 @@
 // command but say it is not available.
 #include "cli/commands.h"
 
-#include "cli/user_error.h"
+#include "text/user_error.h"
 
 #ifdef NOCTURNIA_HAVE_SERVE
-#include "cli/interruption.h"
+#include "io/interruption.h"
 #include "cli/program_session.h"
-#include "cli/usable_cpus.h"
+#include "io/usable_cpus.h"
 #include "serve/access_guard.h"
 #include "serve/api_error.h"
 #include "serve/editing_session.h"

@@ -3,9 +3,9 @@
 // UserError and reported by main as one line.
 #pragma once
 
-#include "cli/image_settings.h"
-#include "cli/parameter_edits.h"
-#include "cli/render_loop.h"
+#include "image/image_settings.h"
+#include "text/parameter_edits.h"
+#include "render/render_loop.h"
 
 #include <cstdint>
 #include <optional>

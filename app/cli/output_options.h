@@ -3,7 +3,7 @@
 // them alike.
 #pragma once
 
-#include "cli/image_settings.h"
+#include "image/image_settings.h"
 
 #include <optional>
 #include <string>

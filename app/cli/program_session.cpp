@@ -1,7 +1,7 @@
 #include "cli/program_session.h"
 
-#include "cli/memory_budget.h"
-#include "cli/user_error.h"
+#include "render/memory_budget.h"
+#include "text/user_error.h"
 
 #include "cli/builtin_example.h"
 #include "runtime/console.h"

@@ -3,8 +3,8 @@
 #include "serve/api_error.h"
 #include "serve/page_model.h"
 
-#include "cli/parameter_edits.h"
-#include "cli/user_error.h"
+#include "text/parameter_edits.h"
+#include "text/user_error.h"
 
 #include "runtime/attribute_manager.h"
 #include "runtime/console.h"

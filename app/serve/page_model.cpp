@@ -1,8 +1,8 @@
 #include "serve/page_model.h"
 
-#include "cli/description_listing.h"
-#include "cli/entry_kind.h"
-#include "cli/number_text.h"
+#include "text/description_listing.h"
+#include "text/entry_kind.h"
+#include "text/number_text.h"
 
 namespace nocturnia::serve {
 

@@ -1,10 +1,10 @@
 #include "serve/preview_worker.h"
 
-#include "cli/memory_budget.h"
-#include "cli/png_file.h"
-#include "cli/render_loop.h"
-#include "cli/session_sampler.h"
-#include "cli/user_error.h"
+#include "render/memory_budget.h"
+#include "image/png_file.h"
+#include "render/render_loop.h"
+#include "render/session_sampler.h"
+#include "text/user_error.h"
 
 #include "runtime/render_session.h"
 

@@ -4,7 +4,7 @@
 #include "serve/api_error.h"
 #include "serve/page_assets.h"
 
-#include "cli/user_error.h"
+#include "text/user_error.h"
 
 #include "runtime/json_reader.h"
 

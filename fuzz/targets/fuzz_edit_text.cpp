@@ -2,8 +2,8 @@
 // document: every input is applied or refused with a UserError.
 #include "fuzz_support.h"
 
-#include "cli/parameter_edits.h"
-#include "cli/user_error.h"
+#include "text/parameter_edits.h"
+#include "text/user_error.h"
 
 #include "runtime/document.h"
 

@@ -1,6 +1,6 @@
 // `sample`'s texture points: a points file's lines and an --at argument.
-#include "cli/texture_point_text.h"
-#include "cli/user_error.h"
+#include "text/texture_point_text.h"
+#include "text/user_error.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,9 +3,9 @@
 // one-frame render of that frame.
 #include "program_runner.h"
 
-#include "cli/frame_naming.h"
-#include "cli/frame_range.h"
-#include "cli/user_error.h"
+#include "text/frame_naming.h"
+#include "text/frame_range.h"
+#include "text/user_error.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #ifdef NOCTURNIA_HAVE_IMAGE_LIBRARIES
-#include "cli/png_dither.h"
+#include "image/png_dither.h"
 #include "image_reading.h"
 
 namespace nocturnia_test {

@@ -1,8 +1,8 @@
 // Splitting a picture into tiles: every count on wide and tall pictures gets
 // a grid of exactly that many tiles, no other grid of that count has tiles
 // nearer to square, and the tiles cover the picture exactly once.
-#include "cli/tile_grid.h"
-#include "cli/user_error.h"
+#include "render/tile_grid.h"
+#include "text/user_error.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #ifdef NOCTURNIA_HAVE_IMAGE_LIBRARIES
-#include "cli/png_dither.h"
+#include "image/png_dither.h"
 #include "image_reading.h"
 
 #include <Imath/half.h>

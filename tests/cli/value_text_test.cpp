@@ -1,8 +1,8 @@
 // What users type for parameter values and texture points.
-#include "cli/number_text.h"
-#include "cli/texture_point_text.h"
-#include "cli/user_error.h"
-#include "cli/value_text.h"
+#include "text/number_text.h"
+#include "text/texture_point_text.h"
+#include "text/user_error.h"
+#include "text/value_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,274 @@
+#include "farm/slurm_script.h"
+
+#include "text/number_text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+namespace nocturnia::cli {
+
+namespace {
+
+// How the render and the assembly name a tile file inside tiles/, as a
+// printf format of (frame, tile); both scripts must agree on it.
+constexpr const char* kTileNameFormat = "frame%07d.tile%04d.exr";
+
+// A path in an #SBATCH filename, where '%' starts a replacement (%A, %a, %j).
+std::string SlurmFilename(std::string_view path)
+{
+    std::string text;
+    for (const char c : path) {
+        text += c;
+        if (c == '%') {
+            text += '%';
+        }
+    }
+    return text;
+}
+
+// The #SBATCH lines both scripts share.
+void WriteCommonDirectives(std::ostringstream& script, const SlurmJobPlan& plan)
+{
+    if (plan.partition) {
+        script << "#SBATCH --partition=" << *plan.partition << "\n";
+    }
+    if (plan.timeLimit) {
+        script << "#SBATCH --time=" << *plan.timeLimit << "\n";
+    }
+}
+
+// The variables both scripts start with.
+void WriteProgramVariables(std::ostringstream& script, const SlurmJobPlan& plan)
+{
+    script << "set -euo pipefail\n\n"
+           << "program=" << ShellQuoted(plan.program) << "\n"
+           << "plugins=" << ShellQuoted(plan.pluginFolder) << "\n"
+           << "first_frame=" << plan.firstFrame << "\n"
+           << "last_frame=" << plan.lastFrame << "\n";
+}
+
+std::string FrameRangeText(const SlurmJobPlan& plan)
+{
+    return plan.firstFrame == plan.lastFrame
+               ? "frame " + std::to_string(plan.firstFrame)
+               : "frames " + std::to_string(plan.firstFrame) + "-" + std::to_string(plan.lastFrame);
+}
+
+std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long itemsPerTask)
+{
+    const bool tiled = plan.tiles > 0;
+    const std::string documentName = plan.document.substr(plan.document.rfind('/') + 1);
+    std::ostringstream script;
+    script << "#!/bin/bash\n"
+           << "# Nocturnia: " << FrameRangeText(plan) << " of " << documentName;
+    if (tiled) {
+        script << " in " << plan.tiles << " tiles each";
+    }
+    script << ", as a Slurm array job,\n"
+           << "# written by `nocturnia farm slurm`. The work is "
+           << (tiled ? "the (frame, tile) pairs, item " : "the frames, item ")
+           << (tiled ? "(frame - first_frame) * tiles + tile" : "frame - first_frame") << ";\n"
+           << "# array task i renders items i * " << itemsPerTask << " to i * " << itemsPerTask << " + "
+           << itemsPerTask - 1 << " (the last task may have fewer), on " << plan.cpusPerTask << " thread"
+           << (plan.cpusPerTask == 1 ? "" : "s") << ".\n"
+           << "# Submit it with submit.sh beside it.\n"
+           << "#SBATCH --job-name=" << plan.jobName << "\n"
+           << "#SBATCH --array=0-" << tasks - 1 << "\n"
+           << "#SBATCH --cpus-per-task=" << plan.cpusPerTask << "\n"
+           << "#SBATCH --mem=" << plan.renderMemoryMiB << "M\n"
+           << "#SBATCH --output=" << SlurmFilename(plan.jobFolder) << "/logs/render-%A_%a.log\n";
+    WriteCommonDirectives(script, plan);
+    WriteProgramVariables(script, plan);
+    script << "document=" << ShellQuoted(plan.document) << "\n"
+           << "items_per_task=" << itemsPerTask << "\n"
+           << "render_options=(--threads " << plan.cpusPerTask;
+    for (const std::string& argument : plan.renderArguments) {
+        script << " " << ShellQuoted(argument);
+    }
+    script << ")\n"
+           << "task=${SLURM_ARRAY_TASK_ID:?this is an array job: submit it with sbatch}\n\n";
+    if (!tiled) {
+        script << "first=$((first_frame + task * items_per_task))\n"
+               << "last=$((first + items_per_task - 1))\n"
+               << "if ((last > last_frame)); then last=$last_frame; fi\n"
+               << "echo \"task $task: frames $first-$last\"\n"
+               << "\"$program\" --plugins \"$plugins\" render \"$document\" --frames \"$first-$last\" "
+                  "\"${render_options[@]}\" \\\n"
+               << "    -o " << ShellQuoted(plan.outputPattern) << "\n";
+        return script.str();
+    }
+    script << "tiles=" << plan.tiles << "\n"
+           << "tile_folder=" << ShellQuoted(plan.jobFolder + "/tiles") << "\n"
+           << "total_items=$(((last_frame - first_frame + 1) * tiles))\n"
+           << "first_item=$((task * items_per_task))\n"
+           << "last_item=$((first_item + items_per_task - 1))\n"
+           << "if ((last_item >= total_items)); then last_item=$((total_items - 1)); fi\n"
+           << "for ((item = first_item; item <= last_item; item++)); do\n"
+           << "    frame=$((first_frame + item / tiles))\n"
+           << "    tile=$((item % tiles))\n"
+           << "    printf -v tile_name '" << kTileNameFormat << "' \"$frame\" \"$tile\"\n"
+           << "    echo \"task $task: frame $frame, tile $tile/$tiles\"\n"
+           << "    \"$program\" --plugins \"$plugins\" render \"$document\" --frame \"$frame\" --tile "
+              "\"$tile/$tiles\" \\\n"
+           << "        \"${render_options[@]}\" -o \"$tile_folder/$tile_name\"\n"
+           << "done\n";
+    return script.str();
+}
+
+std::string AssembleScript(const SlurmJobPlan& plan, const std::string& outputFormat)
+{
+    std::ostringstream script;
+    script << "#!/bin/bash\n"
+           << "# Nocturnia: puts the " << plan.tiles << " tiles of each of " << FrameRangeText(plan)
+           << " together, written by `nocturnia farm slurm`.\n"
+           << "# submit.sh submits it to run once every task of the render array has succeeded\n"
+           << "# (afterok); it is cancelled when one fails.\n"
+           << "#SBATCH --job-name=" << plan.jobName << "-assemble\n"
+           << "#SBATCH --cpus-per-task=1\n"
+           << "#SBATCH --mem=" << plan.assembleMemoryMiB << "M\n"
+           << "#SBATCH --output=" << SlurmFilename(plan.jobFolder) << "/logs/assemble-%j.log\n"
+           << "#SBATCH --kill-on-invalid-dep=yes\n";
+    WriteCommonDirectives(script, plan);
+    WriteProgramVariables(script, plan);
+    script << "tiles=" << plan.tiles << "\n"
+           << "tile_folder=" << ShellQuoted(plan.jobFolder + "/tiles") << "\n"
+           << "output_format=" << ShellQuoted(outputFormat) << "\n\n"
+           << "for ((frame = first_frame; frame <= last_frame; frame++)); do\n"
+           << "    tile_files=()\n"
+           << "    for ((tile = 0; tile < tiles; tile++)); do\n"
+           << "        printf -v tile_name '" << kTileNameFormat << "' \"$frame\" \"$tile\"\n"
+           << "        tile_files+=(\"$tile_folder/$tile_name\")\n"
+           << "    done\n"
+           << "    printf -v output \"$output_format\" \"$frame\"\n"
+           << "    echo \"frame $frame -> $output\"\n"
+           << "    \"$program\" --plugins \"$plugins\" assemble \"${tile_files[@]}\" -o \"$output\"\n"
+           << "done\n";
+    return script.str();
+}
+
+std::string SubmitScript(const SlurmJobPlan& plan, bool tiled)
+{
+    std::ostringstream script;
+    script << "#!/bin/sh\n"
+           << "# Submits this job: the render array"
+           << (tiled ? ", then the assembly to run once every task of it has succeeded" : "")
+           << ".\n# Prints the job IDs. Written by `nocturnia farm slurm`.\n"
+           << "set -eu\n"
+           << "render_job=$(sbatch --parsable " << ShellQuoted(plan.jobFolder + "/render.sbatch") << ")\n"
+           << "render_job=${render_job%%;*}\n"
+           << "echo \"render job: $render_job\"\n";
+    if (tiled) {
+        script << "assemble_job=$(sbatch --parsable --dependency=afterok:\"$render_job\" "
+               << ShellQuoted(plan.jobFolder + "/assemble.sbatch") << ")\n"
+               << "assemble_job=${assemble_job%%;*}\n"
+               << "echo \"assemble job: $assemble_job\"\n";
+    }
+    return script.str();
+}
+
+}  // namespace
+
+long long ItemsPerTask(long long items, long long requested, long long maxArraySize)
+{
+    const long long limit = std::max(1LL, maxArraySize);
+    return std::max(std::max(1LL, requested), (items + limit - 1) / limit);
+}
+
+std::optional<std::string> FramePrintfFormat(std::string_view pattern)
+{
+    std::string format;
+    int placeholders = 0;
+    for (std::size_t i = 0; i < pattern.size();) {
+        if (pattern[i] == '#') {
+            const std::size_t end = pattern.find_first_not_of('#', i);
+            const std::size_t count = (end == std::string_view::npos ? pattern.size() : end) - i;
+            format += "%0" + std::to_string(count) + "d";
+            ++placeholders;
+            i += count;
+            continue;
+        }
+        if (pattern[i] == '%') {
+            // %d or %0Nd
+            std::size_t j = i + 1;
+            if (j < pattern.size() && pattern[j] == '0') {
+                ++j;
+                while (j < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[j]))) {
+                    ++j;
+                }
+            }
+            if (j < pattern.size() && pattern[j] == 'd' && (j == i + 1 || j > i + 2)) {
+                format += pattern.substr(i, j + 1 - i);
+                ++placeholders;
+                i = j + 1;
+                continue;
+            }
+            format += "%%";
+            ++i;
+            continue;
+        }
+        format += pattern[i];
+        ++i;
+    }
+    if (placeholders != 1) {
+        return std::nullopt;
+    }
+    return format;
+}
+
+std::string ShellQuoted(std::string_view text)
+{
+    std::string quoted = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+SlurmScripts WriteSlurmScripts(const SlurmJobPlan& plan)
+{
+    const long long frames = static_cast<long long>(plan.lastFrame) - plan.firstFrame + 1;
+    const long long items = frames * std::max(1, plan.tiles);
+    SlurmScripts scripts;
+    scripts.itemsPerTask = ItemsPerTask(items, plan.itemsPerTask, plan.maxArraySize);
+    scripts.tasks = (items + scripts.itemsPerTask - 1) / scripts.itemsPerTask;
+    scripts.render = RenderScript(plan, scripts.tasks, scripts.itemsPerTask);
+    if (plan.tiles > 0) {
+        scripts.assemble = AssembleScript(plan, FramePrintfFormat(plan.outputPattern).value_or(plan.outputPattern));
+    }
+    scripts.submit = SubmitScript(plan, plan.tiles > 0);
+    return scripts;
+}
+
+std::optional<int> MaxArraySizeFromConfig(std::string_view config)
+{
+    std::istringstream lines{std::string(config)};
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos || Trim(std::string_view(line).substr(0, equals)) != "MaxArraySize") {
+            continue;
+        }
+        const std::optional<std::int32_t> value = ParseInteger(Trim(std::string_view(line).substr(equals + 1)));
+        if (value && *value >= 0 && *value <= 4000001) {
+            return static_cast<int>(*value);
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> JobIdFromSbatch(std::string_view output)
+{
+    const std::string_view id = Trim(output.substr(0, output.find(';')));
+    if (id.empty() || !std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    return std::string(id);
+}
+
+}  // namespace nocturnia::cli

@@ -1,0 +1,186 @@
+#include "text/parameter_edits.h"
+
+#include "text/entry_kind.h"
+#include "render/memory_budget.h"
+#include "text/parameter_label.h"
+#include "text/track_edits.h"
+#include "text/user_error.h"
+
+#include "runtime/attribute_manager.h"
+#include "runtime/console.h"
+#include "runtime/json_reader.h"
+#include "runtime/value_json.h"
+
+#include <cstdio>
+
+namespace nocturnia::cli {
+
+namespace {
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string EntryLabel(const nocturnia::runtime::DescriptionEntry& entry)
+{
+    return entry.name.empty() ? "parameter " + std::to_string(entry.id) : Quoted(entry.name);
+}
+
+// A gradient is written in the document's form, e.g.
+// {"knots": [{"color": [0, 0, 0], "position": 0}, {"color": [0, 0, 0.2], "position": 1}]}.
+std::optional<nocturnia::runtime::Value> ParseGradient(const std::string& text, std::string& problem)
+{
+    // Typed text is outside data like a document: its nesting is bounded too.
+    const nocturnia::runtime::Result<nocturnia::runtime::Json> json =
+        nocturnia::runtime::ParseJsonBounded(text, "the gradient");
+    if (!json || !json->is_object()) {
+        problem = "expected a gradient as JSON {\"knots\": [...]}";
+        return std::nullopt;
+    }
+    nocturnia::runtime::Result<nocturnia::runtime::Gradient> gradient =
+        nocturnia::runtime::GradientFromJson(*json, "the gradient");
+    if (!gradient) {
+        problem = gradient.error();
+        return std::nullopt;
+    }
+    return nocturnia::runtime::Value::OfGradient(gradient.value());
+}
+
+// The host value `text` stands for in this entry; nullopt with the reason
+// otherwise (an empty reason: the entry takes no value on the command line).
+std::optional<nocturnia::runtime::Value> ParseEntryValue(const nocturnia::runtime::DescriptionEntry& entry,
+                                                         const std::string& text, std::string& problem)
+{
+    if (entry.type == NOC_DA_GRADIENT) {
+        return ParseGradient(text, problem);
+    }
+    const std::optional<ValueRules> rules = ValueRulesFor(entry);
+    if (!rules) {
+        problem.clear();
+        return std::nullopt;
+    }
+    const ValueParse parsed = ParseValueText(text, *rules);
+    if (!parsed.value) {
+        problem = parsed.problem;
+        return std::nullopt;
+    }
+    return ToHostValue(*parsed.value);
+}
+
+bool TakesValues(const nocturnia::runtime::DescriptionEntry& entry)
+{
+    return entry.type == NOC_DA_GRADIENT || ValueRulesFor(entry).has_value();
+}
+
+}  // namespace
+
+ResolvedAssignment ResolveAssignment(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
+                                     const std::string& label, const std::string& text)
+{
+    std::string ignoredProblem;
+    const nocturnia::runtime::DescriptionEntry* found =
+        &FindEntryByLabel(entries, label, [&](const nocturnia::runtime::DescriptionEntry& e) {
+            std::string ignored;
+            return ParseEntryValue(e, text, ignored).has_value();
+        });
+    if (!ParseEntryValue(*found, text, ignoredProblem)) {
+        // No entry of that name takes this value; explain it against the one
+        // the value was most likely meant for: a gradient for JSON, else a
+        // colour, number or switch rather than a gradient, button or group.
+        const bool looksLikeJson = !text.empty() && (text.front() == '{' || text.front() == '[');
+        found = &FindEntryByLabel(entries, label, [&](const nocturnia::runtime::DescriptionEntry& e) {
+            return looksLikeJson ? e.type == NOC_DA_GRADIENT : ValueRulesFor(e).has_value();
+        });
+        if (!TakesValues(*found)) {
+            found = &FindEntryByLabel(entries, label, TakesValues);
+        }
+    }
+    const nocturnia::runtime::DescriptionEntry& entry = *found;
+
+    if (entry.type == NOC_DA_BUTTON) {
+        throw UserError(EntryLabel(entry) + " is a button; use --press " + Quoted(label));
+    }
+    std::string problem;
+    const std::optional<nocturnia::runtime::Value> value = ParseEntryValue(entry, text, problem);
+    if (!value) {
+        if (problem.empty()) {
+            throw UserError(EntryLabel(entry) + " (" + EntryTypeName(entry) + ") cannot be set from the command line");
+        }
+        throw UserError(EntryLabel(entry) + ": " + problem);
+    }
+    return ResolvedAssignment{entry, *value};
+}
+
+void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment)
+{
+    const std::size_t equals = assignment.find('=');
+    if (equals == std::string::npos) {
+        throw UserError("expected LABEL=VALUE, got " + Quoted(assignment));
+    }
+    const ResolvedAssignment resolved =
+        ResolveAssignment(DescribeNode(shader), assignment.substr(0, equals), assignment.substr(equals + 1));
+    const nocturnia::runtime::DescriptionEntry& entry = resolved.entry;
+    const nocturnia::runtime::Status status = nocturnia::runtime::SetParameter(shader, entry.id, resolved.value);
+    if (!status) {
+        throw UserError("cannot set " + EntryLabel(entry) + ": " + status.message());
+    }
+    // The stored value is what the parameter holds where no track decides;
+    // a user who edits an animated parameter should know it will not show.
+    if (shader.FindTrack(entry.id) != nullptr && !nocturnia::runtime::Console::Instance().Silenced()) {
+        std::fprintf(stderr,
+                     "nocturnia: warning: %s has a track: the value is stored, but the track decides it at render "
+                     "time\n",
+                     EntryLabel(entry).c_str());
+        std::fflush(stderr);
+    }
+}
+
+namespace {
+
+void PressButton(nocturnia::runtime::Node& shader, const std::string& label)
+{
+    const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(shader);
+    const nocturnia::runtime::DescriptionEntry& entry = FindEntryByLabel(
+        entries, label, [](const nocturnia::runtime::DescriptionEntry& e) { return e.type == NOC_DA_BUTTON; });
+    if (entry.type != NOC_DA_BUTTON) {
+        throw UserError(EntryLabel(entry) + " is not a button");
+    }
+    // A greyed-out button cannot be pressed in the Attribute Manager either;
+    // saying so beats a press that silently does nothing.
+    if (!entry.editable) {
+        throw UserError(EntryLabel(entry) + " is greyed out and cannot be pressed now");
+    }
+    const nocturnia::runtime::Status status = nocturnia::runtime::PressButton(shader, entry.id);
+    if (!status) {
+        throw UserError("pressing " + EntryLabel(entry) + " failed: " + status.message());
+    }
+}
+
+}  // namespace
+
+std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader)
+{
+    // Before every description: an edit may just have asked for a million layers.
+    CheckLayerMemory(shader, LayerUse::Description);
+    nocturnia::runtime::Result<std::vector<nocturnia::runtime::DescriptionEntry>> entries =
+        nocturnia::runtime::BuildDescription(shader);
+    if (!entries) {
+        throw UserError("cannot describe the shader: " + entries.error());
+    }
+    return std::move(entries.value());
+}
+
+void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperation>& operations)
+{
+    for (const EditOperation& operation : operations) {
+        switch (operation.kind) {
+        case EditOperation::Kind::Set: SetParameter(shader, operation.text); break;
+        case EditOperation::Kind::Press: PressButton(shader, operation.text); break;
+        case EditOperation::Kind::Key: KeyParameter(shader, operation.text); break;
+        case EditOperation::Kind::Unkey: UnkeyParameter(shader, operation.text); break;
+        }
+    }
+    if (!operations.empty()) {
+        DescribeNode(shader);
+    }
+}
+
+}  // namespace nocturnia::cli
