@@ -2,9 +2,9 @@
 // shows them.
 #include "cli/commands.h"
 
-#include "text/description_listing.h"
-#include "render/document_frame.h"
 #include "cli/program_session.h"
+#include "render/document_frame.h"
+#include "text/description_listing.h"
 
 #include <cstdio>
 

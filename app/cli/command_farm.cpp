@@ -8,11 +8,11 @@
 // gives them.
 #include "cli/commands.h"
 
-#include "image/image_file.h"
-#include "text/number_text.h"
 #include "cli/program_session.h"
-#include "render/render_memory.h"
 #include "farm/slurm_script.h"
+#include "image/image_file.h"
+#include "render/render_memory.h"
+#include "text/number_text.h"
 #include "text/user_error.h"
 
 #include "runtime/atomic_file.h"

@@ -2,11 +2,12 @@
 // as an image per frame (render_sequence.h).
 #include "cli/commands.h"
 
-#include "image/image_file.h"
 #include "cli/program_session.h"
+#include "image/image_file.h"
+#include "io/usable_cpus.h"
 #include "render/render_sequence.h"
 #include "render/render_window.h"
-#include "io/usable_cpus.h"
+#include "text/frame_range.h"
 #include "text/user_error.h"
 
 #include <cstdio>
@@ -61,6 +62,19 @@ void CheckOutputPath(const std::filesystem::path& path)
     }
 }
 
+// The frames the options ask for, in the order given: --frames, --frame,
+// else the document's start frame.
+std::vector<int> FramesToRender(const RenderOptions& options, const nocturnia::runtime::Document& document)
+{
+    if (options.frames && options.frame) {
+        throw UserError("give either --frames or --frame, not both");
+    }
+    if (options.frames) {
+        return ParseFrameList(*options.frames);
+    }
+    return {options.frame.value_or(document.Render().StartFrame())};
+}
+
 }  // namespace
 
 int RunRender(const GlobalOptions& global, const RenderOptions& options)
@@ -98,12 +112,21 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
     }
 
     SequenceJob job;
+    job.frames = FramesToRender(options, document);
+    job.framesNamed = options.frame.has_value();
     job.size = size;
     job.window = window;
     job.writeSettings = writeSettings;
     job.threads = threads;
+    job.batch = options.sampler == SamplerKind::Batch;
     job.output = output;
-    return RenderSequence(global, options, document, job);
+    job.skipExisting = options.skipExisting;
+    job.report = options.report;
+    job.documentPath = options.document;
+    job.documentName = DocumentName(options.document);
+    job.arguments = global.arguments;
+    job.quiet = global.quiet;
+    return RenderSequence(document, job);
 }
 
 }  // namespace nocturnia::cli

@@ -2,16 +2,16 @@
 // with all the digits a double needs.
 #include "cli/commands.h"
 
-#include "render/document_frame.h"
-#include "io/interruption.h"
-#include "render/memory_budget.h"
-#include "text/number_text.h"
 #include "cli/program_session.h"
+#include "io/interruption.h"
+#include "render/document_frame.h"
 #include "render/progress_display.h"
+#include "render/work_estimate.h"
+#include "text/number_text.h"
 #include "text/texture_point_text.h"
 #include "text/user_error.h"
-#include "render/work_estimate.h"
 
+#include "runtime/memory_budget.h"
 #include "runtime/render_session.h"
 
 #include <algorithm>
@@ -80,7 +80,7 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options)
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
     MoveToFrame(document.Shader(), ChosenFrame(options.frame, document));
-    CheckLayerMemory(document.Shader(), LayerUse::Render);
+    ThrowUnlessOk(nocturnia::runtime::CheckLayerMemory(document.Shader(), nocturnia::runtime::LayerUse::Render));
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
         nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {

@@ -8,8 +8,8 @@
 #include "text/user_error.h"
 
 #ifdef NOCTURNIA_HAVE_SERVE
-#include "io/interruption.h"
 #include "cli/program_session.h"
+#include "io/interruption.h"
 #include "io/usable_cpus.h"
 #include "serve/access_guard.h"
 #include "serve/api_error.h"

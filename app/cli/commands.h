@@ -4,8 +4,8 @@
 #pragma once
 
 #include "image/image_settings.h"
-#include "text/parameter_edits.h"
 #include "render/render_loop.h"
+#include "text/parameter_edits.h"
 
 #include <cstdint>
 #include <optional>

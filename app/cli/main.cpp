@@ -1,10 +1,10 @@
 // The program `nocturnia`: a small stand-in host that loads the Nocturnia
 // plug-in and renders, samples, describes, creates and edits documents.
 #include "cli/commands.h"
+#include "cli/output_options.h"
 #include "image/image_file.h"
 #include "io/interruption.h"
-#include "render/memory_budget.h"
-#include "cli/output_options.h"
+#include "text/number_text.h"
 #include "text/user_error.h"
 
 #include <CLI/CLI.hpp>

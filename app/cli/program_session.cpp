@@ -1,16 +1,18 @@
 #include "cli/program_session.h"
 
-#include "render/memory_budget.h"
 #include "text/user_error.h"
 
 #include "cli/builtin_example.h"
 #include "runtime/console.h"
+#include "runtime/memory_budget.h"
+
+#include <filesystem>
 
 namespace nocturnia::cli {
 
 std::unique_ptr<nocturnia::runtime::Host> StartHost(const GlobalOptions& global)
 {
-    SetMemoryLimit(global.maxMemory);
+    nocturnia::runtime::SetMemoryLimit(global.maxMemory);
     nocturnia::runtime::Console& console = nocturnia::runtime::Console::Instance();
     console.SetSilenced(global.quiet);
     auto host = std::make_unique<nocturnia::runtime::Host>();
@@ -47,6 +49,11 @@ nocturnia::runtime::Document OpenDocument(const std::optional<std::string>& path
         throw UserError(document.error());
     }
     return std::move(document.value());
+}
+
+std::string DocumentName(const std::optional<std::string>& path)
+{
+    return path ? std::filesystem::path(*path).filename().string() : std::string(kBuiltinExampleName) + " (built in)";
 }
 
 }  // namespace nocturnia::cli

@@ -24,4 +24,8 @@ nocturnia::runtime::Document OpenDocument(const std::optional<std::string>& path
 // The name of the built-in example, used where a file name would be.
 inline constexpr const char* kBuiltinExampleName = "night-sky";
 
+// What images' metadata call the document at `path` (its file's name), or
+// the built-in example when there is no path.
+std::string DocumentName(const std::optional<std::string>& path);
+
 }  // namespace nocturnia::cli

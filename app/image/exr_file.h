@@ -6,8 +6,8 @@
 // straight out of the render's buffer; halves need one converted copy.
 #pragma once
 
-#include "image/image_settings.h"
 #include "image/image_buffer.h"
+#include "image/image_settings.h"
 
 #include <filesystem>
 

@@ -4,9 +4,9 @@
 // value changes on the way).
 #pragma once
 
+#include "image/image_buffer.h"
 #include "image/image_settings.h"
 #include "image/pixel_region.h"
-#include "image/image_buffer.h"
 
 #include <filesystem>
 #include <map>

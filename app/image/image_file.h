@@ -6,8 +6,8 @@
 // write images.
 #pragma once
 
-#include "image/image_settings.h"
 #include "image/image_buffer.h"
+#include "image/image_settings.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,12 +1,9 @@
 #include "image/image_metadata.h"
 
-#include "cli/program_session.h"
-
 #include "runtime/document.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 
 #ifndef NOCTURNIA_VERSION
 #define NOCTURNIA_VERSION "unknown"
@@ -33,14 +30,12 @@ bool NeedsQuoting(const std::string& argument)
 
 }  // namespace
 
-ImageMetadata RenderMetadata(const nocturnia::runtime::Document& document,
-                             const std::optional<std::string>& documentPath, int samples, int frame,
-                             const std::string& tile, const std::vector<std::string>& arguments)
+ImageMetadata RenderMetadata(const nocturnia::runtime::Document& document, const std::string& documentName, int samples,
+                             int frame, const std::string& tile, const std::vector<std::string>& arguments)
 {
     ImageMetadata metadata;
     metadata.software = SoftwareName();
-    metadata.document = documentPath ? std::filesystem::path(*documentPath).filename().string()
-                                     : std::string(kBuiltinExampleName) + " (built in)";
+    metadata.document = documentName;
     metadata.parameterHash = ParameterHash(document, samples);
     metadata.frame = frame;
     metadata.tile = tile;

@@ -5,7 +5,6 @@
 // attributes, PNG files as text chunks.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,12 +23,11 @@ struct ImageMetadata {
     std::string commandLine;
 };
 
-// The metadata of a render of `document` (read from `documentPath`, or the
-// built-in example when there is none) with `samples` per pixel side at
-// `frame`; `tile` as RenderWindow names it.
-ImageMetadata RenderMetadata(const nocturnia::runtime::Document& document,
-                             const std::optional<std::string>& documentPath, int samples, int frame,
-                             const std::string& tile, const std::vector<std::string>& arguments);
+// The metadata of a render of `document` (named `documentName`: its file's
+// name, or what stands for the built-in example) with `samples` per pixel
+// side at `frame`; `tile` as RenderWindow names it.
+ImageMetadata RenderMetadata(const nocturnia::runtime::Document& document, const std::string& documentName, int samples,
+                             int frame, const std::string& tile, const std::vector<std::string>& arguments);
 
 // "Nocturnia 1.1.0".
 std::string SoftwareName();

@@ -5,8 +5,8 @@
 // row of codes, not a copy of the image.
 #pragma once
 
-#include "image/image_settings.h"
 #include "image/image_buffer.h"
+#include "image/image_settings.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,12 +1,12 @@
 #include "render/frame_render.h"
 
-#include "render/document_frame.h"
 #include "io/interruption.h"
-#include "render/memory_budget.h"
+#include "render/document_frame.h"
 #include "render/session_sampler.h"
-#include "text/user_error.h"
 #include "render/work_estimate.h"
+#include "text/user_error.h"
 
+#include "runtime/memory_budget.h"
 #include "runtime/render_session.h"
 
 #include <chrono>
@@ -19,7 +19,7 @@ FrameResult RenderFrame(nocturnia::runtime::Node& shader, const FrameRequest& re
     const auto start = std::chrono::steady_clock::now();
     const RenderSize& size = request.size;
     MoveToFrame(shader, request.frame);  // before InitRender, which reads the container
-    CheckLayerMemory(shader, LayerUse::Render);
+    ThrowUnlessOk(nocturnia::runtime::CheckLayerMemory(shader, nocturnia::runtime::LayerUse::Render));
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
         nocturnia::runtime::RenderSession::Start(shader);
     if (!session) {

@@ -1,6 +1,6 @@
 #include "render/render_memory.h"
 
-#include "render/memory_budget.h"
+#include "runtime/memory_budget.h"
 
 namespace nocturnia::cli {
 
@@ -21,7 +21,8 @@ std::uint64_t ImageBytes(int width, int height)
 
 std::uint64_t RenderProcessBytes(int width, int height, std::int64_t extraLayers)
 {
-    return kProcessBytes + EstimatedLayerBytes(extraLayers, LayerUse::Render) + 2 * ImageBytes(width, height);
+    return kProcessBytes + nocturnia::runtime::EstimatedLayerBytes(extraLayers, nocturnia::runtime::LayerUse::Render) +
+           2 * ImageBytes(width, height);
 }
 
 std::uint64_t AssemblyProcessBytes(int width, int height)

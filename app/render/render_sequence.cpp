@@ -1,13 +1,12 @@
 #include "render/render_sequence.h"
 
-#include "text/frame_naming.h"
-#include "text/frame_range.h"
-#include "render/frame_render.h"
 #include "image/image_file.h"
 #include "image/image_metadata.h"
 #include "io/interruption.h"
+#include "render/frame_render.h"
 #include "render/job_progress.h"
 #include "render/render_report.h"
+#include "text/frame_naming.h"
 #include "text/user_error.h"
 
 #include <chrono>
@@ -18,21 +17,19 @@ namespace nocturnia::cli {
 
 namespace {
 
-double SecondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // The report, when one was asked for; a report that cannot be written is an
 // error of its own, but never hides the error that ended the job.
-void WriteReport(const RenderOptions& options, RenderReport& report, std::chrono::steady_clock::time_point start,
-                 bool jobFailed)
+void WriteReport(const SequenceJob& job, RenderReport& report, Clock::time_point start, bool jobFailed)
 {
-    if (!options.report) {
+    if (!job.report) {
         return;
     }
     report.seconds = SecondsSince(start);
-    const nocturnia::runtime::Status written = report.Write(*options.report);
+    const nocturnia::runtime::Status written = report.Write(*job.report);
     if (!written) {
         if (jobFailed) {
             std::fprintf(stderr, "nocturnia: error: %s\n", written.message().c_str());
@@ -42,28 +39,11 @@ void WriteReport(const RenderOptions& options, RenderReport& report, std::chrono
     }
 }
 
-}  // namespace
-
-std::vector<int> FramesToRender(const RenderOptions& options, const nocturnia::runtime::Document& document)
+// The report's account of the job before its first frame.
+RenderReport StartReport(const SequenceJob& job, const nocturnia::runtime::Document& document)
 {
-    if (options.frames && options.frame) {
-        throw UserError("give either --frames or --frame, not both");
-    }
-    if (options.frames) {
-        return ParseFrameList(*options.frames);
-    }
-    return {options.frame.value_or(document.Render().StartFrame())};
-}
-
-int RenderSequence(const GlobalOptions& global, const RenderOptions& options, nocturnia::runtime::Document& document,
-                   const SequenceJob& job)
-{
-    const auto start = std::chrono::steady_clock::now();
-    const std::vector<int> frames = FramesToRender(options, document);
-    const FrameNaming naming(job.output.string(), frames.size() > 1);
-
     RenderReport report;
-    report.document = options.document;
+    report.document = job.documentPath;
     report.width = job.size.width;
     report.height = job.size.height;
     report.samples = job.size.samples;
@@ -81,91 +61,134 @@ int RenderSequence(const GlobalOptions& global, const RenderOptions& options, no
         }
         report.details["window"] = std::move(window);
     }
+    return report;
+}
 
-    // Every frame's name checked and the frames on disk found before any
-    // work: a name that cannot be written fails now, not hours in.
-    std::vector<std::string> names;
-    std::vector<bool> skip;
-    int toRender = 0;
-    for (int frame : frames) {
+// One frame of the job: where it goes and whether it is already there.
+struct PlannedFrame {
+    int frame = 0;
+    std::string file;
+    bool skip = false;
+};
+
+FrameRecord RecordOf(const PlannedFrame& planned, FrameRecord::Outcome outcome)
+{
+    FrameRecord record;
+    record.frame = planned.frame;
+    record.outcome = outcome;
+    record.file = planned.file;
+    return record;
+}
+
+// Every frame's name checked and the frames on disk found before any work:
+// a name that cannot be written fails now, not hours in.
+std::vector<PlannedFrame> PlanFrames(const SequenceJob& job)
+{
+    const FrameNaming naming(job.output.string(), job.frames.size() > 1);
+    std::vector<PlannedFrame> planned;
+    for (int frame : job.frames) {
         const std::string name = naming.NameOf(frame);
         std::error_code error;
         if (std::filesystem::is_directory(name, error)) {
             throw UserError("cannot write frame " + std::to_string(frame) + " to " + name + ": it is a folder");
         }
-        const bool onDisk = options.skipExisting && std::filesystem::exists(name, error);
-        names.push_back(name);
-        skip.push_back(onDisk);
-        toRender += onDisk ? 0 : 1;
+        planned.push_back({frame, name, job.skipExisting && std::filesystem::exists(name, error)});
     }
+    return planned;
+}
 
-    JobProgress progress(stderr, JobProgress::StyleFor(stderr, global.quiet), toRender);
+// "rendered frame 2, tile 1/4 of 96 x 64, ... -> sky.0002.exr".
+void ReportRenderedFrame(const SequenceJob& job, const PlannedFrame& planned, double seconds)
+{
+    std::string which = job.frames.size() > 1 || job.framesNamed ? "frame " + std::to_string(planned.frame) + ", " : "";
+    if (!job.window.name.empty()) {
+        which += (job.window.grid ? "tile " : "region ") + job.window.name + " of ";
+    }
+    std::fprintf(stderr, "rendered %s%d x %d, %d x %d samples per pixel, %d thread%s, %.2f s -> %s\n", which.c_str(),
+                 job.size.width, job.size.height, job.size.samples, job.size.samples, job.threads,
+                 job.threads == 1 ? "" : "s", seconds, planned.file.c_str());
+}
+
+// Renders and writes one frame; its record for the report.
+FrameRecord RenderAndWriteFrame(nocturnia::runtime::Document& document, const SequenceJob& job,
+                                const PlannedFrame& planned, JobProgress& progress)
+{
+    FrameRequest request;
+    request.frame = planned.frame;
+    request.size = job.size;
+    request.region = job.window.region;
+    request.threads = job.threads;
+    request.batch = job.batch;
+    request.quiet = job.quiet;
+    request.onProgress = [&](int done, int total) { progress.Update(done, total); };
+    const auto frameStart = Clock::now();
+    const FrameResult result = RenderFrame(document.Shader(), request);
+    progress.FinishFrame();
+    ImageWriteSettings settings = job.writeSettings;
+    settings.metadata =
+        RenderMetadata(document, job.documentName, job.size.samples, planned.frame, job.window.name, job.arguments);
+    WriteImage(planned.file, result.image, settings);
+    FrameRecord record = RecordOf(planned, FrameRecord::Outcome::Rendered);
+    record.seconds = SecondsSince(frameStart);
+    record.samples = result.samples;
+    if (!job.quiet) {
+        ReportRenderedFrame(job, planned, result.seconds);
+    }
+    return record;
+}
+
+// The failed frame in the report, and the error that ends the job.
+UserError FrameFailure(RenderReport& report, const PlannedFrame& planned, const UserError& failure, bool framesWritten)
+{
+    FrameRecord record = RecordOf(planned, FrameRecord::Outcome::Failed);
+    record.error = failure.what();
+    report.frames.push_back(record);
+    report.status = "failed";
+    report.error = "frame " + std::to_string(planned.frame) + ": " + failure.what();
+    return UserError(report.error + (framesWritten ? " (the frames before it are written)" : ""));
+}
+
+}  // namespace
+
+int RenderSequence(nocturnia::runtime::Document& document, const SequenceJob& job)
+{
+    const auto start = Clock::now();
+    RenderReport report = StartReport(job, document);
+    const std::vector<PlannedFrame> frames = PlanFrames(job);
+    int toRender = 0;
+    for (const PlannedFrame& planned : frames) toRender += planned.skip ? 0 : 1;
+
+    JobProgress progress(stderr, JobProgress::StyleFor(stderr, job.quiet), toRender);
     // From here a signal stops the render between rows; the frame being
     // rendered is not written, the frames before it stay.
     const CooperativeInterruption cooperative;
     int index = 0;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        FrameRecord record;
-        record.frame = frames[i];
-        record.file = names[i];
-        if (skip[i]) {
-            record.outcome = FrameRecord::Outcome::Skipped;
-            report.frames.push_back(record);
-            if (!global.quiet) {
-                std::fprintf(stderr, "frame %d: %s exists, skipped\n", frames[i], names[i].c_str());
+    for (const PlannedFrame& planned : frames) {
+        if (planned.skip) {
+            report.frames.push_back(RecordOf(planned, FrameRecord::Outcome::Skipped));
+            if (!job.quiet) {
+                std::fprintf(stderr, "frame %d: %s exists, skipped\n", planned.frame, planned.file.c_str());
             }
             continue;
         }
         try {
             ThrowIfInterrupted();
             progress.StartFrame(++index);
-            FrameRequest request;
-            request.frame = frames[i];
-            request.size = job.size;
-            request.region = job.window.region;
-            request.threads = job.threads;
-            request.batch = options.sampler == SamplerKind::Batch;
-            request.quiet = global.quiet;
-            request.onProgress = [&](int done, int total) { progress.Update(done, total); };
-            const auto frameStart = std::chrono::steady_clock::now();
-            const FrameResult result = RenderFrame(document.Shader(), request);
-            progress.FinishFrame();
-            ImageWriteSettings settings = job.writeSettings;
-            settings.metadata = RenderMetadata(document, options.document, job.size.samples, frames[i], job.window.name,
-                                               global.arguments);
-            WriteImage(names[i], result.image, settings);
-            record.seconds = SecondsSince(frameStart);
-            record.samples = result.samples;
-            report.frames.push_back(record);
-            if (!global.quiet) {
-                std::string which =
-                    frames.size() > 1 || options.frame ? "frame " + std::to_string(frames[i]) + ", " : "";
-                if (!job.window.name.empty()) {
-                    which += (job.window.grid ? "tile " : "region ") + job.window.name + " of ";
-                }
-                std::fprintf(stderr, "rendered %s%d x %d, %d x %d samples per pixel, %d thread%s, %.2f s -> %s\n",
-                             which.c_str(), job.size.width, job.size.height, job.size.samples, job.size.samples,
-                             job.threads, job.threads == 1 ? "" : "s", result.seconds, names[i].c_str());
-            }
+            report.frames.push_back(RenderAndWriteFrame(document, job, planned, progress));
         } catch (const Interrupted& stop) {
             progress.FinishFrame();
             report.status = "interrupted";
             report.error = stop.what();
-            WriteReport(options, report, start, true);
+            WriteReport(job, report, start, true);
             throw;
         } catch (const UserError& failure) {
             progress.FinishFrame();
-            const std::string written = index > 1 ? " (the frames before it are written)" : "";
-            record.outcome = FrameRecord::Outcome::Failed;
-            record.error = failure.what();
-            report.frames.push_back(record);
-            report.status = "failed";
-            report.error = "frame " + std::to_string(frames[i]) + ": " + failure.what();
-            WriteReport(options, report, start, true);
-            throw UserError(report.error + written);
+            const UserError ending = FrameFailure(report, planned, failure, index > 1);
+            WriteReport(job, report, start, true);
+            throw ending;
         }
     }
-    WriteReport(options, report, start, false);
+    WriteReport(job, report, start, false);
     return 0;
 }
 

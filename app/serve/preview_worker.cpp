@@ -1,9 +1,9 @@
 #include "serve/preview_worker.h"
 
-#include "render/memory_budget.h"
 #include "image/png_file.h"
 #include "render/render_loop.h"
 #include "render/session_sampler.h"
+#include "runtime/memory_budget.h"
 #include "text/user_error.h"
 
 #include "runtime/render_session.h"
@@ -118,7 +118,8 @@ void PreviewWorker::RenderVersion(EditingSession::Snapshot& snapshot)
         throw nocturnia::cli::UserError("the document cannot be copied for the preview");
     }
     nocturnia::runtime::Document& document = *snapshot.document;
-    nocturnia::cli::CheckLayerMemory(document.Shader(), nocturnia::cli::LayerUse::Render);
+    nocturnia::cli::ThrowUnlessOk(
+        nocturnia::runtime::CheckLayerMemory(document.Shader(), nocturnia::runtime::LayerUse::Render));
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
         nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {

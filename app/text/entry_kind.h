@@ -1,8 +1,8 @@
 // What kind of value a description entry holds, as the command line sees it.
 #pragma once
 
-#include "text/value_text.h"
 #include "runtime/attribute_manager.h"
+#include "text/value_text.h"
 
 #include <optional>
 #include <string>

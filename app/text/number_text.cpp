@@ -86,4 +86,31 @@ std::string SeventeenDigits(double value)
     return buffer;
 }
 
+std::optional<std::uint64_t> ParseByteSize(std::string_view text)
+{
+    text = Trim(text);
+    double factor = 1.0;
+    if (!text.empty()) {
+        switch (text.back()) {
+        case 'K':
+        case 'k': factor = 1024.0; break;
+        case 'M':
+        case 'm': factor = 1024.0 * 1024; break;
+        case 'G':
+        case 'g': factor = 1024.0 * 1024 * 1024; break;
+        case 'T':
+        case 't': factor = 1024.0 * 1024 * 1024 * 1024; break;
+        default: break;
+        }
+        if (factor != 1.0) {
+            text.remove_suffix(1);
+        }
+    }
+    const std::optional<double> number = ParseReal(text);
+    if (!number || !(*number > 0.0) || !(*number * factor < 1.8e19)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(*number * factor);
+}
+
 }  // namespace nocturnia::cli

@@ -19,6 +19,10 @@ std::optional<std::int32_t> ParseInteger(std::string_view text);
 // The shortest decimal text that reads back to exactly `value` ("25.87", "1", "1e-07").
 std::string ShortestText(double value);
 
+// "512M", "2G", "1.5G", "1000000" (bytes); K, M, G, T are powers of 1024.
+// Empty when the text is not such a size.
+std::optional<std::uint64_t> ParseByteSize(std::string_view text);
+
 // `value` with 17 significant digits, as printf's "%.17g".
 std::string SeventeenDigits(double value);
 

@@ -1,7 +1,6 @@
 #include "text/parameter_edits.h"
 
 #include "text/entry_kind.h"
-#include "render/memory_budget.h"
 #include "text/parameter_label.h"
 #include "text/track_edits.h"
 #include "text/user_error.h"
@@ -9,6 +8,7 @@
 #include "runtime/attribute_manager.h"
 #include "runtime/console.h"
 #include "runtime/json_reader.h"
+#include "runtime/memory_budget.h"
 #include "runtime/value_json.h"
 
 #include <cstdio>
@@ -159,7 +159,7 @@ void PressButton(nocturnia::runtime::Node& shader, const std::string& label)
 std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader)
 {
     // Before every description: an edit may just have asked for a million layers.
-    CheckLayerMemory(shader, LayerUse::Description);
+    ThrowUnlessOk(nocturnia::runtime::CheckLayerMemory(shader, nocturnia::runtime::LayerUse::Description));
     nocturnia::runtime::Result<std::vector<nocturnia::runtime::DescriptionEntry>> entries =
         nocturnia::runtime::BuildDescription(shader);
     if (!entries) {

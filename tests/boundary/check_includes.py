@@ -9,6 +9,12 @@ including file's own location. It also reads the build's compile commands and
 fails when a target has the repository root on its include path, which would
 let "app/..." or "host/..." resolve from anywhere.
 
+Inside app/ the program's library is split into rooms, each a folder and a
+library of its own, in an order of dependence: a room includes only the rooms
+before it. The commands (cli), the web editor (serve) and any later front end
+stand side by side at the end; of them only cli includes another (serve, for
+its command), so serve never includes cli.
+
 Usage: check_includes.py SOURCE_DIR [BUILD_DIR]
 """
 import json
@@ -26,6 +32,52 @@ SIDES = {
     "app": ["app", "abi"],
     "abi": ["abi"],
 }
+
+
+# The rooms of app/ in their order of dependence; rooms of one rank stand side
+# by side. A room includes those of a lower rank, and the pairs below.
+ROOM_RANKS = {
+    "runtime": 0,  # the host's document and plug-in runtime
+    "text": 1,  # what users type and read: labels, values, numbers, frame lists, points, edits
+    "io": 2,  # the process and its files: temporary files, usable CPUs, interruption
+    "image": 3,  # image files: EXR and PNG, metadata, dither
+    "color": 4,  # colour management
+    "render": 5,  # the render loop, frames, tiles, regions, estimates, progress, reports
+    "farm": 6,  # render farms: the Slurm job writer and the job's folder
+    "serve": 7,  # the browser editor
+    "cli": 7,  # the commands
+}
+SIDE_BY_SIDE = {("cli", "serve")}
+
+
+def room_allows(room, included):
+    if included == room or (room, included) in SIDE_BY_SIDE:
+        return True
+    return ROOM_RANKS[included] < ROOM_RANKS[room]
+
+
+def check_rooms(root):
+    faults = []
+    app = os.path.join(root, "app")
+    for room in sorted(os.listdir(app)):
+        if not os.path.isdir(os.path.join(app, room)):
+            continue
+        if room not in ROOM_RANKS:
+            faults.append(f"app/{room}/: a folder that is not one of the rooms ({', '.join(ROOM_RANKS)})")
+            continue
+        for dirpath, _, files in os.walk(os.path.join(app, room)):
+            for file in files:
+                if not file.endswith((".h", ".cpp", ".h.in")):
+                    continue
+                path = os.path.join(dirpath, file)
+                with open(path, encoding="utf-8") as f:
+                    names = INCLUDE.findall(f.read())
+                for name in names:
+                    included = name.split("/")[0]
+                    if "/" in name and included in ROOM_RANKS and not room_allows(room, included):
+                        faults.append(f"{os.path.relpath(path, root)}: includes \"{name}\", but {included} "
+                                      f"does not come before {room} in the rooms' order")
+    return faults
 
 
 def resolves(root, folder, name):
@@ -82,7 +134,7 @@ def main():
         print(__doc__)
         return 2
     root = sys.argv[1]
-    faults = check_sources(root)
+    faults = check_sources(root) + check_rooms(root)
     if len(sys.argv) > 2:
         faults += check_include_paths(root, sys.argv[2])
     for fault in faults:

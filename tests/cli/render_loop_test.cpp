@@ -1,8 +1,8 @@
 // The render loop on its own, with samplers whose answers are known.
-#include "render/progress_display.h"
-#include "render/render_loop.h"
 #include "image/srgb_encoding.h"
 #include "io/usable_cpus.h"
+#include "render/progress_display.h"
+#include "render/render_loop.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // prints its arguments, so what every task would render (frames, tiles,
 // threads, output names) is read back from what it ran. The real cluster run
 // is tests/farm/.
-#include "render/render_memory.h"
 #include "farm/slurm_script.h"
+#include "render/render_memory.h"
 
 #include "common/test_files.h"
 #include "program_runner.h"

@@ -1,7 +1,4 @@
-#include "render/memory_budget.h"
-
-#include "text/number_text.h"
-#include "text/user_error.h"
+#include "runtime/memory_budget.h"
 
 #include <cmath>
 #include <cstdio>
@@ -12,7 +9,7 @@
 #include "runtime/windows_api.h"
 #endif
 
-namespace nocturnia::cli {
+namespace nocturnia::runtime {
 
 namespace {
 
@@ -67,33 +64,6 @@ std::uint64_t EstimatedLayerBytes(std::int64_t extraLayers, LayerUse use)
     return layers * (use == LayerUse::Description ? kDescriptionBytesPerLayer : kRenderBytesPerLayer);
 }
 
-std::optional<std::uint64_t> ParseByteSize(std::string_view text)
-{
-    text = Trim(text);
-    double factor = 1.0;
-    if (!text.empty()) {
-        switch (text.back()) {
-        case 'K':
-        case 'k': factor = 1024.0; break;
-        case 'M':
-        case 'm': factor = 1024.0 * 1024; break;
-        case 'G':
-        case 'g': factor = 1024.0 * 1024 * 1024; break;
-        case 'T':
-        case 't': factor = 1024.0 * 1024 * 1024 * 1024; break;
-        default: break;
-        }
-        if (factor != 1.0) {
-            text.remove_suffix(1);
-        }
-    }
-    const std::optional<double> number = ParseReal(text);
-    if (!number || !(*number > 0.0) || !(*number * factor < 1.8e19)) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(*number * factor);
-}
-
 std::optional<std::uint64_t> g_limit;
 
 void SetMemoryLimit(std::optional<std::uint64_t> bytes) { g_limit = bytes; }
@@ -106,21 +76,23 @@ std::optional<std::uint64_t> MemoryBound()
     return AvailableMemory();
 }
 
-void CheckLayerMemory(const runtime::Node& shader, LayerUse use)
+Status CheckLayerMemory(const Node& shader, LayerUse use)
 {
     const std::int64_t layers = shader.Data().GetInt(kExtraLayerCountId, 0);
     if (layers > kMaxExtraLayers) {
-        throw UserError("material.shader.params.20303: " + std::to_string(layers) + " extra layers are more than the " +
-                        std::to_string(kMaxExtraLayers) + " whose parameter IDs fit 32 bits");
+        return Status::Error("material.shader.params.20303: " + std::to_string(layers) +
+                             " extra layers are more than the " + std::to_string(kMaxExtraLayers) +
+                             " whose parameter IDs fit 32 bits");
     }
     const std::uint64_t needed = EstimatedLayerBytes(layers, use);
     const std::optional<std::uint64_t> bound = MemoryBound();
     if (bound && needed > *bound) {
-        throw UserError("material.shader.params.20303: " + std::to_string(layers) + " extra layers need about " +
-                        SizeText(needed) + " of memory" +
-                        (use == LayerUse::Description ? " to describe" : " to render") + ", more than the " +
-                        SizeText(*bound) + (g_limit ? " that --max-memory allows" : " available"));
+        return Status::Error("material.shader.params.20303: " + std::to_string(layers) + " extra layers need about " +
+                             SizeText(needed) + " of memory" +
+                             (use == LayerUse::Description ? " to describe" : " to render") + ", more than the " +
+                             SizeText(*bound) + (g_limit ? " that --max-memory allows" : " available"));
     }
+    return Status::Ok();
 }
 
-}  // namespace nocturnia::cli
+}  // namespace nocturnia::runtime
