@@ -58,6 +58,19 @@ extern "C" {
 #define NOC_TYPE_DOCUMENT 110059
 #define NOC_TYPE_RENDER_SETTINGS 110304
 
+/* Parameters of the Nocturnia shader that the host reads itself, to bound what
+ * a document may ask for before the shader builds anything: the count of extra
+ * star layers, and the layout of their parameter IDs (extra layer i owns the
+ * block of NOC_NOCTURNIA_LAYER_BLOCK IDs from NOC_NOCTURNIA_FIRST_LAYER_GROUP +
+ * NOC_NOCTURNIA_LAYER_BLOCK * i), whose end at INT32_MAX bounds the count. */
+#define NOC_NOCTURNIA_EXTRA_LAYER_COUNT 20303
+#define NOC_NOCTURNIA_FIRST_LAYER_GROUP 30051
+#define NOC_NOCTURNIA_LAYER_BLOCK 50
+#define NOC_NOCTURNIA_MAX_EXTRA_LAYERS                                                                                 \
+    ((int32_t)((INT32_MAX - NOC_NOCTURNIA_FIRST_LAYER_GROUP - (NOC_NOCTURNIA_LAYER_BLOCK - 1)) /                       \
+                   NOC_NOCTURNIA_LAYER_BLOCK +                                                                         \
+               1))
+
 /* Parameters of host nodes that a shader reads or writes. */
 #define NOC_RENDERSETTINGS_ASPECT 6006    /* render settings: real, the frame's aspect */
 #define NOC_RENDERSETTINGS_ENGINE 5300    /* render settings: integer, the render engine */

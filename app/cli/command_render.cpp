@@ -4,10 +4,13 @@
 
 #include "cli/program_session.h"
 #include "image/image_file.h"
+#include "image/image_limits.h"
 #include "io/usable_cpus.h"
+#include "render/render_limits.h"
 #include "render/render_sequence.h"
 #include "render/render_window.h"
 #include "text/frame_range.h"
+#include "text/number_text.h"
 #include "text/user_error.h"
 
 #include <cstdio>
@@ -17,20 +20,9 @@ namespace nocturnia::cli {
 
 namespace {
 
-// Large enough for any real render; small enough that the image buffer of
-// floats always fits in memory.
-constexpr int kMaxImageSide = 32768;
-constexpr long long kMaxPixels = 8192LL * 8192;
-constexpr int kMaxSamples = 64;
-
 int CheckedOption(const std::optional<int>& option, int fallback, int minimum, int maximum, const char* name)
 {
-    const int value = option.value_or(fallback);
-    if (value < minimum || value > maximum) {
-        throw UserError(std::string(name) + " must lie between " + std::to_string(minimum) + " and " +
-                        std::to_string(maximum) + ", got " + std::to_string(value));
-    }
-    return value;
+    return CheckedInRange(option.value_or(fallback), minimum, maximum, name);
 }
 
 std::filesystem::path OutputPath(const RenderOptions& options)
@@ -46,12 +38,7 @@ std::filesystem::path OutputPath(const RenderOptions& options)
 // Fails before the render rather than after it, where the time would be lost.
 void CheckOutputPath(const std::filesystem::path& path)
 {
-    if (!ImageWritingAvailable()) {
-        throw UserError(std::string("image writing is not available in this build ") + kWithoutImageLibraries);
-    }
-    if (!ImageFormatFor(path)) {
-        throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
-    }
+    CheckImageOutputFormat(path);
     const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
@@ -92,13 +79,13 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
     size.width = CheckedOption(options.width, settings.Width(), 1, kMaxImageSide, "the width");
     size.height = CheckedOption(options.height, settings.Height(), 1, kMaxImageSide, "the height");
     size.samples = CheckedOption(options.samples, settings.Samples(), 1, kMaxSamples, "the samples per pixel side");
-    if (static_cast<long long>(size.width) * size.height > kMaxPixels) {
+    if (static_cast<long long>(size.width) * size.height > kMaxImagePixels) {
         throw UserError("the image is too large: " + std::to_string(size.width) + " x " + std::to_string(size.height));
     }
     const RenderWindow window = ChosenRenderWindow(options.tile, options.region, size.width, size.height);
     const ImageWriteSettings writeSettings =
         CheckedWriteSettings(output, options.image, size.width, size.height, window.region);
-    const int threads = CheckedOption(options.threads, UsableCpuCount(), 1, 1024, "the thread count");
+    const int threads = CheckedOption(options.threads, UsableCpuCount(), 1, kMaxThreads, "the thread count");
     if (options.width || options.height) {
         settings.width = size.width;
         settings.height = size.height;

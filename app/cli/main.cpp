@@ -4,6 +4,7 @@
 #include "cli/output_options.h"
 #include "image/image_file.h"
 #include "io/interruption.h"
+#include "render/render_limits.h"
 #include "text/number_text.h"
 #include "text/user_error.h"
 
@@ -298,7 +299,7 @@ void AddServeCommand(CommandLine& line)
     command->add_option("--bind", serve.bind, "Address to listen on (default 127.0.0.1: this machine only)");
     command->add_option("--port", serve.port, "Port to listen on (default 8417; 0 picks a free one)");
     command->add_option("--threads", serve.threads, "Preview render threads (default: the CPUs this process may use)")
-        ->check(CLI::Range(1, 1024));
+        ->check(CLI::Range(1, kMaxThreads));
     command->footer("Prints the address to open, with the access token every request must carry. Ctrl-C stops.");
     line.serveCommand = command;
 }

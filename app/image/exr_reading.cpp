@@ -61,7 +61,7 @@ ExrImage ReadExrImage(const std::filesystem::path& path)
         if (image.display.width < 1 || image.display.height < 1 || image.data.width < 1 || image.data.height < 1) {
             throw UserError(path.string() + " has an empty display or data window");
         }
-        if (image.display.PixelCount() > kMaxReadPixels || image.data.PixelCount() > kMaxReadPixels) {
+        if (image.display.PixelCount() > kMaxImagePixels || image.data.PixelCount() > kMaxImagePixels) {
             throw UserError(path.string() + " is too large: a " + std::to_string(image.display.width) + " x " +
                             std::to_string(image.display.height) + " picture");
         }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "image/image_buffer.h"
+#include "image/image_limits.h"
 #include "image/image_settings.h"
 #include "image/pixel_region.h"
 
@@ -25,12 +26,9 @@ struct ExrImage {
     ImageBuffer pixels;                        // the data window's RGB
 };
 
-// The largest picture read: the largest the program renders.
-inline constexpr long long kMaxReadPixels = 8192LL * 8192;
-
 // Reads `path`. Throws UserError when it cannot be read, or lacks R, G or B
 // of one type (half or float),
-// or is larger than kMaxReadPixels.
+// or is larger than the largest picture the program renders (image_limits.h).
 ExrImage ReadExrImage(const std::filesystem::path& path);
 
 }  // namespace nocturnia::cli

@@ -28,6 +28,16 @@ std::optional<ImageFormat> ImageFormatFor(const std::filesystem::path& path)
     return std::nullopt;
 }
 
+void CheckImageOutputFormat(const std::filesystem::path& path)
+{
+    if (!ImageWritingAvailable()) {
+        throw UserError(std::string("image writing is not available in this build ") + kWithoutImageLibraries);
+    }
+    if (!ImageFormatFor(path)) {
+        throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
+    }
+}
+
 #ifdef NOCTURNIA_HAVE_IMAGE_LIBRARIES
 
 bool ImageWritingAvailable() { return true; }

@@ -25,6 +25,10 @@ bool ImageWritingAvailable();
 // How messages say why a build cannot write images.
 inline constexpr const char* kWithoutImageLibraries = "(built without OpenEXR and libpng)";
 
+// Throws UserError when this build writes no images, or when `path`'s
+// extension names no format it writes. Commands call it before any work.
+void CheckImageOutputFormat(const std::filesystem::path& path);
+
 // Writes the image to a temporary file beside `path` and renames it into
 // place, so `path` is either left as it was or holds the whole new image.
 // Throws UserError on any failure.

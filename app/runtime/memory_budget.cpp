@@ -13,8 +13,6 @@ namespace nocturnia::runtime {
 
 namespace {
 
-constexpr std::int32_t kExtraLayerCountId = 20303;
-
 // Measured with `describe` and `sample` on documents of 10,000 to 200,000
 // layers (peak resident memory per layer, rounded up), so that the estimate
 // errs on the high side.
@@ -78,19 +76,20 @@ std::optional<std::uint64_t> MemoryBound()
 
 Status CheckLayerMemory(const Node& shader, LayerUse use)
 {
-    const std::int64_t layers = shader.Data().GetInt(kExtraLayerCountId, 0);
-    if (layers > kMaxExtraLayers) {
-        return Status::Error("material.shader.params.20303: " + std::to_string(layers) +
-                             " extra layers are more than the " + std::to_string(kMaxExtraLayers) +
-                             " whose parameter IDs fit 32 bits");
+    const std::int64_t layers = shader.Data().GetInt(NOC_NOCTURNIA_EXTRA_LAYER_COUNT, 0);
+    // Where a document holds the count.
+    const std::string entry = "material.shader.params." + std::to_string(NOC_NOCTURNIA_EXTRA_LAYER_COUNT) + ": ";
+    if (layers > NOC_NOCTURNIA_MAX_EXTRA_LAYERS) {
+        return Status::Error(entry + std::to_string(layers) + " extra layers are more than the " +
+                             std::to_string(NOC_NOCTURNIA_MAX_EXTRA_LAYERS) + " whose parameter IDs fit 32 bits");
     }
     const std::uint64_t needed = EstimatedLayerBytes(layers, use);
     const std::optional<std::uint64_t> bound = MemoryBound();
     if (bound && needed > *bound) {
-        return Status::Error("material.shader.params.20303: " + std::to_string(layers) + " extra layers need about " +
-                             SizeText(needed) + " of memory" +
-                             (use == LayerUse::Description ? " to describe" : " to render") + ", more than the " +
-                             SizeText(*bound) + (g_limit ? " that --max-memory allows" : " available"));
+        return Status::Error(entry + std::to_string(layers) + " extra layers need about " + SizeText(needed) +
+                             " of memory" + (use == LayerUse::Description ? " to describe" : " to render") +
+                             ", more than the " + SizeText(*bound) +
+                             (g_limit ? " that --max-memory allows" : " available"));
     }
     return Status::Ok();
 }

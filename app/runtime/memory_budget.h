@@ -8,6 +8,8 @@
 // the count is refused outright.
 #pragma once
 
+#include "nocturnia_abi.h"
+
 #include "runtime/node.h"
 #include "runtime/result.h"
 
@@ -15,10 +17,6 @@
 #include <optional>
 
 namespace nocturnia::runtime {
-
-// The most extra layers whose parameter IDs (30051 + 50 i + offset) fit a
-// signed 32-bit integer.
-inline constexpr std::int64_t kMaxExtraLayers = (2147483647LL - 30051 - 49) / 50 + 1;
 
 enum class LayerUse { Description, Render };
 

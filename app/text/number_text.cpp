@@ -1,5 +1,7 @@
 #include "text/number_text.h"
 
+#include "text/user_error.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -84,6 +86,15 @@ std::string SeventeenDigits(double value)
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.17g", value);
     return buffer;
+}
+
+int CheckedInRange(int value, int minimum, int maximum, const char* name)
+{
+    if (value < minimum || value > maximum) {
+        throw UserError(std::string(name) + " must lie between " + std::to_string(minimum) + " and " +
+                        std::to_string(maximum) + ", got " + std::to_string(value));
+    }
+    return value;
 }
 
 std::optional<std::uint64_t> ParseByteSize(std::string_view text)

@@ -23,7 +23,7 @@ constexpr Int32 kSaturation = 20203;
 constexpr Int32 kGamma = 20204;
 constexpr Int32 kAddLayer = 20301;
 constexpr Int32 kRemoveLayer = 20302;
-constexpr Int32 kExtraLayerCount = 20303;
+constexpr Int32 kExtraLayerCount = NOC_NOCTURNIA_EXTRA_LAYER_COUNT;  // 20303
 constexpr Int32 kLayersGroup = 30000;
 
 // The description resource's group of the base layer (an ID outside every
@@ -90,15 +90,13 @@ constexpr Int32 kBaseFlareWidth = BaseLayerId(kOffsetFlareWidth);            // 
 constexpr Int32 kBaseFlareLength = BaseLayerId(kOffsetFlareLength);          // 5024
 
 // ---- extra layers ----
-constexpr Int32 kFirstLayerGroup = 30051;
-constexpr Int32 kLayerBlockSize = 50;
+// The host reads these through the boundary header as well.
+constexpr Int32 kFirstLayerGroup = NOC_NOCTURNIA_FIRST_LAYER_GROUP;  // 30051
+constexpr Int32 kLayerBlockSize = NOC_NOCTURNIA_LAYER_BLOCK;         // 50
 
 // More extra layers than this have IDs beyond the 32-bit range: the count is
 // never raised past it and larger stored counts are read as this.
-constexpr Int32 kMaxExtraLayerCount =
-    static_cast<Int32>((static_cast<std::int64_t>(INT32_MAX) - kFirstLayerGroup - (kLayerBlockSize - 1)) /
-                       kLayerBlockSize) +
-    1;
+constexpr Int32 kMaxExtraLayerCount = NOC_NOCTURNIA_MAX_EXTRA_LAYERS;
 
 // The group ID of extra layer i (0 <= i < kMaxExtraLayerCount).
 constexpr Int32 LayerGroupId(Int32 layer) { return kFirstLayerGroup + kLayerBlockSize * layer; }
