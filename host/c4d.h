@@ -371,16 +371,16 @@ public:
     }
     virtual void FreeRender(BaseShader* sh) { (void)sh; }
     virtual Vector Output(BaseShader* sh, ChannelData* cd) = 0;
-    // The colours of `count` samples (colour i to colours[3 i ..]); by default
-    // one Output per sample.
-    virtual void OutputBatch(BaseShader* sh, ChannelData* samples, Int32 count, double* colours)
+    // This host's addition (node-table entry output_batch): the colours of
+    // `count` samples (colour i to colors[3 i ..]), exactly what Output gives
+    // each. The host asks for it only where the shader was registered with
+    // ShaderEntries::OutputBatch, and otherwise calls Output per sample
+    // itself; reached without an override it answers black, as a failed call.
+    virtual void OutputBatch(BaseShader* sh, ChannelData* samples, Int32 count, double* colors)
     {
-        for (Int32 i = 0; i < count; ++i) {
-            const Vector c = Output(sh, &samples[i]);
-            colours[3 * i + 0] = c.x;
-            colours[3 * i + 1] = c.y;
-            colours[3 * i + 2] = c.z;
-        }
+        (void)sh;
+        (void)samples;
+        for (Int32 i = 0; i < 3 * count; ++i) colors[i] = 0.0;
     }
     virtual Int32 GetRenderInfo(BaseShader* sh)
     {
@@ -404,8 +404,15 @@ using DataAllocator = NodeData*();
 void* HostAlloc(std::size_t size);
 void HostFree(void* block);
 
+// This host's addition to a shader's registration: the optional node-table
+// entries its objects answer beyond Output.
+enum class ShaderEntries : Int32 {
+    Output = 0,       // Output alone: the host samples one call per sample
+    OutputBatch = 1,  // OutputBatch too (overridden by the shader's class)
+};
+
 Bool RegisterShaderPlugin(Int32 id, const String& name, Int32 info, DataAllocator* allocator, const String& description,
-                          Int32 diskLevel);
+                          Int32 diskLevel, ShaderEntries entries = ShaderEntries::Output);
 
 // ---- resources and user output ----------------------------------------------
 

@@ -141,17 +141,17 @@ void NodeOutput(void* self, NocNode* node, NocChannelData* cd, double out[3])
     }
 }
 
-void NodeOutputBatch(void* self, NocNode* node, NocChannelData* samples, int32_t count, double* colours)
+void NodeOutputBatch(void* self, NocNode* node, NocChannelData* samples, int32_t count, double* colors)
 {
-    if (colours == nullptr || count <= 0) return;
+    if (colors == nullptr || count <= 0) return;
     try {
         if (self != nullptr && samples != nullptr) {
-            static_cast<ShaderData*>(Self(self))->OutputBatch(Shader(node), samples, count, colours);
+            static_cast<ShaderData*>(Self(self))->OutputBatch(Shader(node), samples, count, colors);
             return;
         }
     } catch (...) {}
     // Nothing to sample, or a fault: black, as Output gives.
-    for (int32_t i = 0; i < 3 * count; ++i) colours[i] = 0.0;
+    for (int32_t i = 0; i < 3 * count; ++i) colors[i] = 0.0;
 }
 
 int32_t NodeGetRenderInfo(void* self, NocNode* node)
@@ -183,7 +183,7 @@ constexpr auto kSlotAllocators = MakeAllocators(std::make_index_sequence<kAlloca
 }  // namespace
 
 Bool RegisterShaderPlugin(Int32 id, const String& name, Int32 info, DataAllocator* allocator, const String& description,
-                          Int32 diskLevel)
+                          Int32 diskLevel, ShaderEntries entries)
 {
     const NocHostTable* host = HostTable();
     if (host == nullptr || allocator == nullptr || g_registered >= kAllocatorSlots) return false;
@@ -204,7 +204,8 @@ Bool RegisterShaderPlugin(Int32 id, const String& name, Int32 info, DataAllocato
     table.free_render = &NodeFreeRender;
     table.output = &NodeOutput;
     table.get_render_info = &NodeGetRenderInfo;
-    table.output_batch = &NodeOutputBatch;
+    // Without a batch entry the host samples through Output, one call each.
+    table.output_batch = entries == ShaderEntries::OutputBatch ? &NodeOutputBatch : nullptr;
     table.work_cost = &NodeWorkCost;
 
     if (host->register_shader(id, name.c_str(), info, &table, description.c_str(), diskLevel) == 0) {

@@ -332,20 +332,20 @@ bool Node::OffersBatch() const
     return IsPlugin() && pluginSelf_ && NOC_TABLE_OFFERS(&pluginType_->callbacks, NocNodeTable, output_batch);
 }
 
-void Node::SampleBatch(NocChannelData* samples, std::int32_t count, double* colours)
+void Node::SampleBatch(NocChannelData* samples, std::int32_t count, double* colors, bool useBatchEntry)
 {
     if (count <= 0) {
         return;
     }
-    if (OffersBatch()) {
-        pluginType_->callbacks.output_batch(pluginSelf_, Handle(), samples, count, colours);
+    if (useBatchEntry && OffersBatch()) {
+        pluginType_->callbacks.output_batch(pluginSelf_, Handle(), samples, count, colors);
         return;
     }
     for (std::int32_t i = 0; i < count; ++i) {
         const Vec3 c = Sample(&samples[i]);
-        colours[3 * i + 0] = c.x;
-        colours[3 * i + 1] = c.y;
-        colours[3 * i + 2] = c.z;
+        colors[3 * i + 0] = c.x;
+        colors[3 * i + 1] = c.y;
+        colors[3 * i + 2] = c.z;
     }
 }
 

@@ -101,9 +101,11 @@ public:
     // is no plug-in node or its table has no work_cost entry.
     std::optional<NocWorkCost> WorkCost();
     Vec3 Sample(NocChannelData* cd);
-    // The colours of `count` samples (colour i in colours[3 i ..]): the plug-in's
-    // batch entry when it offers one, else Sample per sample. Thread-safe.
-    void SampleBatch(NocChannelData* samples, std::int32_t count, double* colours);
+    // The colours of `count` samples (colour i in colors[3 i ..]): the plug-in's
+    // batch entry when it offers one and `useBatchEntry` holds, else Sample per
+    // sample. The one place where sampling falls back from the batch entry to
+    // one call per sample. Thread-safe.
+    void SampleBatch(NocChannelData* samples, std::int32_t count, double* colors, bool useBatchEntry = true);
     // Whether SampleBatch reaches a plug-in's batch entry.
     bool OffersBatch() const;
     void FreeRender();

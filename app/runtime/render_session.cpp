@@ -42,9 +42,6 @@ void FillSample(double u, double v, double w, NocChannelData& cd, NocVolumeData&
     cd.vd = &volume;
 }
 
-// Samples handed to the node at once; the channel data live on the stack.
-constexpr int kBatchChunk = NOC_BATCH_CHUNK;
-
 }  // namespace
 
 Vec3 RenderSession::Output(double u, double v, double w) const
@@ -55,26 +52,18 @@ Vec3 RenderSession::Output(double u, double v, double w) const
     return shader_.Sample(&cd);
 }
 
-void RenderSession::SampleBatch(const double* points, int count, double* colours, bool batch) const
+void RenderSession::SampleBatch(const double* points, int count, double* colors, bool batch) const
 {
-    if (!batch || !shader_.OffersBatch()) {
-        for (int i = 0; i < count; ++i) {
-            const Vec3 c = Output(points[3 * i], points[3 * i + 1], points[3 * i + 2]);
-            colours[3 * i + 0] = c.x;
-            colours[3 * i + 1] = c.y;
-            colours[3 * i + 2] = c.z;
-        }
-        return;
-    }
     // Filled whole once; per chunk only the points change (the node restores
-    // whatever it changes in a sample before it returns).
-    NocVolumeData volumes[kBatchChunk];
-    NocChannelData samples[kBatchChunk];
-    for (int i = 0; i < kBatchChunk; ++i) {
+    // whatever it changes in a sample before it returns). The channel data
+    // live on the stack.
+    NocVolumeData volumes[NOC_BATCH_CHUNK];
+    NocChannelData samples[NOC_BATCH_CHUNK];
+    for (int i = 0; i < NOC_BATCH_CHUNK; ++i) {
         FillSample(0.0, 0.0, 0.0, samples[i], volumes[i]);
     }
-    for (int start = 0; start < count; start += kBatchChunk) {
-        const int n = std::min(kBatchChunk, count - start);
+    for (int start = 0; start < count; start += NOC_BATCH_CHUNK) {
+        const int n = std::min(NOC_BATCH_CHUNK, count - start);
         for (int i = 0; i < n; ++i) {
             const double* p = points + 3 * (start + i);
             for (int c = 0; c < 3; ++c) {
@@ -82,7 +71,7 @@ void RenderSession::SampleBatch(const double* points, int count, double* colours
                 volumes[i].p[c] = p[c];
             }
         }
-        shader_.SampleBatch(samples, n, colours + 3 * start);
+        shader_.SampleBatch(samples, n, colors + 3 * start, batch);
     }
 }
 

@@ -27,11 +27,12 @@ public:
     Vec3 Output(double u, double v, double w = 0.0) const;
 
     // The shader's colours at `count` texture points (points[3 i ..], colour
-    // i to colours[3 i ..]), each sample carrying what Output's does: the
-    // same bits as one Output per point. Uses the node's batch entry when it
-    // offers one (and `batch` is true), else Output per point. Thread-safe;
-    // allocates nothing.
-    void SampleBatch(const double* points, int count, double* colours, bool batch = true) const;
+    // i to colors[3 i ..]), each sample carrying what Output's does: the
+    // same bits as one Output per point. The samples go to the node in
+    // chunks of NOC_BATCH_CHUNK, through its batch entry when `batch` is true
+    // (Node::SampleBatch falls back to Output per sample where the plug-in
+    // offers none). Thread-safe; allocates nothing.
+    void SampleBatch(const double* points, int count, double* colors, bool batch = true) const;
 
     Node& Shader() const { return shader_; }
 

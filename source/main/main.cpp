@@ -6,7 +6,8 @@
 Bool PluginStart()
 {
     const String name = GeLoadString(kNocturniaNameString);
-    if (RegisterShaderPlugin(kNocturniaPluginId, name, 0, &nocturnia::Nocturnia::Alloc, kNocturniaDescription, 0))
+    if (RegisterShaderPlugin(kNocturniaPluginId, name, 0, &nocturnia::Nocturnia::Alloc, kNocturniaDescription, 0,
+                             ShaderEntries::OutputBatch))
         return true;
     ApplicationOutput("An error occurred in loading the Nocturnia plugin.");
     return false;
