@@ -118,25 +118,20 @@ std::string MissingText(const std::vector<ExrImage>& tiles, std::size_t uncovere
     return text;
 }
 
-}  // namespace
-
-int RunAssemble(const GlobalOptions& global, const AssembleOptions& options)
+// The tiles read and checked against the first: one picture, each inside it.
+std::vector<ExrImage> ReadTiles(const std::vector<std::string>& names)
 {
-    const std::filesystem::path output = options.output;
-    if (!ImageFormatFor(output)) {
-        throw UserError("cannot write " + output.string() + ": unknown image format (use .exr or .png)");
-    }
-    if (options.tiles.empty()) {
+    if (names.empty()) {
         throw UserError("assemble needs at least one tile");
     }
     std::vector<ExrImage> tiles;
-    tiles.reserve(options.tiles.size());
-    for (const std::string& name : options.tiles) {
+    tiles.reserve(names.size());
+    for (const std::string& name : names) {
         if (ImageFormatFor(name) != ImageFormat::OpenExr) {
             throw UserError("tile " + name + " is not an .exr file: tiles are written as OpenEXR");
         }
         tiles.push_back(ReadExrImage(name));
-        CheckMatches(tiles.front(), options.tiles.front(), tiles.back(), name);
+        CheckMatches(tiles.front(), names.front(), tiles.back(), name);
         const PixelRegion& data = tiles.back().data;
         const PixelRegion& display = tiles.back().display;
         if (data.x < display.x || data.y < display.y || data.Right() > display.Right() ||
@@ -145,8 +140,15 @@ int RunAssemble(const GlobalOptions& global, const AssembleOptions& options)
                             ", display window " + WindowText(display));
         }
     }
+    return tiles;
+}
 
-    // Each pixel's tile (its index + 1): refuses a pixel two tiles hold.
+// The whole picture from its tiles. Each pixel's tile (its index + 1) is
+// noted, so that a pixel two tiles hold is refused, and so is a picture
+// with pixels no tile holds.
+ImageBuffer PlaceTiles(const std::vector<ExrImage>& tiles, const std::vector<std::string>& names,
+                       const std::filesystem::path& output)
+{
     const PixelRegion display = tiles.front().display;
     std::vector<std::uint32_t> owner(static_cast<std::size_t>(display.PixelCount()), 0);
     ImageBuffer picture;
@@ -161,7 +163,7 @@ int RunAssemble(const GlobalOptions& global, const AssembleOptions& options)
             std::uint32_t* owners = owner.data() + static_cast<std::size_t>(y) * display.width + x0;
             for (int column = 0; column < tile.data.width; ++column) {
                 if (owners[column] != 0) {
-                    throw UserError("tiles " + options.tiles[owners[column] - 1] + " and " + options.tiles[t] +
+                    throw UserError("tiles " + names[owners[column] - 1] + " and " + names[t] +
                                     " overlap (both hold pixel " + std::to_string(x0 + column) + "," +
                                     std::to_string(y) + ")");
                 }
@@ -179,26 +181,44 @@ int RunAssemble(const GlobalOptions& global, const AssembleOptions& options)
             "cannot assemble " + output.string() + ": " +
             MissingText(tiles, uncovered, static_cast<int>(at % display.width), static_cast<int>(at / display.width)));
     }
+    return picture;
+}
 
+// How the picture is written: as asked, with the tiles' origin as its metadata.
+ImageWriteSettings AssembledWriteSettings(const GlobalOptions& global, const AssembleOptions& options,
+                                          const std::vector<ExrImage>& tiles)
+{
     // Half tiles make a half picture unless asked otherwise: no value changes.
     ImageOutputOptions image = options.image;
     const bool allHalf =
         std::all_of(tiles.begin(), tiles.end(), [](const ExrImage& tile) { return tile.type == ExrPixelType::Half; });
-    if (ImageFormatFor(output) == ImageFormat::OpenExr && allHalf) {
+    if (ImageFormatFor(options.output) == ImageFormat::OpenExr && allHalf) {
         image.half = true;
     }
-    ImageWriteSettings settings =
-        CheckedWriteSettings(output, image, display.width, display.height, WholeImage(display.width, display.height));
+    const PixelRegion& display = tiles.front().display;
+    ImageWriteSettings settings = CheckedWriteSettings(options.output, image, display.width, display.height,
+                                                       WholeImage(display.width, display.height));
     const ExrImage& first = tiles.front();
     settings.metadata.software = SoftwareName();
     settings.metadata.document = TextOr(first, kDocumentKey, "");
     settings.metadata.parameterHash = TextOr(first, kParameterHashKey, "");
     settings.metadata.frame = first.frame.value_or(0);
     settings.metadata.commandLine = CommandLineText(global.arguments);
-    WriteImage(output, picture, settings);
+    return settings;
+}
+
+}  // namespace
+
+int RunAssemble(const GlobalOptions& global, const AssembleOptions& options)
+{
+    const std::filesystem::path output = options.output;
+    CheckImageOutputFormat(output);
+    const std::vector<ExrImage> tiles = ReadTiles(options.tiles);
+    const ImageBuffer picture = PlaceTiles(tiles, options.tiles, output);
+    WriteImage(output, picture, AssembledWriteSettings(global, options, tiles));
     if (!global.quiet) {
         std::fprintf(stderr, "assembled %zu tile%s into %d x %d -> %s\n", tiles.size(), tiles.size() == 1 ? "" : "s",
-                     display.width, display.height, output.string().c_str());
+                     picture.width, picture.height, output.string().c_str());
     }
     return 0;
 }

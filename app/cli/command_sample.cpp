@@ -67,6 +67,50 @@ std::size_t ChunkSize(double estimatedSeconds, std::size_t points)
                                                        : std::max<std::size_t>(1, static_cast<std::size_t>(fitting));
 }
 
+// Samples the points in chunks, through the batch entry or one Output per
+// point, and prints each colour as "r g b". The output of millions of points
+// is never held whole, and an interruption is seen between chunks; slow
+// points (a huge Density) come in small chunks, so that the progress moves.
+// The last of the text is returned, for the caller to print once the render
+// is released.
+std::string SampleInChunks(const nocturnia::runtime::RenderSession& render,
+                           const std::vector<TexturePointValue>& points, double estimatedSeconds, bool batch,
+                           bool quiet)
+{
+    const std::size_t chunk = ChunkSize(estimatedSeconds, points.size());
+    const bool showProgress = !quiet && IsTerminal(stderr) && estimatedSeconds > kProgressFromSeconds;
+    ProgressDisplay display(stderr);
+    std::vector<double> coordinates;
+    std::vector<double> colors;
+    std::string text;
+    for (std::size_t first = 0; first < points.size(); first += chunk) {
+        ThrowIfInterrupted();
+        if (showProgress) {
+            display.Update(static_cast<int>(first / chunk), static_cast<int>((points.size() + chunk - 1) / chunk));
+        }
+        const std::size_t count = std::min(chunk, points.size() - first);
+        coordinates.clear();
+        for (std::size_t i = first; i < first + count; ++i) {
+            coordinates.insert(coordinates.end(), {points[i][0], points[i][1], points[i][2]});
+        }
+        colors.assign(coordinates.size(), 0.0);
+        render.SampleBatch(coordinates.data(), static_cast<int>(count), colors.data(), batch);
+        for (std::size_t i = 0; i < count; ++i) {
+            text += SeventeenDigits(colors[3 * i]) + ' ' + SeventeenDigits(colors[3 * i + 1]) + ' ' +
+                    SeventeenDigits(colors[3 * i + 2]) + '\n';
+        }
+        if (text.size() >= (1u << 16)) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            text.clear();
+        }
+    }
+    if (showProgress) {
+        display.Update(1, 1);
+        display.Finish();
+    }
+    return text;
+}
+
 }  // namespace
 
 int RunSample(const GlobalOptions& global, const SampleOptions& options)
@@ -96,44 +140,10 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options)
             (void)render.Output(point[0], point[1], point[2]);
         },
         static_cast<int>(std::min<std::size_t>(points.size(), 16)));
-
-    // Sampled and written in chunks: the output of millions of points is
-    // never held whole, and an interruption is seen between chunks. Slow
-    // points (a huge Density) come in small chunks, so that the progress moves.
-    const std::size_t chunk = ChunkSize(estimatedSeconds, points.size());
-    const bool showProgress = !global.quiet && IsTerminal(stderr) && estimatedSeconds > kProgressFromSeconds;
-    ProgressDisplay display(stderr);
-    std::vector<double> coordinates;
-    std::vector<double> colours;
-    std::string text;
-    for (std::size_t first = 0; first < points.size(); first += chunk) {
-        ThrowIfInterrupted();
-        if (showProgress) {
-            display.Update(static_cast<int>(first / chunk), static_cast<int>((points.size() + chunk - 1) / chunk));
-        }
-        const std::size_t count = std::min(chunk, points.size() - first);
-        coordinates.clear();
-        for (std::size_t i = first; i < first + count; ++i) {
-            coordinates.insert(coordinates.end(), {points[i][0], points[i][1], points[i][2]});
-        }
-        colours.assign(coordinates.size(), 0.0);
-        render.SampleBatch(coordinates.data(), static_cast<int>(count), colours.data(),
-                           options.sampler == SamplerKind::Batch);
-        for (std::size_t i = 0; i < count; ++i) {
-            text += SeventeenDigits(colours[3 * i]) + ' ' + SeventeenDigits(colours[3 * i + 1]) + ' ' +
-                    SeventeenDigits(colours[3 * i + 2]) + '\n';
-        }
-        if (text.size() >= (1u << 16)) {
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            text.clear();
-        }
-    }
-    if (showProgress) {
-        display.Update(1, 1);
-        display.Finish();
-    }
+    const std::string rest =
+        SampleInChunks(render, points, estimatedSeconds, options.sampler == SamplerKind::Batch, global.quiet);
     session.value().reset();
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fwrite(rest.data(), 1, rest.size(), stdout);
     return 0;
 }
 

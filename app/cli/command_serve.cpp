@@ -42,11 +42,9 @@ std::string AddressInUrl(const std::string& address)
     return address;
 }
 
-}  // namespace
-
-int RunServe(const GlobalOptions& global, const ServeOptions& options)
+// The editing session over the document given, or over a new one.
+std::unique_ptr<nocturnia::serve::EditingSession> OpenEditingSession(const ServeOptions& options)
 {
-    const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     std::optional<std::filesystem::path> path;
     std::optional<nocturnia::runtime::Document> document;
     if (options.document) {
@@ -59,33 +57,19 @@ int RunServe(const GlobalOptions& global, const ServeOptions& options)
         }
         document.emplace(std::move(created.value()));
     }
-    std::unique_ptr<nocturnia::serve::EditingSession> opened;
     try {
-        opened = std::make_unique<nocturnia::serve::EditingSession>(std::move(*document), path);
+        return std::make_unique<nocturnia::serve::EditingSession>(std::move(*document), path);
     } catch (const nocturnia::serve::ApiError& error) {
         throw UserError(error.what());
     }
-    nocturnia::serve::EditingSession& session = *opened;
+}
 
-    nocturnia::serve::PreviewSettings preview;
-    preview.threads = options.threads.value_or(UsableCpuCount());
-    nocturnia::serve::PreviewWorker worker(session, preview);
-    const std::string token = nocturnia::serve::NewAccessToken();
-    nocturnia::serve::WebServer server(session, worker, token);
-    const int port = server.Listen(options.bind, options.port);
-    if (!IsLoopback(options.bind)) {
-        std::fprintf(stderr,
-                     "nocturnia: warning: serving on %s: other machines that can reach it may connect (they "
-                     "still need the token)\n",
-                     options.bind.c_str());
-    }
-    std::printf("nocturnia serve: editing %s\nopen http://%s:%d/?token=%s\n(Ctrl-C stops the server)\n",
-                path ? path->string().c_str() : "a new document", AddressInUrl(options.bind).c_str(), port,
-                token.c_str());
-    std::fflush(stdout);
-
-    // Ctrl-C only raises a flag while the server runs; this watcher stops the
-    // server so that the command can say what was left unsaved.
+// Serves until the server stops. Ctrl-C only raises a flag while the server
+// runs; a watcher stops the server so that the command can say what was
+// left unsaved.
+void ServeUntilStopped(nocturnia::serve::EditingSession& session, nocturnia::serve::PreviewWorker& worker,
+                       nocturnia::serve::WebServer& server)
+{
     const CooperativeInterruption cooperative;
     std::atomic<bool> finished{false};
     std::thread watcher([&] {
@@ -107,6 +91,34 @@ int RunServe(const GlobalOptions& global, const ServeOptions& options)
     watcher.join();
     worker.Stop();
     ThrowIfInterrupted();
+}
+
+}  // namespace
+
+int RunServe(const GlobalOptions& global, const ServeOptions& options)
+{
+    const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
+    const std::unique_ptr<nocturnia::serve::EditingSession> opened = OpenEditingSession(options);
+    nocturnia::serve::EditingSession& session = *opened;
+
+    nocturnia::serve::PreviewSettings preview;
+    preview.threads = options.threads.value_or(UsableCpuCount());
+    nocturnia::serve::PreviewWorker worker(session, preview);
+    const std::string token = nocturnia::serve::NewAccessToken();
+    nocturnia::serve::WebServer server(session, worker, token);
+    const int port = server.Listen(options.bind, options.port);
+    if (!IsLoopback(options.bind)) {
+        std::fprintf(stderr,
+                     "nocturnia: warning: serving on %s: other machines that can reach it may connect (they "
+                     "still need the token)\n",
+                     options.bind.c_str());
+    }
+    const std::optional<std::filesystem::path> path = session.Path();
+    std::printf("nocturnia serve: editing %s\nopen http://%s:%d/?token=%s\n(Ctrl-C stops the server)\n",
+                path ? path->string().c_str() : "a new document", AddressInUrl(options.bind).c_str(), port,
+                token.c_str());
+    std::fflush(stdout);
+    ServeUntilStopped(session, worker, server);
     return 0;
 }
 

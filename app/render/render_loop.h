@@ -170,6 +170,111 @@ struct RenderProgress {
     const std::atomic<int>* stop = nullptr;
 };
 
+// The rows of one render as its workers take them: the next row, and how
+// many workers still run (each says so when it ends).
+struct RowDispatch {
+    std::atomic<int> nextRow{0};
+    std::mutex doneMutex;
+    std::condition_variable doneSignal;
+    int workersRunning = 0;
+
+    void WorkerStarts()
+    {
+        std::lock_guard<std::mutex> lock(doneMutex);
+        ++workersRunning;
+    }
+    void WorkerEnds()
+    {
+        std::lock_guard<std::mutex> lock(doneMutex);
+        --workersRunning;
+        doneSignal.notify_all();
+    }
+};
+
+// One worker's rows: taken from `dispatch` until none is left or a stop is
+// asked for, each rendered by renderOne(y, row) into the region's buffer.
+template <class RenderOne>
+void RenderDispatchedRows(const PixelRegion& region, ImageBuffer& image, RowDispatch& dispatch,
+                          RenderProgress& progress, RenderOne&& renderOne)
+{
+    for (;;) {
+        if (progress.stop != nullptr && progress.stop->load(std::memory_order_relaxed) != 0) {
+            break;  // checked between rows only: sampling itself never looks
+        }
+        const int y = dispatch.nextRow.fetch_add(1, std::memory_order_relaxed);
+        if (y >= region.height) {
+            break;
+        }
+        renderOne(region.y + y,
+                  image.rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(region.width) * 3);
+        progress.rowsDone.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+// One worker: its buffers (batched samplers), then its rows.
+template <class Sampler>
+void RenderWorker(const RenderSize& size, const PixelRegion& region, const Sampler& sample, ImageBuffer& image,
+                  RowDispatch& dispatch, RenderProgress& progress)
+{
+    if constexpr (BatchSampler<Sampler>) {
+        BatchBuffers buffers(size, region.width);
+        RenderDispatchedRows(region, image, dispatch, progress, [&](int y, float* row) {
+            RenderRowSpanBatched(size, sample, y, region.x, region.width, row, buffers);
+        });
+    } else {
+        RenderDispatchedRows(region, image, dispatch, progress,
+                             [&](int y, float* row) { RenderRowSpan(size, sample, y, region.x, region.width, row); });
+    }
+    dispatch.WorkerEnds();
+}
+
+// Up to `wanted` threads running `work`; when the system refuses a thread,
+// those already started render on, and with none at all `work` runs on the
+// calling thread before this returns.
+inline std::vector<std::thread> StartWorkers(int wanted, RowDispatch& dispatch, const std::function<void()>& work)
+{
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(wanted));
+    for (int i = 0; i < wanted; ++i) {
+        dispatch.WorkerStarts();
+        try {
+            workers.emplace_back(work);
+        } catch (...) {
+            dispatch.WorkerEnds();
+            break;
+        }
+    }
+    if (workers.empty()) {
+        dispatch.WorkerStarts();
+        work();
+    }
+    return workers;
+}
+
+// Waits until every worker has ended, calling `onTick` about every `tick`
+// meanwhile and once more at the end.
+inline void WaitForWorkers(RowDispatch& dispatch, std::vector<std::thread>& workers,
+                           const std::function<void()>& onTick, std::chrono::milliseconds tick)
+{
+    {
+        std::unique_lock<std::mutex> lock(dispatch.doneMutex);
+        while (dispatch.workersRunning > 0) {
+            dispatch.doneSignal.wait_for(lock, tick, [&] { return dispatch.workersRunning == 0; });
+            if (onTick && dispatch.workersRunning > 0) {
+                lock.unlock();
+                onTick();
+                lock.lock();
+            }
+        }
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    if (onTick) {
+        onTick();
+    }
+}
+
 // Renders `region` of the image of `size` (a region inside it) on `threads`
 // threads (at least one); the buffer holds the region's pixels only. `sample`
 // is called as sample(const double point[3], double colour[3]) from all of
@@ -189,79 +294,11 @@ ImageBuffer RenderImageRegion(const RenderSize& size, const PixelRegion& region,
     if (region.width <= 0 || region.height <= 0 || size.samples <= 0) {
         return image;
     }
-
-    std::atomic<int> nextRow{0};
-    std::mutex doneMutex;
-    std::condition_variable doneSignal;
-    int workersRunning = 0;
-
-    auto work = [&] {
-        auto renderRows = [&](auto&& renderOne) {
-            for (;;) {
-                if (progress.stop != nullptr && progress.stop->load(std::memory_order_relaxed) != 0) {
-                    break;  // checked between rows only: sampling itself never looks
-                }
-                const int y = nextRow.fetch_add(1, std::memory_order_relaxed);
-                if (y >= region.height) {
-                    break;
-                }
-                renderOne(region.y + y,
-                          image.rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(region.width) * 3);
-                progress.rowsDone.fetch_add(1, std::memory_order_relaxed);
-            }
-        };
-        if constexpr (BatchSampler<Sampler>) {
-            BatchBuffers buffers(size, region.width);
-            renderRows([&](int y, float* row) {
-                RenderRowSpanBatched(size, sample, y, region.x, region.width, row, buffers);
-            });
-        } else {
-            renderRows([&](int y, float* row) { RenderRowSpan(size, sample, y, region.x, region.width, row); });
-        }
-        std::lock_guard<std::mutex> lock(doneMutex);
-        --workersRunning;
-        doneSignal.notify_all();
-    };
-
-    const int wanted = std::clamp(threads, 1, region.height);
-    std::vector<std::thread> workers;
-    workers.reserve(static_cast<std::size_t>(wanted));
-    for (int i = 0; i < wanted; ++i) {
-        {
-            std::lock_guard<std::mutex> lock(doneMutex);
-            ++workersRunning;
-        }
-        try {
-            workers.emplace_back(work);
-        } catch (...) {
-            // The system refused another thread: render with those we have.
-            std::lock_guard<std::mutex> lock(doneMutex);
-            --workersRunning;
-            break;
-        }
-    }
-    if (workers.empty()) {
-        ++workersRunning;
-        work();  // no thread at all: render on the calling thread
-    }
-
-    {
-        std::unique_lock<std::mutex> lock(doneMutex);
-        while (workersRunning > 0) {
-            doneSignal.wait_for(lock, tick, [&] { return workersRunning == 0; });
-            if (onTick && workersRunning > 0) {
-                lock.unlock();
-                onTick();
-                lock.lock();
-            }
-        }
-    }
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
-    if (onTick) {
-        onTick();
-    }
+    RowDispatch dispatch;
+    std::vector<std::thread> workers = StartWorkers(std::clamp(threads, 1, region.height), dispatch, [&] {
+        RenderWorker(size, region, sample, image, dispatch, progress);
+    });
+    WaitForWorkers(dispatch, workers, onTick, tick);
     return image;
 }
 

@@ -469,6 +469,71 @@ Json Document::ChildToJson(const Node& child, const std::unordered_map<const Nod
     return out;
 }
 
+namespace {
+
+// The render settings written into `out["render"]`, the keys set kept and
+// the keys unset removed; nothing when none is set and none was read.
+void PutRenderSettings(const RenderSettings& render, Json& out)
+{
+    const bool anyRender = render.width || render.height || render.samples || render.aspect || render.engine ||
+                           render.fps || render.start || render.end;
+    if (!anyRender && !out.contains("render")) {
+        return;
+    }
+    Json r = out.contains("render") && out["render"].is_object() ? out["render"] : Json::object();
+    const auto put = [&r](const char* key, const std::optional<Json>& value) {
+        if (value) {
+            r[key] = *value;
+        } else {
+            r.erase(key);
+        }
+    };
+    put("width", render.width ? std::optional<Json>(*render.width) : std::nullopt);
+    put("height", render.height ? std::optional<Json>(*render.height) : std::nullopt);
+    put("samples", render.samples ? std::optional<Json>(*render.samples) : std::nullopt);
+    put("aspect", render.aspect ? std::optional<Json>(RealJson(*render.aspect)) : std::nullopt);
+    put("engine", render.engine ? std::optional<Json>(*render.engine) : std::nullopt);
+    const auto fps = [&render]() -> std::optional<Json> {
+        if (!render.fps) {
+            return std::nullopt;
+        }
+        const double f = *render.fps;
+        if (render.integralFps && f == std::floor(f) && f < 1e15) {
+            return Json(static_cast<std::int64_t>(f));
+        }
+        return RealJson(f);
+    };
+    put("fps", fps());
+    put("start", render.start ? std::optional<Json>(*render.start) : std::nullopt);
+    put("end", render.end ? std::optional<Json>(*render.end) : std::nullopt);
+    out["render"] = std::move(r);
+}
+
+// One track as the document holds it: its parameter, its name and its keys
+// [frame, value] or [frame, value, interpolation].
+Json TrackToJson(const Track& track, const Node* shader)
+{
+    Json t = Json::object();
+    t["id"] = track.ParameterId();
+    t["name"] = track.Name();
+    Json keys = Json::array();
+    for (const TrackKey& key : track.Keys()) {
+        Json frame = key.integralFrame && key.frame >= static_cast<double>(std::numeric_limits<std::int64_t>::min()) &&
+                             key.frame < static_cast<double>(std::numeric_limits<std::int64_t>::max())
+                         ? Json(static_cast<std::int64_t>(key.frame))
+                         : RealJson(key.frame);
+        Json written = Json::array({std::move(frame), ValueToJson(key.value, shader)});
+        if (key.interpolation) {
+            written.push_back(InterpolationName(*key.interpolation));
+        }
+        keys.push_back(std::move(written));
+    }
+    t["keys"] = std::move(keys);
+    return t;
+}
+
+}  // namespace
+
 Json Document::ToJson() const
 {
     Json out = original_.is_object() ? original_ : Json::object();
@@ -476,38 +541,7 @@ Json Document::ToJson() const
     if (!out.contains("version")) {
         out["version"] = kVersion;
     }
-
-    const bool anyRender = render_.width || render_.height || render_.samples || render_.aspect || render_.engine ||
-                           render_.fps || render_.start || render_.end;
-    if (anyRender || out.contains("render")) {
-        Json r = out.contains("render") && out["render"].is_object() ? out["render"] : Json::object();
-        const auto put = [&r](const char* key, const std::optional<Json>& value) {
-            if (value) {
-                r[key] = *value;
-            } else {
-                r.erase(key);
-            }
-        };
-        put("width", render_.width ? std::optional<Json>(*render_.width) : std::nullopt);
-        put("height", render_.height ? std::optional<Json>(*render_.height) : std::nullopt);
-        put("samples", render_.samples ? std::optional<Json>(*render_.samples) : std::nullopt);
-        put("aspect", render_.aspect ? std::optional<Json>(RealJson(*render_.aspect)) : std::nullopt);
-        put("engine", render_.engine ? std::optional<Json>(*render_.engine) : std::nullopt);
-        const auto fps = [this]() -> std::optional<Json> {
-            if (!render_.fps) {
-                return std::nullopt;
-            }
-            const double f = *render_.fps;
-            if (render_.integralFps && f == std::floor(f) && f < 1e15) {
-                return Json(static_cast<std::int64_t>(f));
-            }
-            return RealJson(f);
-        };
-        put("fps", fps());
-        put("start", render_.start ? std::optional<Json>(*render_.start) : std::nullopt);
-        put("end", render_.end ? std::optional<Json>(*render_.end) : std::nullopt);
-        out["render"] = std::move(r);
-    }
+    PutRenderSettings(render_, out);
 
     Json m = out.contains("material") && out["material"].is_object() ? out["material"] : Json::object();
     m["type"] = material_->Type();
@@ -533,24 +567,7 @@ Json Document::ToJson() const
     }
     Json tracks = Json::array();
     for (const auto& track : shader_->Tracks()) {
-        Json t = Json::object();
-        t["id"] = track->ParameterId();
-        t["name"] = track->Name();
-        Json keys = Json::array();
-        for (const TrackKey& key : track->Keys()) {
-            Json frame = key.integralFrame &&
-                                 key.frame >= static_cast<double>(std::numeric_limits<std::int64_t>::min()) &&
-                                 key.frame < static_cast<double>(std::numeric_limits<std::int64_t>::max())
-                             ? Json(static_cast<std::int64_t>(key.frame))
-                             : RealJson(key.frame);
-            Json written = Json::array({std::move(frame), ValueToJson(key.value, shader_)});
-            if (key.interpolation) {
-                written.push_back(InterpolationName(*key.interpolation));
-            }
-            keys.push_back(std::move(written));
-        }
-        t["keys"] = std::move(keys);
-        tracks.push_back(std::move(t));
+        tracks.push_back(TrackToJson(*track, shader_));
     }
     if (!tracks.empty() || s.contains("tracks")) {
         s["tracks"] = std::move(tracks);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 #ifndef _WIN32
@@ -37,47 +38,38 @@ std::string MegabytesText(std::uint64_t bytes) { return std::to_string((bytes + 
 }  // namespace
 
 #ifndef _WIN32
-Result<std::string> ReadTextFile(const fs::path& path, std::uint64_t maxBytes)
+namespace {
+
+// Why the opened file is not read, or nothing when it may be: a regular file
+// of at most `maxBytes`.
+std::optional<std::string> RefusalOf(const struct stat& info, std::uint64_t maxBytes)
 {
-    using R = Result<std::string>;
-    const std::string name = PathToUtf8(path);
-    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        return R::Error(name + ": cannot open the file (" + std::strerror(error) + ")");
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return R::Error(name + ": cannot read the file");
-    }
     if (S_ISDIR(info.st_mode)) {
-        return R::Error(name + ": is a folder, not a file");
+        return "is a folder, not a file";
     }
     if (!S_ISREG(info.st_mode)) {
         const char* kind = S_ISFIFO(info.st_mode)                           ? "a pipe (FIFO)"
                            : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
                            : S_ISSOCK(info.st_mode)                         ? "a socket"
                                                                             : "not a regular file";
-        return R::Error(name + ": is " + std::string(kind) + ", not a regular file");
+        return "is " + std::string(kind) + ", not a regular file";
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > maxBytes) {
-        return R::Error(name + ": is too big (" + MegabytesText(size) + "; at most " + MegabytesText(maxBytes) +
-                        " are read)");
+        return "is too big (" + MegabytesText(size) + "; at most " + MegabytesText(maxBytes) + " are read)";
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
+    return std::nullopt;
+}
+
+// The rest of the file from `fd`, of which `size` bytes are expected. Up to
+// one byte past the limit is read: a file that grows while read is still
+// refused.
+Result<std::string> ReadUpTo(int fd, std::uint64_t size, std::uint64_t maxBytes, const std::string& name)
+{
+    using R = Result<std::string>;
     std::string text;
     text.resize(static_cast<std::size_t>(size));
     std::size_t filled = 0;
-    // Up to one byte past the limit: a file that grows while read is still refused.
     for (;;) {
         if (filled == text.size()) {
             if (text.size() > maxBytes) {
@@ -99,6 +91,36 @@ Result<std::string> ReadTextFile(const fs::path& path, std::uint64_t maxBytes)
     }
     text.resize(filled);
     return text;
+}
+
+}  // namespace
+
+Result<std::string> ReadTextFile(const fs::path& path, std::uint64_t maxBytes)
+{
+    using R = Result<std::string>;
+    const std::string name = PathToUtf8(path);
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        return R::Error(name + ": cannot open the file (" + std::strerror(error) + ")");
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return R::Error(name + ": cannot read the file");
+    }
+    if (const std::optional<std::string> refusal = RefusalOf(info, maxBytes)) {
+        return R::Error(name + ": " + *refusal);
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return ReadUpTo(fd, static_cast<std::uint64_t>(info.st_size), maxBytes, name);
 }
 #else
 Result<std::string> ReadTextFile(const fs::path& path, std::uint64_t maxBytes)

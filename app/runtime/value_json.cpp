@@ -144,6 +144,44 @@ Json GradientToJson(const Gradient& g)
     return out;
 }
 
+namespace {
+
+// Knot `index` of the gradient at `where`: every key modelled, any other refused.
+Result<Knot> KnotFromJson(const Json& kj, const std::string& where, std::size_t index)
+{
+    const auto at = [&] { return where + ".knots[" + std::to_string(index) + "]"; };
+    if (!kj.is_object()) {
+        return Result<Knot>::Error(at() + ": a knot must be an object");
+    }
+    Knot k;
+    for (const auto& [key, value] : kj.items()) {
+        if (key == "color") {
+            auto c = VectorFromJsonAt(value, [&] { return at() + ".color"; });
+            if (!c) {
+                return c.status();
+            }
+            k.color = *c;
+        } else if (key == "brightness" || key == "position" || key == "bias") {
+            auto r = RealFromJson(value, [&, &name = key] { return at() + "." + name; });
+            if (!r) {
+                return r.status();
+            }
+            (key == "brightness" ? k.brightness : key == "position" ? k.position : k.bias) = *r;
+        } else if (key == "interpolation" || key == "index") {
+            auto n = IntFromJson(value, [&, &name = key] { return at() + "." + name; });
+            if (!n) {
+                return n.status();
+            }
+            (key == "interpolation" ? k.interpolation : k.index) = *n;
+        } else {
+            return Result<Knot>::Error(at() + ": unknown knot key \"" + key + "\"");
+        }
+    }
+    return k;
+}
+
+}  // namespace
+
 Result<Gradient> GradientFromJson(const Json& json, const std::string& where)
 {
     if (!json.is_object()) {
@@ -170,36 +208,11 @@ Result<Gradient> GradientFromJson(const Json& json, const std::string& where)
         std::vector<Knot> knots;
         knots.reserve(it->size());
         for (std::size_t i = 0; i < it->size(); ++i) {
-            const Json& kj = (*it)[i];
-            const auto at = [&] { return where + ".knots[" + std::to_string(i) + "]"; };
-            if (!kj.is_object()) {
-                return Result<Gradient>::Error(at() + ": a knot must be an object");
+            Result<Knot> knot = KnotFromJson((*it)[i], where, i);
+            if (!knot) {
+                return knot.status();
             }
-            Knot k;
-            for (const auto& [key, value] : kj.items()) {
-                if (key == "color") {
-                    auto c = VectorFromJsonAt(value, [&] { return at() + ".color"; });
-                    if (!c) {
-                        return c.status();
-                    }
-                    k.color = *c;
-                } else if (key == "brightness" || key == "position" || key == "bias") {
-                    auto r = RealFromJson(value, [&, &name = key] { return at() + "." + name; });
-                    if (!r) {
-                        return r.status();
-                    }
-                    (key == "brightness" ? k.brightness : key == "position" ? k.position : k.bias) = *r;
-                } else if (key == "interpolation" || key == "index") {
-                    auto n = IntFromJson(value, [&, &name = key] { return at() + "." + name; });
-                    if (!n) {
-                        return n.status();
-                    }
-                    (key == "interpolation" ? k.interpolation : k.index) = *n;
-                } else {
-                    return Result<Gradient>::Error(at() + ": unknown knot key \"" + key + "\"");
-                }
-            }
-            knots.push_back(k);
+            knots.push_back(*knot);
         }
         // All at once: inserting one by one prepares the lookup after every
         // knot, quadratic for a gradient with 100,000 knots.

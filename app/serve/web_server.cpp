@@ -175,6 +175,14 @@ WebServer::~WebServer() = default;
 
 void WebServer::AddRoutes()
 {
+    AddPageRoutes();
+    AddReadingRoutes();
+    AddChangeRoutes();
+}
+
+// The page, its style and its script, from the program itself.
+void WebServer::AddPageRoutes()
+{
     httplib::Server& server = *server_;
     server.Get("/", Guarded([this](const httplib::Request&, httplib::Response& response) {
                    std::string page(AssetText(k_page_html, sizeof k_page_html));
@@ -192,6 +200,12 @@ void WebServer::AddRoutes()
     server.Get("/page.js", Guarded([](const httplib::Request&, httplib::Response& response) {
                    response.set_content(std::string(AssetText(k_page_js, sizeof k_page_js)), "text/javascript");
                }));
+}
+
+// What the page reads: the document's state, its changes, the preview.
+void WebServer::AddReadingRoutes()
+{
+    httplib::Server& server = *server_;
     server.Get("/api/state", Guarded([this](const httplib::Request&, httplib::Response& response) {
                    SendJsonText(response, session_.StateText());
                }));
@@ -223,6 +237,12 @@ void WebServer::AddRoutes()
                    response.set_header("X-Version", std::to_string(frame.version));
                    response.set_content(std::string(frame.png->begin(), frame.png->end()), "image/png");
                }));
+}
+
+// What changes the document: each change is followed by the preview.
+void WebServer::AddChangeRoutes()
+{
+    httplib::Server& server = *server_;
     server.Post("/api/set", Guarded([this](const httplib::Request& request, httplib::Response& response) {
                     const nocturnia::runtime::Json body = BodyObject(request);
                     const std::int32_t id = IdOf(body);

@@ -35,6 +35,9 @@ public:
 
 private:
     void AddRoutes();
+    void AddPageRoutes();
+    void AddReadingRoutes();
+    void AddChangeRoutes();
 
     EditingSession& session_;
     PreviewWorker& preview_;

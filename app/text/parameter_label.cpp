@@ -93,6 +93,66 @@ std::vector<std::string> GroupPath(const std::vector<nocturnia::runtime::Descrip
     return names;
 }
 
+namespace {
+
+using EntryPointers = std::vector<const nocturnia::runtime::DescriptionEntry*>;
+
+// The entry with the numeric ID `id`.
+const nocturnia::runtime::DescriptionEntry&
+EntryWithId(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::int32_t id, std::string_view label)
+{
+    for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
+        if (entry.id == id) {
+            return entry;
+        }
+    }
+    throw UserError("no parameter with ID " + std::string(label) + " in the description");
+}
+
+// The entries of that name under those qualifiers. Exact names first; a name
+// in other letter case only when nothing matches exactly.
+EntryPointers EntriesNamed(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::string_view label)
+{
+    std::vector<std::string_view> qualifiers = SplitPath(label);
+    const std::string_view name = qualifiers.back();
+    qualifiers.pop_back();
+    if (name.empty() || std::find(qualifiers.begin(), qualifiers.end(), std::string_view()) != qualifiers.end()) {
+        throw UserError("malformed parameter label " + Quoted(label));
+    }
+    const GroupIndex groups(entries);
+    EntryPointers named;
+    for (bool exact : {true, false}) {
+        for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
+            const bool nameMatches = exact ? entry.name == name : SameIgnoringCase(entry.name, name);
+            if (nameMatches && QualifiersMatch(groups.Ancestors(entry), qualifiers)) {
+                named.push_back(&entry);
+            }
+        }
+        if (!named.empty()) {
+            return named;
+        }
+    }
+    throw UserError("unknown parameter " + Quoted(label));
+}
+
+// Several fitting entries of one group cannot be told apart by name.
+void RefuseAmbiguity(const EntryPointers& fitting, std::string_view label)
+{
+    const std::int32_t group = fitting.front()->parent;
+    const bool oneGroup =
+        std::all_of(fitting.begin(), fitting.end(),
+                    [&](const nocturnia::runtime::DescriptionEntry* entry) { return entry->parent == group; });
+    if (fitting.size() > 1 && oneGroup) {
+        std::string ids;
+        for (const nocturnia::runtime::DescriptionEntry* entry : fitting) {
+            ids += (ids.empty() ? "" : ", ") + std::to_string(entry->id);
+        }
+        throw UserError("parameter " + Quoted(label) + " is ambiguous (IDs " + ids + "); use the ID");
+    }
+}
+
+}  // namespace
+
 const nocturnia::runtime::DescriptionEntry&
 FindEntryByLabel(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::string_view label,
                  const EntryFilter& accepts)
@@ -102,40 +162,10 @@ FindEntryByLabel(const std::vector<nocturnia::runtime::DescriptionEntry>& entrie
         throw UserError("empty parameter label");
     }
     if (const std::optional<std::int32_t> id = ParseInteger(label)) {
-        for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
-            if (entry.id == *id) {
-                return entry;
-            }
-        }
-        throw UserError("no parameter with ID " + std::string(label) + " in the description");
+        return EntryWithId(entries, *id, label);
     }
-
-    std::vector<std::string_view> qualifiers = SplitPath(label);
-    const std::string_view name = qualifiers.back();
-    qualifiers.pop_back();
-    if (name.empty() || std::find(qualifiers.begin(), qualifiers.end(), std::string_view()) != qualifiers.end()) {
-        throw UserError("malformed parameter label " + Quoted(label));
-    }
-
-    // Exact names first; a name in other letter case only when nothing matches exactly.
-    const GroupIndex groups(entries);
-    std::vector<const nocturnia::runtime::DescriptionEntry*> named;
-    for (bool exact : {true, false}) {
-        for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
-            const bool nameMatches = exact ? entry.name == name : SameIgnoringCase(entry.name, name);
-            if (nameMatches && QualifiersMatch(groups.Ancestors(entry), qualifiers)) {
-                named.push_back(&entry);
-            }
-        }
-        if (!named.empty()) {
-            break;
-        }
-    }
-    if (named.empty()) {
-        throw UserError("unknown parameter " + Quoted(label));
-    }
-
-    std::vector<const nocturnia::runtime::DescriptionEntry*> fitting;
+    const EntryPointers named = EntriesNamed(entries, label);
+    EntryPointers fitting;
     std::copy_if(named.begin(), named.end(), std::back_inserter(fitting),
                  [&](const nocturnia::runtime::DescriptionEntry* entry) { return !accepts || accepts(*entry); });
     if (fitting.empty()) {
@@ -147,19 +177,7 @@ FindEntryByLabel(const std::vector<nocturnia::runtime::DescriptionEntry>& entrie
                          [](const nocturnia::runtime::DescriptionEntry* entry) { return entry->type != NOC_DA_GROUP; });
         return parameter != named.end() ? **parameter : *named.front();
     }
-    if (fitting.size() > 1) {
-        const std::int32_t group = fitting.front()->parent;
-        const bool oneGroup =
-            std::all_of(fitting.begin(), fitting.end(),
-                        [&](const nocturnia::runtime::DescriptionEntry* entry) { return entry->parent == group; });
-        if (oneGroup) {
-            std::string ids;
-            for (const nocturnia::runtime::DescriptionEntry* entry : fitting) {
-                ids += (ids.empty() ? "" : ", ") + std::to_string(entry->id);
-            }
-            throw UserError("parameter " + Quoted(label) + " is ambiguous (IDs " + ids + "); use the ID");
-        }
-    }
+    RefuseAmbiguity(fitting, label);
     return *fitting.front();
 }
 

@@ -130,9 +130,39 @@ const char* LayerParameterLabel(Int32 offset)
     }
 }
 
+namespace {
+
+// The limits of a layer's real parameter; none for the other kinds.
+std::optional<RealLimits> LayerRealLimits(Int32 offset)
+{
+    switch (offset) {
+    case kOffsetDensity: return Percent(0.0, std::nullopt, 0.0, 5.0, 1.0);
+    case kOffsetSeed: return RealLimits{NOC_UNIT_REAL, 0.0, 100.0, 0.0, 100.0, 0.1, 0.0};
+    case kOffsetScale: return Percent(0.0, std::nullopt, 0.0, 5.0, 0.5);
+    case kOffsetRotate: return Degrees(-kPi, kPi, 0.0);
+    case kOffsetStarSize: return Percent(0.0, 10.0, 0.0, 1.0, 0.5);
+    case kOffsetStarX:
+    case kOffsetStarY: return Percent(-0.5, 0.5, -0.5, 0.5, 0.0);
+    case kOffsetSunspotsExtent: return Percent(0.0, 1.0, 0.0, 1.0, 0.0);
+    case kOffsetSunspotsScale: return Percent(0.0, std::nullopt, 0.0, 5.0, 1.0);
+    case kOffsetStarBrightness: return Percent(0.0, std::nullopt, 0.0, 3.0, 1.0);
+    case kOffsetFlareRotation: return Degrees(-kPi, kPi, 0.0);
+    case kOffsetGlow: return Percent(0.0, 10.0, 0.0, 1.0, 0.0);
+    case kOffsetFlareWidth: return Percent(0.0, 1.0, 0.0, 1.0, 0.75);
+    case kOffsetFlareLength: return Percent(0.0, 1.0, 0.0, 1.0, 0.25);
+    case kOffsetHueShift: return Degrees(0.0, kTwoPi, 0.0);
+    default: return std::nullopt;
+    }
+}
+
+}  // namespace
+
 BaseContainer LayerParameterSettings(Int32 offset)
 {
     const char* label = LayerParameterLabel(offset);
+    if (const std::optional<RealLimits> limits = LayerRealLimits(offset)) {
+        return RealSettings(label, *limits);
+    }
     switch (offset) {
     case kOffsetDefaultsWritten: {
         BaseContainer s = NamedSettings(NOC_DA_BOOL, nullptr);
@@ -177,21 +207,6 @@ BaseContainer LayerParameterSettings(Int32 offset)
         s.SetBool(NOC_DESC_SCALEH, true);
         return s;
     }
-    case kOffsetDensity: return RealSettings(label, Percent(0.0, std::nullopt, 0.0, 5.0, 1.0));
-    case kOffsetSeed: return RealSettings(label, RealLimits{NOC_UNIT_REAL, 0.0, 100.0, 0.0, 100.0, 0.1, 0.0});
-    case kOffsetScale: return RealSettings(label, Percent(0.0, std::nullopt, 0.0, 5.0, 0.5));
-    case kOffsetRotate: return RealSettings(label, Degrees(-kPi, kPi, 0.0));
-    case kOffsetStarSize: return RealSettings(label, Percent(0.0, 10.0, 0.0, 1.0, 0.5));
-    case kOffsetStarX:
-    case kOffsetStarY: return RealSettings(label, Percent(-0.5, 0.5, -0.5, 0.5, 0.0));
-    case kOffsetSunspotsExtent: return RealSettings(label, Percent(0.0, 1.0, 0.0, 1.0, 0.0));
-    case kOffsetSunspotsScale: return RealSettings(label, Percent(0.0, std::nullopt, 0.0, 5.0, 1.0));
-    case kOffsetStarBrightness: return RealSettings(label, Percent(0.0, std::nullopt, 0.0, 3.0, 1.0));
-    case kOffsetFlareRotation: return RealSettings(label, Degrees(-kPi, kPi, 0.0));
-    case kOffsetGlow: return RealSettings(label, Percent(0.0, 10.0, 0.0, 1.0, 0.0));
-    case kOffsetFlareWidth: return RealSettings(label, Percent(0.0, 1.0, 0.0, 1.0, 0.75));
-    case kOffsetFlareLength: return RealSettings(label, Percent(0.0, 1.0, 0.0, 1.0, 0.25));
-    case kOffsetHueShift: return RealSettings(label, Degrees(0.0, kTwoPi, 0.0));
     default: return BaseContainer::Borrow(nullptr);
     }
 }
