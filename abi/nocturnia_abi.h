@@ -232,7 +232,7 @@ typedef struct NocNodeTable {
      * each of samples[0 .. count-1], written to colours[3 i .. 3 i + 2]. Each
      * sample's channel data may be changed during the call (as by `output`) and
      * is restored before it returns. Called from any number of threads. */
-    void (*output_batch)(void* self, NocNode* node, NocChannelData* samples, int32_t count, double* colours);
+    void (*output_batch)(void* self, NocNode* node, NocChannelData* samples, int32_t count, double* colors);
 
     /* What one sample costs with the node's parameters: fills *cost and
      * returns 1; 0 when the node cannot tell. */

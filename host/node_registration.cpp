@@ -130,14 +130,14 @@ void NodeFreeRender(void* self, NocNode* node)
 
 void NodeOutput(void* self, NocNode* node, NocChannelData* cd, double out[3])
 {
-    const Vector colour = Guarded(Vector(), [&] {
+    const Vector color = Guarded(Vector(), [&] {
         return self != nullptr && cd != nullptr ? static_cast<ShaderData*>(Self(self))->Output(Shader(node), cd)
                                                 : Vector();
     });
     if (out != nullptr) {
-        out[0] = colour.x;
-        out[1] = colour.y;
-        out[2] = colour.z;
+        out[0] = color.x;
+        out[1] = color.y;
+        out[2] = color.z;
     }
 }
 

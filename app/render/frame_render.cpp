@@ -36,9 +36,9 @@ FrameResult RenderFrame(nocturnia::runtime::Node& shader, const FrameRequest& re
             request.quiet,
             [&](int i) {
                 double point[3];
-                double colour[3];
+                double color[3];
                 TexturePoint(size, size.width / 2, (size.height - 1) * (i % 16) / 15, 0, 0, point);
-                sampler(point, colour);
+                sampler(point, color);
             },
             16);
         ThrowIfInterrupted();

@@ -41,11 +41,11 @@ inline void TexturePoint(const RenderSize& size, int x, int y, int sx, int sy, d
 }
 
 // One sample's colour added to a pixel's sum, channel by channel.
-inline void AddSample(double sum[3], const double colour[3])
+inline void AddSample(double sum[3], const double color[3])
 {
-    sum[0] += colour[0];
-    sum[1] += colour[1];
-    sum[2] += colour[2];
+    sum[0] += color[0];
+    sum[1] += color[1];
+    sum[2] += color[2];
 }
 
 // A pixel is the plain average of its samples.
@@ -68,10 +68,10 @@ void RenderRowSpan(const RenderSize& size, const Sampler& sample, int y, int fir
         for (int sy = 0; sy < size.samples; ++sy) {
             for (int sx = 0; sx < size.samples; ++sx) {
                 double point[3];
-                double colour[3] = {0.0, 0.0, 0.0};
+                double color[3] = {0.0, 0.0, 0.0};
                 TexturePoint(size, x, y, sx, sy, point);
-                sample(point, colour);
-                AddSample(sum, colour);
+                sample(point, color);
+                AddSample(sum, color);
             }
         }
         StorePixelAverage(sum, count, row + 3 * (x - first));
@@ -87,9 +87,9 @@ template <class Sampler> void RenderRow(const RenderSize& size, const Sampler& s
 // A sampler that takes many points at once:
 // sample.SampleBatch(const double* points, int count, double* colours).
 template <class Sampler>
-concept BatchSampler = requires(const Sampler& s, const double* points, double* colours)
+concept BatchSampler = requires(const Sampler& s, const double* points, double* colors)
 {
-    s.SampleBatch(points, 1, colours);
+    s.SampleBatch(points, 1, colors);
 };
 
 // Per-thread buffers of a batched row: the points and colours of a run of
@@ -97,7 +97,7 @@ concept BatchSampler = requires(const Sampler& s, const double* points, double* 
 struct BatchBuffers {
     int pixels = 0;  // pixels gathered per batch
     std::vector<double> points;
-    std::vector<double> colours;
+    std::vector<double> colors;
 
     explicit BatchBuffers(const RenderSize& size) : BatchBuffers(size, size.width) {}
     // For rows of `rowPixels` pixels.
@@ -106,7 +106,7 @@ struct BatchBuffers {
         const int perPixel = size.samples * size.samples;
         pixels = std::clamp(kBatchSamples / std::max(perPixel, 1), 1, std::max(rowPixels, 1));
         points.assign(static_cast<std::size_t>(pixels) * static_cast<std::size_t>(perPixel) * 3, 0.0);
-        colours.assign(points.size(), 0.0);
+        colors.assign(points.size(), 0.0);
         rowY.assign(static_cast<std::size_t>(std::max(size.samples, 0)), 0.0);
         columnX.assign(rowY.size(), 0.0);
     }
@@ -144,11 +144,11 @@ void RenderRowSpanBatched(const RenderSize& size, const Sampler& sample, int y, 
                 }
             }
         }
-        sample.SampleBatch(buffers.points.data(), pixels * perPixel, buffers.colours.data());
-        const double* colour = buffers.colours.data();
+        sample.SampleBatch(buffers.points.data(), pixels * perPixel, buffers.colors.data());
+        const double* color = buffers.colors.data();
         for (int x = x0; x < x0 + pixels; ++x) {
             double sum[3] = {0.0, 0.0, 0.0};
-            for (int s = 0; s < perPixel; ++s, colour += 3) AddSample(sum, colour);
+            for (int s = 0; s < perPixel; ++s, color += 3) AddSample(sum, color);
             StorePixelAverage(sum, count, row + 3 * (x - first));
         }
     }

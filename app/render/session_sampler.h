@@ -11,18 +11,18 @@ struct SessionSampling {
     const nocturnia::runtime::RenderSession& session;
     bool batch = true;  // false: one Output call per sample
 
-    void operator()(const double point[3], double colour[3]) const
+    void operator()(const double point[3], double color[3]) const
     {
         const nocturnia::runtime::Vec3 c = session.Output(point[0], point[1], point[2]);
-        colour[0] = c.x;
-        colour[1] = c.y;
-        colour[2] = c.z;
+        color[0] = c.x;
+        color[1] = c.y;
+        color[2] = c.z;
     }
 
     // The render loop hands over many points at once (see RenderRow).
-    void SampleBatch(const double* points, int count, double* colours) const
+    void SampleBatch(const double* points, int count, double* colors) const
     {
-        session.SampleBatch(points, count, colours, batch);
+        session.SampleBatch(points, count, colors, batch);
     }
 };
 

@@ -77,7 +77,7 @@ std::optional<ValueRules> ValueRulesFor(const nocturnia::runtime::DescriptionEnt
         rules.maximum = Limit(entry, NOC_DESC_MAX);
         return rules;
     case NOC_DA_COLOR:
-    case NOC_DA_VECTOR: rules.kind = ValueKind::Colour; return rules;
+    case NOC_DA_VECTOR: rules.kind = ValueKind::Color; return rules;
     case NOC_DA_STRING: rules.kind = ValueKind::Text; return rules;
     default: return std::nullopt;
     }
@@ -89,7 +89,7 @@ nocturnia::runtime::Value ToHostValue(const ParsedValue& value)
         nocturnia::runtime::Value operator()(bool v) const { return nocturnia::runtime::Value::OfBool(v); }
         nocturnia::runtime::Value operator()(std::int32_t v) const { return nocturnia::runtime::Value::OfInt(v); }
         nocturnia::runtime::Value operator()(double v) const { return nocturnia::runtime::Value::OfReal(v); }
-        nocturnia::runtime::Value operator()(const Colour& v) const
+        nocturnia::runtime::Value operator()(const Color& v) const
         {
             return nocturnia::runtime::Value::OfVector({v[0], v[1], v[2]});
         }

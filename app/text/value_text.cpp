@@ -81,9 +81,9 @@ ValueParse ParseRealValue(std::string_view text, const ValueRules& rules)
     return {*number, {}};
 }
 
-ValueParse ParseColour(std::string_view text)
+ValueParse ParseColor(std::string_view text)
 {
-    Colour colour{};
+    Color color{};
     std::size_t channel = 0;
     for (;;) {
         const std::size_t comma = text.find(',');
@@ -91,7 +91,7 @@ ValueParse ParseColour(std::string_view text)
         if (!number || channel == 3) {
             return {std::nullopt, "expected a colour as r,g,b"};
         }
-        colour[channel++] = *number;
+        color[channel++] = *number;
         if (comma == std::string_view::npos) {
             break;
         }
@@ -100,7 +100,7 @@ ValueParse ParseColour(std::string_view text)
     if (channel != 3) {
         return {std::nullopt, "expected a colour as r,g,b"};
     }
-    return {colour, {}};
+    return {color, {}};
 }
 
 }  // namespace
@@ -142,7 +142,7 @@ ValueParse ParseByKind(std::string_view text, const ValueRules& rules)
         return {std::nullopt, "expected true or false"};
     case ValueKind::Integer: return ParseInteger(text, rules);
     case ValueKind::Real: return ParseRealValue(text, rules);
-    case ValueKind::Colour: return ParseColour(text);
+    case ValueKind::Color: return ParseColor(text);
     case ValueKind::Text: return {std::string(text), {}};
     }
     return {std::nullopt, "unsupported value"};

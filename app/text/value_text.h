@@ -14,7 +14,7 @@
 
 namespace nocturnia::cli {
 
-enum class ValueKind { Boolean, Integer, Real, Colour, Text };
+enum class ValueKind { Boolean, Integer, Real, Color, Text };
 
 struct CycleChoice {
     std::int32_t value = 0;
@@ -29,8 +29,8 @@ struct ValueRules {
     std::optional<double> maximum;
 };
 
-using Colour = std::array<double, 3>;
-using ParsedValue = std::variant<bool, std::int32_t, double, Colour, std::string>;
+using Color = std::array<double, 3>;
+using ParsedValue = std::variant<bool, std::int32_t, double, Color, std::string>;
 
 // Parses `text` for a parameter with these rules. Returns the value, or the
 // reason it is not acceptable (a short phrase such as "expected true or false").

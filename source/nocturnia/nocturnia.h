@@ -29,7 +29,7 @@ public:
     Int32 InitRender(BaseShader* sh, const InitRenderStruct& irs) override;
     void FreeRender(BaseShader* sh) override;
     Vector Output(BaseShader* sh, ChannelData* cd) override;
-    void OutputBatch(BaseShader* sh, ChannelData* samples, Int32 count, double* colours) override;
+    void OutputBatch(BaseShader* sh, ChannelData* samples, Int32 count, double* colors) override;
     Int32 GetRenderInfo(BaseShader* sh) override;
     Bool GetWorkCost(BaseShader* sh, NocWorkCost& cost) override;
 

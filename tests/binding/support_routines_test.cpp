@@ -145,7 +145,7 @@ TEST(HsvToRgb, HuesOutsideTheTurnTakeTheLastRow)
     }
 }
 
-TEST(HsvConversions, RoundTripRestoresSaturatedColours)
+TEST(HsvConversions, RoundTripRestoresSaturatedColors)
 {
     for (double r = 0.0; r <= 1.0; r += 0.125) {
         for (double g = 0.0; g <= 1.0; g += 0.125) {

@@ -15,22 +15,22 @@ namespace {
 
 // Returns the texture point itself as the colour.
 struct PointSampler {
-    void operator()(const double point[3], double colour[3]) const
+    void operator()(const double point[3], double color[3]) const
     {
-        colour[0] = point[0];
-        colour[1] = point[1];
-        colour[2] = point[2];
+        color[0] = point[0];
+        color[1] = point[1];
+        color[2] = point[2];
     }
 };
 
 // A colour that depends on the point non-linearly, so averaging order and
 // point positions both show in the result bits.
 struct WavySampler {
-    void operator()(const double point[3], double colour[3]) const
+    void operator()(const double point[3], double color[3]) const
     {
-        colour[0] = std::sin(point[0] * 37.0) * std::cos(point[1] * 11.0);
-        colour[1] = point[0] * point[0] + point[1];
-        colour[2] = std::sqrt(point[0] + 2.0 * point[1]);
+        color[0] = std::sin(point[0] * 37.0) * std::cos(point[1] * 11.0);
+        color[1] = point[0] * point[0] + point[1];
+        color[2] = std::sqrt(point[0] + 2.0 * point[1]);
     }
 };
 

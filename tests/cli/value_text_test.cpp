@@ -70,7 +70,7 @@ TEST(ValueText, CyclesTakeLabelsOrTheirNumbersOnly)
     EXPECT_FALSE(ParseValueText("Single", ModeCycle()).value.has_value());
 }
 
-TEST(ValueText, IntegersBooleansAndColours)
+TEST(ValueText, IntegersBooleansAndColors)
 {
     ValueRules integer;
     integer.kind = ValueKind::Integer;
@@ -84,11 +84,11 @@ TEST(ValueText, IntegersBooleansAndColours)
     EXPECT_EQ(std::get<bool>(*ParseValueText("False", boolean).value), false);
     EXPECT_FALSE(ParseValueText("yes", boolean).value.has_value());
 
-    ValueRules colour;
-    colour.kind = ValueKind::Colour;
-    EXPECT_EQ(std::get<Colour>(*ParseValueText("0.9, 0.69,0.25", colour).value), (Colour{0.9, 0.69, 0.25}));
+    ValueRules color;
+    color.kind = ValueKind::Color;
+    EXPECT_EQ(std::get<Color>(*ParseValueText("0.9, 0.69,0.25", color).value), (Color{0.9, 0.69, 0.25}));
     for (const char* text : {"1,2", "1,2,3,4", "1,,3", "r,g,b", ""}) {
-        EXPECT_FALSE(ParseValueText(text, colour).value.has_value()) << text;
+        EXPECT_FALSE(ParseValueText(text, color).value.has_value()) << text;
     }
 }
 

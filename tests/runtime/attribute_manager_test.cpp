@@ -160,11 +160,11 @@ TEST_F(AttributeManager, ABatchOfAnOlderPluginIsOneOutputPerPoint)
     ASSERT_TRUE(session.ok()) << session.error();
     EXPECT_FALSE(Shader().OffersBatch());
     const double points[9] = {0.25, 0.75, 0.5, -1.0, 2.0, 0.0, 0.125, 0.5, -3.0};
-    double colours[9] = {};
-    (*session)->SampleBatch(points, 3, colours);
+    double colors[9] = {};
+    (*session)->SampleBatch(points, 3, colors);
     for (int i = 0; i < 3; ++i) {
         const nocturnia::runtime::Vec3 c = (*session)->Output(points[3 * i], points[3 * i + 1], points[3 * i + 2]);
-        EXPECT_EQ((nocturnia::runtime::Vec3{colours[3 * i], colours[3 * i + 1], colours[3 * i + 2]}), c) << i;
+        EXPECT_EQ((nocturnia::runtime::Vec3{colors[3 * i], colors[3 * i + 1], colors[3 * i + 2]}), c) << i;
     }
 }
 

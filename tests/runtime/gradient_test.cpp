@@ -47,7 +47,7 @@ TEST(GradientLookup, NoKnotIsBlackEverywhere)
     }
 }
 
-TEST(GradientLookup, OneKnotGivesItsColourTimesBrightnessEverywhere)
+TEST(GradientLookup, OneKnotGivesItsColorTimesBrightnessEverywhere)
 {
     Gradient g;
     g.InsertKnot(MakeKnot(0.4, {0.5, 0.25, 1.0}, kLinear, 0.5, 2.0));
@@ -259,13 +259,13 @@ TEST(GradientLookup, ManyPositionsAtOnceGiveTheBitsOfOneAtATime)
         for (int i = 0; i < 200; ++i) positions.push_back(unit());
         for (double s : special) positions.push_back(s);
         const nocturnia::runtime::GradientSnapshot* snapshot = g.Prepare();
-        std::vector<double> colours(3 * positions.size());
-        snapshot->ColorsAt(positions.data(), static_cast<int>(positions.size()), colours.data());
+        std::vector<double> colors(3 * positions.size());
+        snapshot->ColorsAt(positions.data(), static_cast<int>(positions.size()), colors.data());
         for (std::size_t i = 0; i < positions.size(); ++i) {
             const Vec3 one = snapshot->ColorAt(positions[i]);
             const double expected[3] = {one.x, one.y, one.z};
             for (int c = 0; c < 3; ++c) {
-                const double got = colours[3 * i + c];
+                const double got = colors[3 * i + c];
                 ASSERT_TRUE(std::memcmp(&got, &expected[c], sizeof got) == 0)
                     << "trial " << trial << ", x = " << positions[i] << ", channel " << c << ": " << got << " vs "
                     << expected[c];
