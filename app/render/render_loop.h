@@ -85,7 +85,7 @@ template <class Sampler> void RenderRow(const RenderSize& size, const Sampler& s
 }
 
 // A sampler that takes many points at once:
-// sample.SampleBatch(const double* points, int count, double* colours).
+// sample.SampleBatch(const double* points, int count, double* colors).
 template <class Sampler>
 concept BatchSampler = requires(const Sampler& s, const double* points, double* colors)
 {
