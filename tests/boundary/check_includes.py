@@ -41,7 +41,7 @@ ROOM_RANKS = {
     "text": 1,  # what users type and read: labels, values, numbers, frame lists, points, edits
     "io": 2,  # the process and its files: temporary files, usable CPUs, interruption
     "image": 3,  # image files: EXR and PNG, metadata, dither
-    "color": 4,  # colour management
+    "colour": 4,  # colour management
     "render": 5,  # the render loop, frames, tiles, regions, estimates, progress, reports
     "farm": 6,  # render farms: the Slurm job writer and the job's folder
     "serve": 7,  # the browser editor
