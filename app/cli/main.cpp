@@ -376,7 +376,7 @@ int RunReportingErrors(CommandLine& line)
         return stop.ExitStatus();
     } catch (const UserError& error) {
         Report(error.what());
-        return 1;
+        return error.ExitStatus();
     } catch (const std::exception& error) {
         Report(std::string("internal error: ") + error.what());
         return 3;
