@@ -1,6 +1,7 @@
 #include "runtime/document.h"
 
 #include "runtime/atomic_file.h"
+#include "runtime/input_file.h"
 #include "runtime/json_reader.h"
 #include "runtime/resources.h"
 #include "runtime/track_evaluation.h"

@@ -1,20 +1,11 @@
 #include "runtime/resources.h"
 
+#include "runtime/input_file.h"
 #include "runtime/json_reader.h"
 #include "runtime/value_json.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <optional>
 #include <system_error>
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace nocturnia::runtime {
 
@@ -30,131 +21,6 @@ std::string PathToUtf8(const std::filesystem::path& path)
     const std::u8string u8 = path.u8string();
     return std::string(u8.begin(), u8.end());
 }
-
-namespace {
-
-std::string MegabytesText(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
-
-}  // namespace
-
-#ifndef _WIN32
-namespace {
-
-// Why the opened file is not read, or nothing when it may be: a regular file
-// of at most `maxBytes`.
-std::optional<std::string> RefusalOf(const struct stat& info, std::uint64_t maxBytes)
-{
-    if (S_ISDIR(info.st_mode)) {
-        return "is a folder, not a file";
-    }
-    if (!S_ISREG(info.st_mode)) {
-        const char* kind = S_ISFIFO(info.st_mode)                           ? "a pipe (FIFO)"
-                           : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
-                           : S_ISSOCK(info.st_mode)                         ? "a socket"
-                                                                            : "not a regular file";
-        return "is " + std::string(kind) + ", not a regular file";
-    }
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > maxBytes) {
-        return "is too big (" + MegabytesText(size) + "; at most " + MegabytesText(maxBytes) + " are read)";
-    }
-    return std::nullopt;
-}
-
-// The rest of the file from `fd`, of which `size` bytes are expected. Up to
-// one byte past the limit is read: a file that grows while read is still
-// refused.
-Result<std::string> ReadUpTo(int fd, std::uint64_t size, std::uint64_t maxBytes, const std::string& name)
-{
-    using R = Result<std::string>;
-    std::string text;
-    text.resize(static_cast<std::size_t>(size));
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == text.size()) {
-            if (text.size() > maxBytes) {
-                return R::Error(name + ": is too big (more than " + MegabytesText(maxBytes) + ")");
-            }
-            text.resize(std::min<std::uint64_t>(maxBytes + 1, text.size() + 65536));
-        }
-        const ssize_t got = ::read(fd, text.data() + filled, text.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return R::Error(name + ": cannot read the file");
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    text.resize(filled);
-    return text;
-}
-
-}  // namespace
-
-Result<std::string> ReadTextFile(const fs::path& path, std::uint64_t maxBytes)
-{
-    using R = Result<std::string>;
-    const std::string name = PathToUtf8(path);
-    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        return R::Error(name + ": cannot open the file (" + std::strerror(error) + ")");
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return R::Error(name + ": cannot read the file");
-    }
-    if (const std::optional<std::string> refusal = RefusalOf(info, maxBytes)) {
-        return R::Error(name + ": " + *refusal);
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
-    return ReadUpTo(fd, static_cast<std::uint64_t>(info.st_size), maxBytes, name);
-}
-#else
-Result<std::string> ReadTextFile(const fs::path& path, std::uint64_t maxBytes)
-{
-    using R = Result<std::string>;
-    const std::string name = PathToUtf8(path);
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (ec) {
-        return R::Error(name + ": cannot open the file");
-    }
-    if (fs::is_directory(status)) {
-        return R::Error(name + ": is a folder, not a file");
-    }
-    if (!fs::is_regular_file(status)) {
-        return R::Error(name + ": is a device, not a regular file");
-    }
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (!ec && size > maxBytes) {
-        return R::Error(name + ": is too big (" + MegabytesText(size) + "; at most " + MegabytesText(maxBytes) +
-                        " are read)");
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return R::Error(name + ": cannot open the file");
-    }
-    std::string text(static_cast<std::size_t>(ec ? 0 : size), '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad() || static_cast<std::size_t>(in.gcount()) != text.size()) {
-        return R::Error(name + ": cannot read the file");
-    }
-    return text;
-}
-#endif
 
 namespace {
 

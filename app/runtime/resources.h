@@ -44,12 +44,4 @@ private:
 std::filesystem::path PathFromUtf8(const std::string& text);
 std::string PathToUtf8(const std::filesystem::path& path);
 
-// Documents and resource files are read whole; beyond this they are refused.
-constexpr std::uint64_t kMaxTextFileBytes = 256ull << 20;
-
-// The whole content of a regular file of at most `maxBytes`; fails with a
-// message for an unreadable one, a folder, a device, a FIFO (without waiting
-// for a writer) or a bigger file.
-Result<std::string> ReadTextFile(const std::filesystem::path& path, std::uint64_t maxBytes = kMaxTextFileBytes);
-
 }  // namespace nocturnia::runtime
