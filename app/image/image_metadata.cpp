@@ -1,5 +1,7 @@
 #include "image/image_metadata.h"
 
+#include "text/byte_text.h"
+
 #include "runtime/document.h"
 
 #include <cstdint>
@@ -35,7 +37,7 @@ ImageMetadata RenderMetadata(const nocturnia::runtime::Document& document, const
 {
     ImageMetadata metadata;
     metadata.software = SoftwareName();
-    metadata.document = documentName;
+    metadata.document = SurrogateEscaped(documentName);
     metadata.parameterHash = ParameterHash(document, samples);
     metadata.frame = frame;
     metadata.tile = tile;
@@ -75,6 +77,15 @@ std::string CommandLineText(const std::vector<std::string>& arguments)
             line += c == '\'' ? std::string("'\\''") : std::string(1, c);
         }
         line += '\'';
+    }
+    line = SurrogateEscaped(line);
+    if (line.size() > kMaxMetadataTextBytes) {
+        std::size_t cut = kMaxMetadataTextBytes - 4;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) {
+            --cut;  // not inside a character
+        }
+        line.resize(cut);
+        line += " ...";
     }
     return line;
 }

@@ -5,6 +5,7 @@
 // attributes, PNG files as text chunks.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,8 @@ class Document;
 namespace nocturnia::cli {
 
 struct ImageMetadata {
-    std::string software;       // "Nocturnia 1.1.0"
-    std::string document;       // the document's file name, or the built-in example's name
+    std::string software;  // "Nocturnia 1.1.0"
+    std::string document;  // the document's file name (as byte_text.h writes bytes), or the built-in example's name
     std::string parameterHash;  // ParameterHash of the document as rendered
     int frame = 0;
     std::string tile;  // "I/N" for a tile of a grid, "X,Y,W,H" for a region; empty for a whole image
@@ -38,8 +39,14 @@ std::string SoftwareName();
 // one render agree, and a tile of a changed document or sampling does not.
 std::string ParameterHash(const nocturnia::runtime::Document& document, int samples);
 
+// The longest text the metadata carries, so that every file the program
+// writes stays within what `assemble` reads back (exr_header.h): a longer
+// command line is cut and ends in " ...".
+inline constexpr std::size_t kMaxMetadataTextBytes = 60 * 1024;
+
 // The arguments joined with spaces, each quoted for a POSIX shell where it
-// needs it, so that the line can be run again.
+// needs it, so that the line can be run again; bytes outside UTF-8 as
+// U+DC80 + byte (byte_text.h), at most kMaxMetadataTextBytes.
 std::string CommandLineText(const std::vector<std::string>& arguments);
 
 // Names of the header attributes and text chunks.
