@@ -13,13 +13,18 @@
 #include "farm/slurm_cluster.h"
 #include "farm/slurm_script.h"
 #include "image/image_file.h"
-#include "image/image_limits.h"
+#include "image/image_settings.h"
 #include "render/render_limits.h"
 #include "render/render_memory.h"
+#include "render/tile_grid.h"
+#include "text/byte_text.h"
+#include "text/frame_naming.h"
 #include "text/number_text.h"
 #include "text/user_error.h"
 
+#include "runtime/atomic_file.h"
 #include "runtime/host.h"
+#include "runtime/input_file.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -48,8 +53,8 @@ FrameRange ParseFrameRange(const std::string& text)
     const std::optional<std::int32_t> last =
         dash == std::string::npos ? first : ParseInteger(std::string_view(text).substr(dash + 1));
     if (!first || !last || *first < 0 || *last > kMaxFrame || *first > *last) {
-        throw UserError("--frames expects a range FIRST-LAST of frames from 0 to " + std::to_string(kMaxFrame) +
-                        " (e.g. 1-100), got \"" + text + "\"");
+        throw UserError(ErrorKind::kUsage, "--frames expects a range FIRST-LAST of frames from 0 to " +
+                                               std::to_string(kMaxFrame) + " (e.g. 1-100), got \"" + text + "\"");
     }
     return {*first, *last};
 }
@@ -64,12 +69,13 @@ void CheckDirectiveValue(const std::optional<std::string>& value, const char* na
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
                            c == '_' || c == '.' || c == ',' || c == ':' || c == '+';
         if (!plain) {
-            throw UserError(std::string(name) + " may hold letters, digits and - _ . , : + only, got \"" + *value +
-                            "\"");
+            throw UserError(ErrorKind::kUsage, std::string(name) +
+                                                   " may hold letters, digits and - _ . , : + only, got \"" + *value +
+                                                   "\"");
         }
     }
     if (value->empty()) {
-        throw UserError(std::string(name) + " is empty");
+        throw UserError(ErrorKind::kUsage, std::string(name) + " is empty");
     }
 }
 
@@ -87,12 +93,19 @@ std::string JobNameFor(const std::string& document)
     return name.empty() ? "nocturnia" : name;
 }
 
-struct PassedOption {
-    const char* flag;
-    std::optional<int> value;
-    int maximum;
-    const char* name;
-};
+// The frame pattern, read as `render` reads it: one run of # or one %0Nd in
+// the file's name, at most as wide as render pads.
+FrameNaming CheckedFrameNaming(const std::string& output)
+{
+    const FrameNaming naming(output, false);
+    if (!naming.Numbered()) {
+        throw UserError(ErrorKind::kUsage,
+                        "-o " + output +
+                            ": the name needs the frame number, once, as #### (padded to their count) or %04d, "
+                            "e.g. sky.####.exr");
+    }
+    return naming;
+}
 
 // The options checked as `render` and `assemble` would check them, before
 // anything reaches a cluster; the plan of the job they ask for, without what
@@ -103,30 +116,24 @@ SlurmJobPlan CheckedPlan(const GlobalOptions& global, const FarmSlurmOptions& op
     SlurmJobPlan plan;
     plan.firstFrame = frames.first;
     plan.lastFrame = frames.last;
-    plan.tiles = options.tiles ? CheckedInRange(*options.tiles, 1, kMaxTiles, "--tiles") : 0;
-    plan.cpusPerTask = CheckedInRange(options.cpusPerTask, 1, kMaxThreads, "--cpus-per-task");
-    plan.itemsPerTask = CheckedInRange(options.chunk, 1, 1000000, "--chunk");
+    plan.tiles = options.tiles ? CheckedInRange(*options.tiles, 1, kMaxTiles, "--tiles", ErrorKind::kUsage) : 0;
+    plan.cpusPerTask = CheckedInRange(options.cpusPerTask, 1, kMaxThreads, "--cpus-per-task", ErrorKind::kUsage);
+    plan.itemsPerTask = CheckedInRange(options.chunk, 1, 1000000, "--chunk", ErrorKind::kUsage);
     CheckDirectiveValue(options.partition, "--partition");
     CheckDirectiveValue(options.timeLimit, "--time");
-    if (!FramePrintfFormat(options.output)) {
-        throw UserError("-o " + options.output +
-                        ": the name needs the frame number, once, as #### (padded to their count) or %04d, "
-                        "e.g. sky.####.exr");
-    }
+    CheckedFrameNaming(options.output);
     CheckImageOutputFormat(options.output);
 #ifdef _WIN32
     if (options.submit) {
-        throw UserError("--submit needs Slurm's sbatch, which does not run on Windows");
+        throw UserError(ErrorKind::kUsage, "--submit needs Slurm's sbatch, which does not run on Windows");
     }
 #endif
-    // Passed on to every task's render, within the limits it checks.
-    const PassedOption passed[] = {{"--width", options.width, kMaxImageSide, "the width"},
-                                   {"--height", options.height, kMaxImageSide, "the height"},
-                                   {"--samples", options.samples, kMaxSamples, "the samples per pixel side"}};
-    for (const PassedOption& option : passed) {
-        if (option.value) {
-            CheckedInRange(*option.value, 1, option.maximum, option.name);
-            plan.renderArguments.insert(plan.renderArguments.end(), {option.flag, std::to_string(*option.value)});
+    // Passed on to every task's render; checked with the document's size.
+    const std::pair<const char*, std::optional<int>> passed[] = {
+        {"--width", options.width}, {"--height", options.height}, {"--samples", options.samples}};
+    for (const auto& [flag, value] : passed) {
+        if (value) {
+            plan.renderArguments.insert(plan.renderArguments.end(), {flag, std::to_string(*value)});
         }
     }
     plan.program = options.program ? fs::absolute(*options.program).string()
@@ -139,41 +146,56 @@ SlurmJobPlan CheckedPlan(const GlobalOptions& global, const FarmSlurmOptions& op
     return plan;
 }
 
-// The job's copy of the document, loaded; errors name the user's file.
-nocturnia::runtime::Document OpenCopy(const fs::path& copy, const std::string& original)
+// What every task's render and the assembly would refuse, refused now: the
+// picture's size and samples, a tile count the picture cannot be split
+// into, the output's format settings.
+void CheckRenderable(const FarmSlurmOptions& options, const nocturnia::runtime::RenderSettings& settings,
+                     const SlurmJobPlan& plan)
 {
-    try {
-        return OpenDocument(copy.string());
-    } catch (const UserError& error) {
-        std::string message = error.what();
-        const std::string shown = copy.string();
-        for (std::size_t at = message.find(shown); at != std::string::npos; at = message.find(shown, at)) {
-            message.replace(at, shown.size(), original);
-            at += original.size();
-        }
-        throw UserError(message);
+    const RenderSize size = CheckedRenderSize(options.width, options.height, options.samples, settings);
+    if (plan.tiles > 0) {
+        NearestSquareGrid(plan.tiles, size.width, size.height);
+    }
+    CheckedWriteSettings(options.output, {}, size.width, size.height, WholeImage(size.width, size.height));
+}
+
+// No frame the job writes may be the document (by the path the frames'
+// folder resolves to).
+void CheckFramesMissTheDocument(const SlurmJobPlan& plan, const std::string& document)
+{
+    std::error_code error;
+    const fs::path pattern(plan.outputPattern);
+    const fs::path folder = fs::weakly_canonical(pattern.parent_path(), error);
+    const fs::path resolved = fs::weakly_canonical(fs::absolute(document), error);
+    const std::optional<int> frame =
+        FrameNaming((folder / pattern.filename()).string(), true).FrameOf(resolved.string());
+    if (frame && *frame >= plan.firstFrame && *frame <= plan.lastFrame) {
+        throw UserError(ErrorKind::kUsage, "frame " + std::to_string(*frame) + " of -o " + plan.outputPattern +
+                                               " is the document " + document + ": choose another name for the frames");
     }
 }
 
-// The document copied into the job's folder and checked there (loaded with
-// these plug-ins), so that a broken one fails now and not on the cluster;
-// the memory each task asks for follows from the copy.
+// The document read through the checked opener, copied into the job's folder
+// and loaded with these plug-ins, so that a broken one fails now and not on
+// the cluster; the memory each task asks for follows from it.
 void CopyAndCheckDocument(const FarmSlurmOptions& options, const fs::path& copy, SlurmJobPlan& plan)
 {
-    std::error_code error;
-    if (!fs::is_regular_file(options.document, error)) {
-        throw UserError("cannot read " + options.document + ": " +
-                        (fs::exists(options.document, error) ? "not a regular file" : "no such file"));
+    const nocturnia::runtime::Result<std::string> text = nocturnia::runtime::ReadTextFile(options.document);
+    if (!text) {
+        throw UserError(ErrorKind::kInput, "cannot read " + text.error());
     }
-    fs::copy_file(options.document, copy, error);
-    if (error) {
-        throw UserError("cannot copy " + options.document + " into " + plan.jobFolder + ": " + error.message());
+    nocturnia::runtime::Result<nocturnia::runtime::Document> document =
+        nocturnia::runtime::Document::Parse(*text, options.document);
+    if (!document) {
+        throw UserError(ErrorKind::kInput, document.error());
     }
-    nocturnia::runtime::Document document = OpenCopy(copy, options.document);
-    const nocturnia::runtime::RenderSettings& settings = document.Render();
+    ThrowUnlessOk(nocturnia::runtime::WriteFileAtomically(copy, *text), ErrorKind::kOutput);
+    const nocturnia::runtime::RenderSettings& settings = document->Render();
+    CheckRenderable(options, settings, plan);
+    CheckFramesMissTheDocument(plan, options.document);
     const int width = options.width.value_or(settings.Width());
     const int height = options.height.value_or(settings.Height());
-    const std::int64_t layers = document.Shader().Data().GetInt(NOC_NOCTURNIA_EXTRA_LAYER_COUNT, 0);
+    const std::int64_t layers = document->Shader().Data().GetInt(NOC_NOCTURNIA_EXTRA_LAYER_COUNT, 0);
     plan.renderMemoryMiB = MebibytesRoundedUp(RenderProcessBytes(width, height, layers));
     plan.assembleMemoryMiB = MebibytesRoundedUp(AssemblyProcessBytes(width, height));
 }
@@ -185,10 +207,9 @@ SlurmScripts WriteJob(const fs::path& folder, const SlurmJobPlan& plan)
     if (plan.tiles > 0) {
         CreateJobSubfolder(folder / "tiles");
     }
-    const fs::path outputFolder = fs::path(plan.outputPattern).parent_path();
-    if (outputFolder.string().find_first_of("#%") == std::string::npos) {
-        CreateJobSubfolder(outputFolder);
-    }
+    // The frame number stands only in the file's name: the folder is the
+    // same for every frame, and made now so that no task finds it missing.
+    CreateJobSubfolder(fs::path(plan.outputPattern).parent_path());
     SlurmScripts scripts = WriteSlurmScripts(plan);
     WriteJobFile(folder / "render.sbatch", scripts.render, true);
     if (scripts.assemble) {
@@ -201,12 +222,12 @@ SlurmScripts WriteJob(const fs::path& folder, const SlurmJobPlan& plan)
 // "wrote band-job: milky-band.json, render.sbatch (3 array tasks of 4 tiles each), ..."
 void ReportWrittenJob(const JobFolder& folder, const fs::path& copy, const SlurmScripts& scripts, bool tiles)
 {
-    std::fprintf(stderr, "wrote %s: %s, render.sbatch (%lld array task%s of %s%lld %s each)%s, submit.sh\n",
-                 folder.path.string().c_str(), copy.filename().string().c_str(), scripts.tasks,
-                 scripts.tasks == 1 ? "" : "s", scripts.itemsPerTask > 1 ? "up to " : "", scripts.itemsPerTask,
-                 tiles ? (scripts.itemsPerTask == 1 ? "tile" : "tiles")
-                       : (scripts.itemsPerTask == 1 ? "frame" : "frames"),
-                 scripts.assemble ? ", assemble.sbatch" : "");
+    std::fprintf(
+        stderr, "wrote %s: %s, render.sbatch (%lld array task%s of %s%lld %s each)%s, submit.sh\n",
+        SurrogateEscaped(folder.path.string()).c_str(), SurrogateEscaped(copy.filename().string()).c_str(),
+        scripts.tasks, scripts.tasks == 1 ? "" : "s", scripts.itemsPerTask > 1 ? "up to " : "", scripts.itemsPerTask,
+        tiles ? (scripts.itemsPerTask == 1 ? "tile" : "tiles") : (scripts.itemsPerTask == 1 ? "frame" : "frames"),
+        scripts.assemble ? ", assemble.sbatch" : "");
 }
 
 // Submits the render array, then the assembly after it; prints the job IDs.
@@ -247,6 +268,7 @@ int RunFarmSlurm(const GlobalOptions& global, const FarmSlurmOptions& options)
         ReportWrittenJob(folder, copy, scripts, plan.tiles > 0);
     }
     if (!options.submit) {
+        // A command to run, so its bytes as they are.
         std::printf("submit with: sh %s\n", ShellQuoted((folder.path / "submit.sh").string()).c_str());
         return 0;
     }

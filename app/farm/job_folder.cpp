@@ -16,10 +16,11 @@ namespace fs = std::filesystem;
 void CheckJobFolderPath(const fs::path& folder)
 {
     for (const char c : folder.string()) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '"' || c == '\'' || c == '\\') {
-            throw UserError("the job's folder " + folder.string() +
-                            " holds a space, quote or backslash, which #SBATCH lines cannot carry: choose another "
-                            "with --job-dir");
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == ' ' || c == '"' || c == '\'' || c == '\\') {
+            throw UserError(ErrorKind::kUsage, "the job's folder " + folder.string() +
+                                                   " holds a space, quote, backslash or control character, which "
+                                                   "#SBATCH lines cannot carry: choose another with --job-dir");
         }
     }
 }
@@ -30,12 +31,13 @@ JobFolder ChosenJobFolder(const std::string& chosen)
     const fs::path folder = fs::absolute(chosen);
     CheckJobFolderPath(folder);
     if (fs::exists(folder, error) && !(fs::is_directory(folder, error) && fs::is_empty(folder, error))) {
-        throw UserError("--job-dir " + folder.string() +
-                        " exists and is not an empty folder: a job's folder holds that job alone");
+        throw UserError(ErrorKind::kUsage,
+                        "--job-dir " + folder.string() +
+                            " exists and is not an empty folder: a job's folder holds that job alone");
     }
     const bool created = fs::create_directories(folder, error);
     if (error) {
-        throw UserError("cannot create " + folder.string() + ": " + error.message());
+        throw UserError(ErrorKind::kOutput, "cannot create " + folder.string() + ": " + error.message());
     }
     return {folder, created};
 }
@@ -52,10 +54,11 @@ JobFolder NumberedJobFolder(const std::string& name)
             return {folder, true};
         }
         if (error) {
-            throw UserError("cannot create " + folder.string() + ": " + error.message());
+            throw UserError(ErrorKind::kOutput, "cannot create " + folder.string() + ": " + error.message());
         }
     }
-    throw UserError("every folder " + name + "-slurm-001 to -999 exists here: choose one with --job-dir");
+    throw UserError(ErrorKind::kOutput,
+                    "every folder " + name + "-slurm-001 to -999 exists here: choose one with --job-dir");
 }
 
 }  // namespace
@@ -81,13 +84,13 @@ void CreateJobSubfolder(const fs::path& path)
     std::error_code error;
     fs::create_directories(path, error);
     if (error) {
-        throw UserError("cannot create " + path.string() + ": " + error.message());
+        throw UserError(ErrorKind::kOutput, "cannot create " + path.string() + ": " + error.message());
     }
 }
 
 void WriteJobFile(const fs::path& path, const std::string& contents, bool executable)
 {
-    ThrowUnlessOk(nocturnia::runtime::WriteFileAtomically(path, contents));
+    ThrowUnlessOk(nocturnia::runtime::WriteFileAtomically(path, contents), ErrorKind::kOutput);
     if (executable) {
         std::error_code error;
         fs::permissions(path, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,

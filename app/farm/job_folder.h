@@ -1,7 +1,8 @@
 // The folder of one farm job: the document's copy, the scripts, logs/ and
 // (with tiles) tiles/. Given by the user (new or empty) or the first free
 // "<name>-slurm-NNN" in the current folder. Its path goes into #SBATCH lines,
-// which take no quoting, so a path that needs quoting is refused. A job whose
+// which take no quoting, so a path that needs quoting (a space, a quote, a
+// backslash, a control character) is refused. A job whose
 // preparation fails leaves nothing behind: what it wrote is removed again.
 #pragma once
 

@@ -68,7 +68,7 @@ std::optional<int> ConfiguredMaxArraySize()
     }
     const std::optional<int> size = MaxArraySizeFromConfig(config->out);
     if (size && *size < 1) {
-        throw UserError("this cluster allows no job arrays (MaxArraySize = 0)");
+        throw UserError(ErrorKind::kWork, "this cluster allows no job arrays (MaxArraySize = 0)");
     }
     return size;
 }
@@ -78,7 +78,7 @@ std::optional<int> ConfiguredMaxArraySize()
 int ClusterMaxArraySize(std::optional<int> given, bool submit, bool quiet)
 {
     if (given) {
-        return CheckedInRange(*given, 1, 4000001, "--max-array-size");
+        return CheckedInRange(*given, 1, 4000001, "--max-array-size", ErrorKind::kUsage);
     }
     if (SlurmConfigurationKnown()) {
         if (const std::optional<int> size = ConfiguredMaxArraySize()) {
@@ -106,13 +106,14 @@ std::string SubmitSlurmScript(const fs::path& script, const std::optional<std::s
     command += " " + ShellQuoted(script.string());
     const std::optional<CommandOutput> result = RunCapturingOutput(command);
     if (!result) {
-        throw UserError("cannot run sbatch: is Slurm installed here? (the job's files are written: " +
-                        script.parent_path().string() + ")");
+        throw UserError(ErrorKind::kWork, "cannot run sbatch: is Slurm installed here? (the job's files are written: " +
+                                              script.parent_path().string() + ")");
     }
     const std::optional<std::string> id = JobIdFromSbatch(result->out);
     if (result->status != 0 || !id) {
-        throw UserError("sbatch " + script.filename().string() + " failed (exit status " +
-                        std::to_string(result->status) + "); the job's files are in " + script.parent_path().string());
+        throw UserError(ErrorKind::kWork, "sbatch " + script.filename().string() + " failed (exit status " +
+                                              std::to_string(result->status) + "); the job's files are in " +
+                                              script.parent_path().string());
     }
     return *id;
 }

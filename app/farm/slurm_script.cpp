@@ -1,9 +1,12 @@
 #include "farm/slurm_script.h"
 
+#include "text/byte_text.h"
+#include "text/frame_naming.h"
 #include "text/number_text.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <sstream>
 
 namespace nocturnia::cli {
@@ -25,6 +28,29 @@ std::string SlurmFilename(std::string_view path)
         }
     }
     return text;
+}
+
+// Outside text (a file name) as a comment may show it: every control
+// character, backslash and byte outside well-formed UTF-8 written as an
+// escape, so that nothing in it can end the comment line.
+std::string CommentText(std::string_view text)
+{
+    std::string shown;
+    while (!text.empty()) {
+        const std::size_t length = Utf8SequenceLength(text);
+        const auto c = static_cast<unsigned char>(text.front());
+        if (length > 1 || (length == 1 && c >= 0x20 && c != 0x7F && c != '\\')) {
+            shown.append(text.substr(0, length));
+        } else if (c == '\\') {
+            shown += "\\\\";
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            shown += escape;
+        }
+        text.remove_prefix(length > 1 ? length : 1);
+    }
+    return shown;
 }
 
 // The #SBATCH lines both scripts share.
@@ -61,7 +87,7 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
     const std::string documentName = plan.document.substr(plan.document.rfind('/') + 1);
     std::ostringstream script;
     script << "#!/bin/bash\n"
-           << "# Nocturnia: " << FrameRangeText(plan) << " of " << documentName;
+           << "# Nocturnia: " << FrameRangeText(plan) << " of " << CommentText(documentName);
     if (tiled) {
         script << " in " << plan.tiles << " tiles each";
     }
@@ -116,8 +142,11 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
     return script.str();
 }
 
-std::string AssembleScript(const SlurmJobPlan& plan, const std::string& outputFormat)
+std::string AssembleScript(const SlurmJobPlan& plan)
 {
+    // Each frame's name is put together from the pattern's parts, literally:
+    // a backslash or '%' in the pattern stays what it is.
+    const FrameNaming naming(plan.outputPattern, true);
     std::ostringstream script;
     script << "#!/bin/bash\n"
            << "# Nocturnia: puts the " << plan.tiles << " tiles of each of " << FrameRangeText(plan)
@@ -133,14 +162,17 @@ std::string AssembleScript(const SlurmJobPlan& plan, const std::string& outputFo
     WriteProgramVariables(script, plan);
     script << "tiles=" << plan.tiles << "\n"
            << "tile_folder=" << ShellQuoted(plan.jobFolder + "/tiles") << "\n"
-           << "output_format=" << ShellQuoted(outputFormat) << "\n\n"
+           << "output_before=" << ShellQuoted(naming.Before()) << "\n"
+           << "output_digits=" << naming.Digits() << "\n"
+           << "output_after=" << ShellQuoted(naming.After()) << "\n\n"
            << "for ((frame = first_frame; frame <= last_frame; frame++)); do\n"
            << "    tile_files=()\n"
            << "    for ((tile = 0; tile < tiles; tile++)); do\n"
            << "        printf -v tile_name '" << kTileNameFormat << "' \"$frame\" \"$tile\"\n"
            << "        tile_files+=(\"$tile_folder/$tile_name\")\n"
            << "    done\n"
-           << "    printf -v output \"$output_format\" \"$frame\"\n"
+           << "    printf -v frame_digits '%0*d' \"$output_digits\" \"$frame\"\n"
+           << "    output=\"$output_before$frame_digits$output_after\"\n"
            << "    echo \"frame $frame -> $output\"\n"
            << "    \"$program\" --plugins \"$plugins\" assemble \"${tile_files[@]}\" -o \"$output\"\n"
            << "done\n";
@@ -175,47 +207,6 @@ long long ItemsPerTask(long long items, long long requested, long long maxArrayS
     return std::max(std::max(1LL, requested), (items + limit - 1) / limit);
 }
 
-std::optional<std::string> FramePrintfFormat(std::string_view pattern)
-{
-    std::string format;
-    int placeholders = 0;
-    for (std::size_t i = 0; i < pattern.size();) {
-        if (pattern[i] == '#') {
-            const std::size_t end = pattern.find_first_not_of('#', i);
-            const std::size_t count = (end == std::string_view::npos ? pattern.size() : end) - i;
-            format += "%0" + std::to_string(count) + "d";
-            ++placeholders;
-            i += count;
-            continue;
-        }
-        if (pattern[i] == '%') {
-            // %d or %0Nd
-            std::size_t j = i + 1;
-            if (j < pattern.size() && pattern[j] == '0') {
-                ++j;
-                while (j < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[j]))) {
-                    ++j;
-                }
-            }
-            if (j < pattern.size() && pattern[j] == 'd' && (j == i + 1 || j > i + 2)) {
-                format += pattern.substr(i, j + 1 - i);
-                ++placeholders;
-                i = j + 1;
-                continue;
-            }
-            format += "%%";
-            ++i;
-            continue;
-        }
-        format += pattern[i];
-        ++i;
-    }
-    if (placeholders != 1) {
-        return std::nullopt;
-    }
-    return format;
-}
-
 std::string ShellQuoted(std::string_view text)
 {
     std::string quoted = "'";
@@ -238,7 +229,7 @@ SlurmScripts WriteSlurmScripts(const SlurmJobPlan& plan)
     scripts.tasks = (items + scripts.itemsPerTask - 1) / scripts.itemsPerTask;
     scripts.render = RenderScript(plan, scripts.tasks, scripts.itemsPerTask);
     if (plan.tiles > 0) {
-        scripts.assemble = AssembleScript(plan, FramePrintfFormat(plan.outputPattern).value_or(plan.outputPattern));
+        scripts.assemble = AssembleScript(plan);
     }
     scripts.submit = SubmitScript(plan, plan.tiles > 0);
     return scripts;

@@ -29,7 +29,7 @@ struct SlurmJobPlan {
     std::string pluginFolder;
     std::string document;
     std::string jobFolder;
-    std::string outputPattern;  // the frame as #### (padded to their count) or %0Nd
+    std::string outputPattern;  // the frame as #### (padded to their count) or %0Nd, in the file's name
 
     int firstFrame = 0;
     int lastFrame = 0;
@@ -58,16 +58,13 @@ struct SlurmScripts {
 // `maxArraySize` indexes.
 long long ItemsPerTask(long long items, long long requested, long long maxArraySize);
 
-// The output pattern with its frame placeholder as a printf conversion
-// ("sky.####.exr" -> "sky.%04d.exr", other '%' doubled); empty when the
-// pattern has no placeholder or more than one.
-std::optional<std::string> FramePrintfFormat(std::string_view pattern);
-
 // `text` in single quotes for bash, whatever it holds.
 std::string ShellQuoted(std::string_view text);
 
 // The scripts for the plan; the plan is taken as checked (frames in order,
-// counts positive, the pattern holding one placeholder).
+// counts positive, the pattern holding one placeholder, paths in #SBATCH
+// lines free of what they cannot carry). Outside text enters the scripts
+// only as one shell-quoted word each, and their comments escaped.
 SlurmScripts WriteSlurmScripts(const SlurmJobPlan& plan);
 
 // MaxArraySize from the text of `scontrol show config`; empty when absent.

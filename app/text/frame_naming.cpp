@@ -2,6 +2,7 @@
 
 #include "text/user_error.h"
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
@@ -30,8 +31,8 @@ FrameNaming::FrameNaming(const std::string& output, bool severalFrames)
     auto matches = std::sregex_iterator(name.begin(), name.end(), pattern);
     const long count = std::distance(matches, std::sregex_iterator());
     if (count > 1) {
-        throw UserError("the output name \"" + output +
-                        "\" holds more than one frame pattern (use one run of # or one %04d)");
+        throw UserError(ErrorKind::kUsage, "the output name \"" + output +
+                                               "\" holds more than one frame pattern (use one run of # or one %04d)");
     }
     if (count == 1) {
         const std::smatch& match = *matches;
@@ -40,8 +41,8 @@ FrameNaming::FrameNaming(const std::string& output, bool severalFrames)
         before_ = output.substr(0, nameStart + static_cast<std::size_t>(match.position()));
         after_ = output.substr(nameStart + static_cast<std::size_t>(match.position() + match.length()));
         if (width_ > kMaxDigits) {
-            throw UserError("the frame pattern in \"" + output + "\" is wider than " + std::to_string(kMaxDigits) +
-                            " digits");
+            throw UserError(ErrorKind::kUsage, "the frame pattern in \"" + output + "\" is wider than " +
+                                                   std::to_string(kMaxDigits) + " digits");
         }
         return;
     }
@@ -65,6 +66,23 @@ std::string FrameNaming::NameOf(int frame) const
     char digits[48];
     std::snprintf(digits, sizeof digits, "%0*d", width_, frame);
     return before_ + digits + after_;
+}
+
+std::optional<int> FrameNaming::FrameOf(const std::string& name) const
+{
+    if (width_ < 0 || name.size() < before_.size() + after_.size() + 1 ||
+        name.compare(0, before_.size(), before_) != 0 ||
+        name.compare(name.size() - after_.size(), after_.size(), after_) != 0) {
+        return std::nullopt;
+    }
+    const char* first = name.data() + before_.size();
+    const char* last = name.data() + name.size() - after_.size();
+    int frame = 0;
+    const auto [end, error] = std::from_chars(first, last, frame);
+    if (error != std::errc() || end != last || NameOf(frame) != name) {
+        return std::nullopt;
+    }
+    return frame;
 }
 
 }  // namespace nocturnia::cli

@@ -6,6 +6,7 @@
 // digits wide ("sky.exr" -> "sky.0012.exr"); a single frame keeps its name.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace nocturnia::cli {
@@ -18,6 +19,15 @@ public:
     std::string NameOf(int frame) const;
     // Whether the names differ from frame to frame.
     bool Numbered() const { return width_ >= 0; }
+    // The frame whose name `name` is, if it is one.
+    std::optional<int> FrameOf(const std::string& name) const;
+
+    // The name's parts: what comes before the frame number, the digits it is
+    // padded to (0: none), what comes after. A script builds each name from
+    // them without passing the name through printf.
+    const std::string& Before() const { return before_; }
+    int Digits() const { return width_ < 0 ? 0 : width_; }
+    const std::string& After() const { return after_; }
 
 private:
     std::string before_;  // the name up to the pattern
