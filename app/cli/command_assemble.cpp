@@ -7,19 +7,28 @@
 // refused with the files named, since a farm job that lost or doubled a
 // task must not turn into a picture with a hole or a seam. The pixels are
 // copied unchanged, so the result is the picture a render in one piece makes.
+//
+// Memory stays that of the picture, whatever the tiles: every header is read
+// and the whole set checked (windows, overlap, coverage, hashes) before any
+// pixel, the picture's memory is asked for before it is allocated, and then
+// one tile at a time is read straight into its place.
 #include "cli/commands.h"
 
 #include "image/image_file.h"
+#include "text/byte_text.h"
 #include "text/user_error.h"
 
 #ifdef NOCTURNIA_HAVE_IMAGE_LIBRARIES
 #include "image/exr_reading.h"
+#include "io/output_claims.h"
+#include "render/render_memory.h"
 #include "render/tile_grid.h"
+
+#include "runtime/memory_budget.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <set>
 #endif
 
@@ -33,23 +42,38 @@ namespace nocturnia::cli {
 
 namespace {
 
+// What the set's checks need of one tile once its header has been read.
+struct TileEntry {
+    std::string name;
+    PixelRegion data;
+    ExrPixelType type = ExrPixelType::Float;
+    std::optional<TileChoice> named;  // the tile "I/N" it says it is
+};
+
+struct TileSet {
+    ExrHeader first;  // the first tile's header: the picture, and the metadata passed on
+    std::vector<TileEntry> tiles;
+};
+
 std::string WindowText(const PixelRegion& region)
 {
     return std::to_string(region.x) + "," + std::to_string(region.y) + " " + std::to_string(region.width) + " x " +
            std::to_string(region.height);
 }
 
-std::string TextOr(const ExrImage& image, const char* key, const char* fallback)
+std::string TextOr(const ExrHeader& header, const char* key, const char* fallback)
 {
-    const auto found = image.texts.find(key);
-    return found == image.texts.end() ? fallback : found->second;
+    const auto found = header.texts.find(key);
+    return found == header.texts.end() ? fallback : found->second;
 }
 
+UserError TileRefusal(const std::string& message) { return UserError(ErrorKind::kInput, message); }
+
 // Refuses a tile that is not of the same picture as the first.
-void CheckMatches(const ExrImage& first, const std::string& firstName, const ExrImage& tile, const std::string& name)
+void CheckMatches(const ExrHeader& first, const std::string& firstName, const ExrHeader& tile, const std::string& name)
 {
     auto refuse = [&](const std::string& what, const std::string& a, const std::string& b) {
-        throw UserError("tile " + name + " does not match " + firstName + ": " + what + " " + b + " against " + a);
+        throw TileRefusal("tile " + name + " does not match " + firstName + ": " + what + " " + b + " against " + a);
     };
     if (!(tile.display == first.display)) {
         refuse("display window", WindowText(first.display), WindowText(tile.display));
@@ -70,10 +94,10 @@ void CheckMatches(const ExrImage& first, const std::string& firstName, const Exr
     }
 }
 
-// The tile counts the files name (from "I/N"), to say which tiles are missing.
-std::optional<TileChoice> NamedTile(const ExrImage& image)
+// The tile "I/N" a file says it is, to say which tiles are missing.
+std::optional<TileChoice> NamedTile(const ExrHeader& header)
 {
-    const std::string text = TextOr(image, kTileKey, "");
+    const std::string text = TextOr(header, kTileKey, "");
     if (text.find('/') == std::string::npos) {
         return std::nullopt;
     }
@@ -84,127 +108,186 @@ std::optional<TileChoice> NamedTile(const ExrImage& image)
     }
 }
 
-// "tiles 1/4 and 3/4 are missing" when every file names its tile of one
-// grid, else the first pixel no tile covers.
-std::string MissingText(const std::vector<ExrImage>& tiles, std::size_t uncovered, int x, int y)
+// One tile's header, read and checked against the first; what is kept of it.
+TileEntry ReadTileHeader(const std::string& name, TileSet& set)
+{
+    if (ImageFormatFor(name) != ImageFormat::OpenExr) {
+        throw TileRefusal("tile " + name + " is not an .exr file: tiles are written as OpenEXR");
+    }
+    const std::unique_ptr<ExrInput> input = OpenExrFile(name);
+    ExrHeader header = ReadCheckedExrHeader(*input);
+    if (!header.rgbType) {
+        throw TileRefusal(name + " is not an RGB image of one float type (channels: " + header.channels + ")");
+    }
+    if (set.tiles.empty()) {
+        set.first = header;
+    }
+    CheckMatches(set.first, set.tiles.empty() ? name : set.tiles.front().name, header, name);
+    const PixelRegion& data = header.data;
+    const PixelRegion& display = header.display;
+    if (data.x < display.x || data.y < display.y || data.Right() > display.Right() ||
+        data.Bottom() > display.Bottom()) {
+        throw TileRefusal("tile " + name + " reaches outside its picture: data window " + WindowText(data) +
+                          ", display window " + WindowText(display));
+    }
+    return TileEntry{name, data, *header.rgbType, NamedTile(header)};
+}
+
+TileSet ReadTileHeaders(const std::vector<std::string>& names)
+{
+    if (names.empty()) {
+        throw UserError(ErrorKind::kUsage, "assemble needs at least one tile");
+    }
+    TileSet set;
+    set.tiles.reserve(names.size());
+    for (const std::string& name : names) {
+        set.tiles.push_back(ReadTileHeader(name, set));
+    }
+    return set;
+}
+
+// Two tiles that share a pixel, refused: by their data windows, sorted
+// along x so that only tiles side by side are compared.
+void CheckNoOverlap(const TileSet& set)
+{
+    std::vector<std::size_t> order(set.tiles.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return set.tiles[a].data.x < set.tiles[b].data.x; });
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const TileEntry& a = set.tiles[order[i]];
+        for (std::size_t j = i + 1; j < order.size() && set.tiles[order[j]].data.x < a.data.Right(); ++j) {
+            const TileEntry& b = set.tiles[order[j]];
+            if (Overlaps(a.data, b.data)) {
+                const bool aFirst = order[i] < order[j];
+                const PixelRegion& display = set.first.display;
+                throw TileRefusal("tiles " + (aFirst ? a : b).name + " and " + (aFirst ? b : a).name +
+                                  " overlap (both hold pixel " +
+                                  std::to_string(std::max(a.data.x, b.data.x) - display.x) + "," +
+                                  std::to_string(std::max(a.data.y, b.data.y) - display.y) + ")");
+            }
+        }
+    }
+}
+
+// The first pixel (top row first, then leftmost) that no tile holds, as an
+// offset into the picture; only rows where some tile begins or ends can
+// start a row without one.
+std::optional<std::pair<int, int>> FirstUncovered(const TileSet& set)
+{
+    const PixelRegion& display = set.first.display;
+    std::set<int> rows = {display.y};
+    for (const TileEntry& tile : set.tiles) {
+        rows.insert(tile.data.y);
+        rows.insert(tile.data.Bottom());
+    }
+    for (const int y : rows) {
+        if (y >= display.Bottom()) {
+            break;
+        }
+        std::vector<std::pair<int, int>> spans;
+        for (const TileEntry& tile : set.tiles) {
+            if (tile.data.y <= y && y < tile.data.Bottom()) spans.emplace_back(tile.data.x, tile.data.Right());
+        }
+        std::sort(spans.begin(), spans.end());
+        int x = display.x;
+        for (const auto& [from, to] : spans) {
+            if (from > x) break;
+            x = std::max(x, to);
+        }
+        if (x < display.Right()) {
+            return std::make_pair(x - display.x, y - display.y);
+        }
+    }
+    return std::nullopt;
+}
+
+// "missing tiles 1/4, 3/4" when every file names its tile of one grid.
+std::string MissingTilesText(const TileSet& set)
 {
     std::set<int> present;
     int count = 0;
-    for (const ExrImage& tile : tiles) {
-        const std::optional<TileChoice> choice = NamedTile(tile);
-        if (!choice || (count != 0 && choice->count != count)) {
-            count = -1;
-            break;
+    for (const TileEntry& tile : set.tiles) {
+        if (!tile.named || (count != 0 && tile.named->count != count)) {
+            return "";
         }
-        count = choice->count;
-        present.insert(choice->index);
+        count = tile.named->count;
+        present.insert(tile.named->index);
     }
-    std::string text = std::to_string(uncovered) + " pixel" + (uncovered == 1 ? "" : "s") +
-                       " of the picture lie in no tile (the first at " + std::to_string(x) + "," + std::to_string(y) +
-                       ")";
-    if (count > 0) {
-        std::string missing;
-        int listed = 0, absent = 0;
-        for (int i = 0; i < count; ++i) {
-            if (present.count(i) == 0) {
-                ++absent;
-                if (listed++ < 8) {
-                    missing += (missing.empty() ? "" : ", ") + std::to_string(i) + "/" + std::to_string(count);
-                }
-            }
+    std::string missing;
+    int listed = 0, absent = 0;
+    for (int i = 0; i < count; ++i) {
+        if (present.count(i) == 0 && ++absent <= 8) {
+            missing += (listed++ == 0 ? "" : ", ") + std::to_string(i) + "/" + std::to_string(count);
         }
-        text += ": missing tile" + std::string(absent == 1 ? " " : "s ") + missing + (absent > 8 ? ", ..." : "");
     }
-    return text;
+    return ": missing tile" + std::string(absent == 1 ? " " : "s ") + missing + (absent > 8 ? ", ..." : "");
 }
 
-// The tiles read and checked against the first: one picture, each inside it.
-std::vector<ExrImage> ReadTiles(const std::vector<std::string>& names)
+// Tiles that overlap, and a set that leaves pixels uncovered, refused before
+// any pixel is read.
+void CheckTileSet(const TileSet& set, const std::filesystem::path& output)
 {
-    if (names.empty()) {
-        throw UserError("assemble needs at least one tile");
+    CheckNoOverlap(set);
+    const PixelRegion& display = set.first.display;
+    long long covered = 0;
+    for (const TileEntry& tile : set.tiles) covered += tile.data.PixelCount();
+    if (covered == display.PixelCount()) {
+        return;
     }
-    std::vector<ExrImage> tiles;
-    tiles.reserve(names.size());
-    for (const std::string& name : names) {
-        if (ImageFormatFor(name) != ImageFormat::OpenExr) {
-            throw UserError("tile " + name + " is not an .exr file: tiles are written as OpenEXR");
-        }
-        tiles.push_back(ReadExrImage(name));
-        CheckMatches(tiles.front(), names.front(), tiles.back(), name);
-        const PixelRegion& data = tiles.back().data;
-        const PixelRegion& display = tiles.back().display;
-        if (data.x < display.x || data.y < display.y || data.Right() > display.Right() ||
-            data.Bottom() > display.Bottom()) {
-            throw UserError("tile " + name + " reaches outside its picture: data window " + WindowText(data) +
-                            ", display window " + WindowText(display));
-        }
-    }
-    return tiles;
-}
-
-// The whole picture from its tiles. Each pixel's tile (its index + 1) is
-// noted, so that a pixel two tiles hold is refused, and so is a picture
-// with pixels no tile holds.
-ImageBuffer PlaceTiles(const std::vector<ExrImage>& tiles, const std::vector<std::string>& names,
-                       const std::filesystem::path& output)
-{
-    const PixelRegion display = tiles.front().display;
-    std::vector<std::uint32_t> owner(static_cast<std::size_t>(display.PixelCount()), 0);
-    ImageBuffer picture;
-    picture.width = display.width;
-    picture.height = display.height;
-    picture.rgb.assign(static_cast<std::size_t>(display.PixelCount()) * 3, 0.0f);
-    for (std::size_t t = 0; t < tiles.size(); ++t) {
-        const ExrImage& tile = tiles[t];
-        for (int row = 0; row < tile.data.height; ++row) {
-            const int y = tile.data.y - display.y + row;
-            const int x0 = tile.data.x - display.x;
-            std::uint32_t* owners = owner.data() + static_cast<std::size_t>(y) * display.width + x0;
-            for (int column = 0; column < tile.data.width; ++column) {
-                if (owners[column] != 0) {
-                    throw UserError("tiles " + names[owners[column] - 1] + " and " + names[t] +
-                                    " overlap (both hold pixel " + std::to_string(x0 + column) + "," +
-                                    std::to_string(y) + ")");
-                }
-                owners[column] = static_cast<std::uint32_t>(t + 1);
-            }
-            std::memcpy(picture.rgb.data() + (static_cast<std::size_t>(y) * display.width + x0) * 3,
-                        tile.pixels.Pixel(0, row), static_cast<std::size_t>(tile.data.width) * 3 * sizeof(float));
-        }
-    }
-    const auto hole = std::find(owner.begin(), owner.end(), 0u);
-    if (hole != owner.end()) {
-        const std::size_t at = static_cast<std::size_t>(hole - owner.begin());
-        const std::size_t uncovered = static_cast<std::size_t>(std::count(owner.begin(), owner.end(), 0u));
-        throw UserError(
-            "cannot assemble " + output.string() + ": " +
-            MissingText(tiles, uncovered, static_cast<int>(at % display.width), static_cast<int>(at / display.width)));
-    }
-    return picture;
+    const std::optional<std::pair<int, int>> hole = FirstUncovered(set);
+    const long long uncovered = display.PixelCount() - covered;
+    throw TileRefusal("cannot assemble " + output.string() + ": " + std::to_string(uncovered) + " pixel" +
+                      (uncovered == 1 ? "" : "s") + " of the picture lie in no tile (the first at " +
+                      std::to_string(hole ? hole->first : 0) + "," + std::to_string(hole ? hole->second : 0) + ")" +
+                      MissingTilesText(set));
 }
 
 // How the picture is written: as asked, with the tiles' origin as its metadata.
 ImageWriteSettings AssembledWriteSettings(const GlobalOptions& global, const AssembleOptions& options,
-                                          const std::vector<ExrImage>& tiles)
+                                          const TileSet& set)
 {
     // Half tiles make a half picture unless asked otherwise: no value changes.
     ImageOutputOptions image = options.image;
-    const bool allHalf =
-        std::all_of(tiles.begin(), tiles.end(), [](const ExrImage& tile) { return tile.type == ExrPixelType::Half; });
+    const bool allHalf = std::all_of(set.tiles.begin(), set.tiles.end(),
+                                     [](const TileEntry& tile) { return tile.type == ExrPixelType::Half; });
     if (ImageFormatFor(options.output) == ImageFormat::OpenExr && allHalf) {
         image.half = true;
     }
-    const PixelRegion& display = tiles.front().display;
+    const PixelRegion& display = set.first.display;
     ImageWriteSettings settings = CheckedWriteSettings(options.output, image, display.width, display.height,
                                                        WholeImage(display.width, display.height));
-    const ExrImage& first = tiles.front();
     settings.metadata.software = SoftwareName();
-    settings.metadata.document = TextOr(first, kDocumentKey, "");
-    settings.metadata.parameterHash = TextOr(first, kParameterHashKey, "");
-    settings.metadata.frame = first.frame.value_or(0);
+    settings.metadata.document = TextOr(set.first, kDocumentKey, "");
+    settings.metadata.parameterHash = TextOr(set.first, kParameterHashKey, "");
+    settings.metadata.frame = set.first.frame.value_or(0);
     settings.metadata.commandLine = CommandLineText(global.arguments);
     return settings;
+}
+
+// The picture, asked for before it is allocated, with each tile read into
+// its place one after the other.
+ImageBuffer PlaceTiles(const TileSet& set, const ImageWriteSettings& settings)
+{
+    const PixelRegion& display = set.first.display;
+    const std::string what =
+        "the assembled " + std::to_string(display.width) + " x " + std::to_string(display.height) + " picture";
+    ThrowUnlessOk(nocturnia::runtime::CheckMemoryFor(AssemblyBytes(display.width, display.height, settings), what),
+                  ErrorKind::kWork);
+    const nocturnia::runtime::AllocationScope scope(what);
+    ImageBuffer picture;
+    picture.width = display.width;
+    picture.height = display.height;
+    picture.rgb.assign(static_cast<std::size_t>(display.PixelCount()) * 3, 0.0f);
+    for (const TileEntry& tile : set.tiles) {
+        const std::unique_ptr<ExrInput> input = OpenExrFile(tile.name);
+        const ExrHeader header = ReadCheckedExrHeader(*input);
+        if (!(header.data == tile.data) || !(header.display == display) || header.rgbType != tile.type) {
+            throw TileRefusal("tile " + tile.name + " changed while the tiles were assembled");
+        }
+        ReadExrPixels(*input, header, picture, display);
+    }
+    return picture;
 }
 
 }  // namespace
@@ -213,12 +296,21 @@ int RunAssemble(const GlobalOptions& global, const AssembleOptions& options)
 {
     const std::filesystem::path output = options.output;
     CheckImageOutputFormat(output);
-    const std::vector<ExrImage> tiles = ReadTiles(options.tiles);
-    const ImageBuffer picture = PlaceTiles(tiles, options.tiles, output);
-    WriteImage(output, picture, AssembledWriteSettings(global, options, tiles));
+    OutputClaims claims;
+    for (const std::string& tile : options.tiles) {
+        claims.AddInput(tile, "the tile");
+    }
+    claims.AddOutput(output, "the picture", true);
+    const TileSet set = ReadTileHeaders(options.tiles);
+    CheckTileSet(set, output);
+    const ImageWriteSettings settings = AssembledWriteSettings(global, options, set);
+    claims.PrepareFolders();
+    const ImageBuffer picture = PlaceTiles(set, settings);
+    WriteImage(output, picture, settings);
     if (!global.quiet) {
-        std::fprintf(stderr, "assembled %zu tile%s into %d x %d -> %s\n", tiles.size(), tiles.size() == 1 ? "" : "s",
-                     picture.width, picture.height, output.string().c_str());
+        std::fprintf(stderr, "assembled %zu tile%s into %d x %d -> %s\n", set.tiles.size(),
+                     set.tiles.size() == 1 ? "" : "s", picture.width, picture.height,
+                     SurrogateEscaped(output.string()).c_str());
     }
     return 0;
 }
@@ -227,8 +319,8 @@ int RunAssemble(const GlobalOptions& global, const AssembleOptions& options)
 
 int RunAssemble(const GlobalOptions&, const AssembleOptions& options)
 {
-    throw UserError("cannot write " + options.output + ": image writing is not available in this build " +
-                    kWithoutImageLibraries);
+    throw UserError(ErrorKind::kUsage, "cannot write " + options.output +
+                                           ": image writing is not available in this build " + kWithoutImageLibraries);
 }
 
 #endif
