@@ -4,7 +4,6 @@
 
 #include "cli/program_session.h"
 #include "image/image_file.h"
-#include "image/image_limits.h"
 #include "io/usable_cpus.h"
 #include "render/render_limits.h"
 #include "render/render_sequence.h"
@@ -20,11 +19,6 @@ namespace nocturnia::cli {
 
 namespace {
 
-int CheckedOption(const std::optional<int>& option, int fallback, int minimum, int maximum, const char* name)
-{
-    return CheckedInRange(option.value_or(fallback), minimum, maximum, name);
-}
-
 std::filesystem::path OutputPath(const RenderOptions& options)
 {
     if (options.output) {
@@ -35,26 +29,12 @@ std::filesystem::path OutputPath(const RenderOptions& options)
     return stem + ".png";
 }
 
-// Fails before the render rather than after it, where the time would be lost.
-void CheckOutputPath(const std::filesystem::path& path)
-{
-    CheckImageOutputFormat(path);
-    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) {
-        throw UserError("cannot write " + path.string() + ": no folder " + folder.string());
-    }
-    if (std::filesystem::is_directory(path, error)) {
-        throw UserError("cannot write " + path.string() + ": it is a folder");
-    }
-}
-
 // The frames the options ask for, in the order given: --frames, --frame,
 // else the document's start frame.
 std::vector<int> FramesToRender(const RenderOptions& options, const nocturnia::runtime::Document& document)
 {
     if (options.frames && options.frame) {
-        throw UserError("give either --frames or --frame, not both");
+        throw UserError(ErrorKind::kUsage, "give either --frames or --frame, not both");
     }
     if (options.frames) {
         return ParseFrameList(*options.frames);
@@ -67,7 +47,9 @@ std::vector<int> FramesToRender(const RenderOptions& options, const nocturnia::r
 int RunRender(const GlobalOptions& global, const RenderOptions& options)
 {
     const std::filesystem::path output = OutputPath(options);
-    CheckOutputPath(output);
+    // The outputs themselves are checked once the frames are known, before
+    // the first sample (render_sequence.h).
+    CheckImageOutputFormat(output);
 
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
@@ -75,17 +57,12 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
     // The command line overrides the document's render settings; an aspect
     // the document does not fix follows the new size.
     nocturnia::runtime::RenderSettings settings = document.Render();
-    RenderSize size;
-    size.width = CheckedOption(options.width, settings.Width(), 1, kMaxImageSide, "the width");
-    size.height = CheckedOption(options.height, settings.Height(), 1, kMaxImageSide, "the height");
-    size.samples = CheckedOption(options.samples, settings.Samples(), 1, kMaxSamples, "the samples per pixel side");
-    if (static_cast<long long>(size.width) * size.height > kMaxImagePixels) {
-        throw UserError("the image is too large: " + std::to_string(size.width) + " x " + std::to_string(size.height));
-    }
+    const RenderSize size = CheckedRenderSize(options.width, options.height, options.samples, settings);
     const RenderWindow window = ChosenRenderWindow(options.tile, options.region, size.width, size.height);
     const ImageWriteSettings writeSettings =
         CheckedWriteSettings(output, options.image, size.width, size.height, window.region);
-    const int threads = CheckedOption(options.threads, UsableCpuCount(), 1, kMaxThreads, "the thread count");
+    const int threads = CheckedInRange(options.threads.value_or(UsableCpuCount()), 1, kMaxThreads, "the thread count",
+                                       ErrorKind::kUsage);
     if (options.width || options.height) {
         settings.width = size.width;
         settings.height = size.height;

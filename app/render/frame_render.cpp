@@ -4,6 +4,7 @@
 #include "render/document_frame.h"
 #include "render/session_sampler.h"
 #include "render/work_estimate.h"
+#include "text/parameter_edits.h"
 #include "text/user_error.h"
 
 #include "runtime/memory_budget.h"
@@ -19,11 +20,11 @@ FrameResult RenderFrame(nocturnia::runtime::Node& shader, const FrameRequest& re
     const auto start = std::chrono::steady_clock::now();
     const RenderSize& size = request.size;
     MoveToFrame(shader, request.frame);  // before InitRender, which reads the container
-    ThrowUnlessOk(nocturnia::runtime::CheckLayerMemory(shader, nocturnia::runtime::LayerUse::Render));
+    CheckLayersFit(shader, nocturnia::runtime::LayerUse::Render);
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
         nocturnia::runtime::RenderSession::Start(shader);
     if (!session) {
-        throw UserError("cannot render: " + session.error());
+        throw UserError(ErrorKind::kWork, "cannot render: " + session.error());
     }
     const auto sampler = SessionSampler(*session.value(), request.batch);
 

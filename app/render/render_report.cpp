@@ -1,5 +1,7 @@
 #include "render/render_report.h"
 
+#include "text/json_text.h"
+
 #include "runtime/atomic_file.h"
 
 namespace nocturnia::cli {
@@ -89,7 +91,7 @@ Json RenderReport::ToJson() const
 
 nocturnia::runtime::Status RenderReport::Write(const std::string& path) const
 {
-    return nocturnia::runtime::WriteFileAtomically(path, ToJson().dump(2) + "\n");
+    return nocturnia::runtime::WriteFileAtomically(path, JsonText(ToJson(), 2) + "\n");
 }
 
 }  // namespace nocturnia::cli

@@ -3,11 +3,16 @@
 #include "image/image_file.h"
 #include "image/image_metadata.h"
 #include "io/interruption.h"
+#include "io/output_claims.h"
 #include "render/frame_render.h"
 #include "render/job_progress.h"
+#include "render/render_memory.h"
 #include "render/render_report.h"
+#include "text/byte_text.h"
 #include "text/frame_naming.h"
 #include "text/user_error.h"
+
+#include "runtime/memory_budget.h"
 
 #include <chrono>
 #include <cstdio>
@@ -32,9 +37,9 @@ void WriteReport(const SequenceJob& job, RenderReport& report, Clock::time_point
     const nocturnia::runtime::Status written = report.Write(*job.report);
     if (!written) {
         if (jobFailed) {
-            std::fprintf(stderr, "nocturnia: error: %s\n", written.message().c_str());
+            std::fprintf(stderr, "nocturnia: error: %s\n", SurrogateEscaped(written.message()).c_str());
         } else {
-            throw UserError(written.message());
+            throw UserError(ErrorKind::kOutput, written.message());
         }
     }
 }
@@ -80,21 +85,41 @@ FrameRecord RecordOf(const PlannedFrame& planned, FrameRecord::Outcome outcome)
     return record;
 }
 
-// Every frame's name checked and the frames on disk found before any work:
-// a name that cannot be written fails now, not hours in.
+// Every output checked and the frames on disk found before any work: a
+// name that cannot be written, or that would replace the document, the
+// report or another output, fails now, not hours in. Missing folders are
+// made once everything has passed.
 std::vector<PlannedFrame> PlanFrames(const SequenceJob& job)
 {
-    const FrameNaming naming(job.output.string(), job.frames.size() > 1);
+    const bool several = job.frames.size() > 1;
+    const FrameNaming naming(job.output.string(), several);
+    OutputClaims claims;
+    if (job.documentPath) {
+        claims.AddInput(*job.documentPath, "the document");
+    }
+    if (job.report) {
+        claims.AddOutput(*job.report, "the report", false);
+    }
     std::vector<PlannedFrame> planned;
     for (int frame : job.frames) {
         const std::string name = naming.NameOf(frame);
+        claims.CheckOutput(name, several ? "frame " + std::to_string(frame) : std::string("the image"), true);
         std::error_code error;
-        if (std::filesystem::is_directory(name, error)) {
-            throw UserError("cannot write frame " + std::to_string(frame) + " to " + name + ": it is a folder");
-        }
         planned.push_back({frame, name, job.skipExisting && std::filesystem::exists(name, error)});
     }
+    claims.PrepareFolders();
     return planned;
+}
+
+// The memory of one frame's pixels and its layers, asked for before the first.
+void CheckFrameMemory(const SequenceJob& job, const nocturnia::runtime::Document& document)
+{
+    const std::int64_t layers = document.Shader().Data().GetInt(NOC_NOCTURNIA_EXTRA_LAYER_COUNT, 0);
+    const PixelRegion& window = job.window.region;
+    ThrowUnlessOk(nocturnia::runtime::CheckMemoryFor(RenderWorkingBytes(window, job.writeSettings, layers),
+                                                     "the render of " + std::to_string(window.width) + " x " +
+                                                         std::to_string(window.height) + " pixels"),
+                  ErrorKind::kWork);
 }
 
 // "rendered frame 2, tile 1/4 of 96 x 64, ... -> sky.0002.exr".
@@ -106,7 +131,7 @@ void ReportRenderedFrame(const SequenceJob& job, const PlannedFrame& planned, do
     }
     std::fprintf(stderr, "rendered %s%d x %d, %d x %d samples per pixel, %d thread%s, %.2f s -> %s\n", which.c_str(),
                  job.size.width, job.size.height, job.size.samples, job.size.samples, job.threads,
-                 job.threads == 1 ? "" : "s", seconds, planned.file.c_str());
+                 job.threads == 1 ? "" : "s", seconds, SurrogateEscaped(planned.file).c_str());
 }
 
 // Renders and writes one frame; its record for the report.
@@ -122,6 +147,7 @@ FrameRecord RenderAndWriteFrame(nocturnia::runtime::Document& document, const Se
     request.quiet = job.quiet;
     request.onProgress = [&](int done, int total) { progress.Update(done, total); };
     const auto frameStart = Clock::now();
+    const nocturnia::runtime::AllocationScope scope("the image of frame " + std::to_string(planned.frame));
     const FrameResult result = RenderFrame(document.Shader(), request);
     progress.FinishFrame();
     ImageWriteSettings settings = job.writeSettings;
@@ -145,7 +171,7 @@ UserError FrameFailure(RenderReport& report, const PlannedFrame& planned, const 
     report.frames.push_back(record);
     report.status = "failed";
     report.error = "frame " + std::to_string(planned.frame) + ": " + failure.what();
-    return UserError(report.error + (framesWritten ? " (the frames before it are written)" : ""));
+    return UserError(failure.kind(), report.error + (framesWritten ? " (the frames before it are written)" : ""));
 }
 
 }  // namespace
@@ -155,6 +181,7 @@ int RenderSequence(nocturnia::runtime::Document& document, const SequenceJob& jo
     const auto start = Clock::now();
     RenderReport report = StartReport(job, document);
     const std::vector<PlannedFrame> frames = PlanFrames(job);
+    CheckFrameMemory(job, document);
     int toRender = 0;
     for (const PlannedFrame& planned : frames) toRender += planned.skip ? 0 : 1;
 
@@ -167,7 +194,8 @@ int RenderSequence(nocturnia::runtime::Document& document, const SequenceJob& jo
         if (planned.skip) {
             report.frames.push_back(RecordOf(planned, FrameRecord::Outcome::Skipped));
             if (!job.quiet) {
-                std::fprintf(stderr, "frame %d: %s exists, skipped\n", planned.frame, planned.file.c_str());
+                std::fprintf(stderr, "frame %d: %s exists, skipped\n", planned.frame,
+                             SurrogateEscaped(planned.file).c_str());
             }
             continue;
         }
