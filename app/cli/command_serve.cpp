@@ -5,6 +5,7 @@
 // command but say it is not available.
 #include "cli/commands.h"
 
+#include "text/byte_text.h"
 #include "text/user_error.h"
 
 #ifdef NOCTURNIA_HAVE_SERVE
@@ -53,14 +54,14 @@ std::unique_ptr<nocturnia::serve::EditingSession> OpenEditingSession(const Serve
     } else {
         nocturnia::runtime::Result<nocturnia::runtime::Document> created = nocturnia::runtime::Document::CreateNew();
         if (!created) {
-            throw UserError("cannot create a new document: " + created.error());
+            throw UserError(ErrorKind::kWork, "cannot create a new document: " + created.error());
         }
         document.emplace(std::move(created.value()));
     }
     try {
         return std::make_unique<nocturnia::serve::EditingSession>(std::move(*document), path);
     } catch (const nocturnia::serve::ApiError& error) {
-        throw UserError(error.what());
+        throw UserError(ErrorKind::kInput, error.what());
     }
 }
 
@@ -80,7 +81,7 @@ void ServeUntilStopped(nocturnia::serve::EditingSession& session, nocturnia::ser
             if (session.HasUnsavedChanges()) {
                 const std::optional<std::filesystem::path> file = session.Path();
                 std::fprintf(stderr, "nocturnia: stopping with unsaved changes to %s: they are lost\n",
-                             file ? file->string().c_str() : "the new document");
+                             file ? SurrogateEscaped(file->string()).c_str() : "the new document");
             }
             worker.Stop();
             server.Stop();
@@ -115,8 +116,8 @@ int RunServe(const GlobalOptions& global, const ServeOptions& options)
     }
     const std::optional<std::filesystem::path> path = session.Path();
     std::printf("nocturnia serve: editing %s\nopen http://%s:%d/?token=%s\n(Ctrl-C stops the server)\n",
-                path ? path->string().c_str() : "a new document", AddressInUrl(options.bind).c_str(), port,
-                token.c_str());
+                path ? SurrogateEscaped(path->string()).c_str() : "a new document", AddressInUrl(options.bind).c_str(),
+                port, token.c_str());
     std::fflush(stdout);
     ServeUntilStopped(session, worker, server);
     return 0;
@@ -126,7 +127,8 @@ int RunServe(const GlobalOptions& global, const ServeOptions& options)
 
 int RunServe(const GlobalOptions&, const ServeOptions&)
 {
-    throw UserError("`serve` is not available in this build (it was made without cpp-httplib; on Debian install "
+    throw UserError(ErrorKind::kUsage,
+                    "`serve` is not available in this build (it was made without cpp-httplib; on Debian install "
                     "libcpp-httplib-dev and build again)");
 }
 

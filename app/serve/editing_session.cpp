@@ -3,11 +3,13 @@
 #include "serve/api_error.h"
 #include "serve/page_model.h"
 
+#include "text/json_text.h"
 #include "text/parameter_edits.h"
 #include "text/user_error.h"
 
 #include "runtime/attribute_manager.h"
 #include "runtime/console.h"
+#include "runtime/input_file.h"
 #include "runtime/resources.h"
 
 namespace nocturnia::serve {
@@ -125,7 +127,7 @@ void EditingSession::Refresh()
     state["aspect"] = render.Aspect();
     state["entries"] = PageEntries(entries, document_.Shader());
     state["masks"] = MaskChoices(document_.Shader());
-    stateText_ = state.dump();
+    stateText_ = nocturnia::cli::JsonText(state);
 }
 
 void EditingSession::Replace(const std::string& text, const std::string& sourceName)

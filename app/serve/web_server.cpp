@@ -4,6 +4,7 @@
 #include "serve/api_error.h"
 #include "serve/page_assets.h"
 
+#include "text/json_text.h"
 #include "text/user_error.h"
 
 #include "runtime/json_reader.h"
@@ -34,7 +35,7 @@ void SendError(httplib::Response& response, int status, const std::string& messa
 {
     nocturnia::runtime::Json body = details.is_object() ? details : nocturnia::runtime::Json::object();
     body["error"] = message;
-    SendJsonText(response, body.dump(), status);
+    SendJsonText(response, nocturnia::cli::JsonText(body), status);
 }
 
 std::string StatusMessage(int status)
@@ -97,7 +98,7 @@ nocturnia::runtime::Json FrameJson(const PreviewFrame& frame)
 
 std::string ChangeReply(const std::string& state, const std::vector<std::string>& dialogs = {})
 {
-    return "{\"dialogs\":" + nocturnia::runtime::Json(dialogs).dump() + ",\"state\":" + state + "}";
+    return "{\"dialogs\":" + nocturnia::cli::JsonText(nocturnia::runtime::Json(dialogs)) + ",\"state\":" + state + "}";
 }
 
 // Runs an API handler; its refusals become JSON errors, and no exception
@@ -223,7 +224,7 @@ void WebServer::AddReadingRoutes()
                        current = session_.Version();
                    }
                    nocturnia::runtime::Json reply = {{"version", current}, {"frame", FrameJson(latest)}};
-                   SendJsonText(response, reply.dump());
+                   SendJsonText(response, nocturnia::cli::JsonText(reply));
                }));
     server.Get("/api/preview", Guarded([this](const httplib::Request&, httplib::Response& response) {
                    const PreviewFrame frame = preview_.Latest();
@@ -287,24 +288,28 @@ void WebServer::AddChangeRoutes()
 int WebServer::Listen(const std::string& address, int port)
 {
     if (port < 0 || port > 65535) {
-        throw nocturnia::cli::UserError("--port must lie between 0 and 65535, got " + std::to_string(port));
+        throw nocturnia::cli::UserError(nocturnia::cli::ErrorKind::kUsage,
+                                        "--port must lie between 0 and 65535, got " + std::to_string(port));
     }
     errno = 0;
     if (port == 0) {
         port_ = server_->bind_to_any_port(address);
         if (port_ <= 0) {
-            throw nocturnia::cli::UserError("cannot listen on " + address + ": " + std::strerror(errno));
+            throw nocturnia::cli::UserError(nocturnia::cli::ErrorKind::kWork,
+                                            "cannot listen on " + address + ": " + std::strerror(errno));
         }
         return port_;
     }
     if (!server_->bind_to_port(address, port)) {
         const int reason = errno;
         if (reason == EADDRINUSE) {
-            throw nocturnia::cli::UserError("port " + std::to_string(port) + " on " + address +
-                                            " is already in use: choose another with --port (0 picks a free one)");
+            throw nocturnia::cli::UserError(nocturnia::cli::ErrorKind::kWork,
+                                            "port " + std::to_string(port) + " on " + address +
+                                                " is already in use: choose another with --port (0 picks a free one)");
         }
-        throw nocturnia::cli::UserError("cannot listen on " + address + " port " + std::to_string(port) + ": " +
-                                        (reason != 0 ? std::strerror(reason) : "the address is not usable"));
+        throw nocturnia::cli::UserError(nocturnia::cli::ErrorKind::kWork,
+                                        "cannot listen on " + address + " port " + std::to_string(port) + ": " +
+                                            (reason != 0 ? std::strerror(reason) : "the address is not usable"));
     }
     port_ = port;
     return port_;
