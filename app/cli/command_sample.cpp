@@ -3,11 +3,13 @@
 #include "cli/commands.h"
 
 #include "cli/program_session.h"
+#include "io/input_stream.h"
 #include "io/interruption.h"
 #include "render/document_frame.h"
 #include "render/progress_display.h"
 #include "render/work_estimate.h"
 #include "text/number_text.h"
+#include "text/parameter_edits.h"
 #include "text/texture_point_text.h"
 #include "text/user_error.h"
 
@@ -16,7 +18,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 
 namespace nocturnia::cli {
@@ -29,19 +30,17 @@ std::vector<TexturePointValue> CollectPoints(const SampleOptions& options)
     for (const std::string& text : options.at) {
         const std::optional<TexturePointValue> point = ParseTexturePointArgument(text);
         if (!point) {
-            throw UserError("--at expects U,V or U,V,W, got \"" + text + "\"");
+            throw UserError(ErrorKind::kUsage, "--at expects U,V or U,V,W, got \"" + text + "\"");
         }
         points.push_back(*point);
     }
     if (options.points) {
         std::vector<TexturePointValue> read;
+        const nocturnia::runtime::AllocationScope scope("the texture points");
         if (*options.points == "-") {
             read = ReadTexturePoints(std::cin, "standard input");
         } else {
-            std::ifstream file(*options.points);
-            if (!file) {
-                throw UserError("cannot read " + *options.points);
-            }
+            CheckedInputStream file(*options.points, kMaxPointsFileBytes);
             read = ReadTexturePoints(file, *options.points);
         }
         points.insert(points.end(), read.begin(), read.end());
@@ -116,7 +115,7 @@ std::string SampleInChunks(const nocturnia::runtime::RenderSession& render,
 int RunSample(const GlobalOptions& global, const SampleOptions& options)
 {
     if (options.at.empty() && !options.points) {
-        throw UserError("no texture points: give --at U,V[,W] or --points FILE");
+        throw UserError(ErrorKind::kUsage, "no texture points: give --at U,V[,W] or --points FILE");
     }
     // Points are read before anything is loaded: a bad line costs nothing.
     const std::vector<TexturePointValue> points = CollectPoints(options);
@@ -124,11 +123,11 @@ int RunSample(const GlobalOptions& global, const SampleOptions& options)
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
     MoveToFrame(document.Shader(), ChosenFrame(options.frame, document));
-    ThrowUnlessOk(nocturnia::runtime::CheckLayerMemory(document.Shader(), nocturnia::runtime::LayerUse::Render));
+    CheckLayersFit(document.Shader(), nocturnia::runtime::LayerUse::Render);
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
         nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {
-        throw UserError("cannot render: " + session.error());
+        throw UserError(ErrorKind::kWork, "cannot render: " + session.error());
     }
     const nocturnia::runtime::RenderSession& render = *session.value();
     // From here a signal stops sampling between chunks of points.

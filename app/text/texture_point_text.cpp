@@ -103,8 +103,8 @@ std::vector<TexturePointValue> ReadTexturePoints(std::istream& input, const std:
         }
         ++number;
         if (read == LineRead::TooLong) {
-            throw UserError(sourceName + ":" + std::to_string(number) + ": line longer than " +
-                            std::to_string(kMaxPointLineBytes) + " bytes");
+            throw UserError(ErrorKind::kInput, sourceName + ":" + std::to_string(number) + ": line longer than " +
+                                                   std::to_string(kMaxPointLineBytes) + " bytes");
         }
         const std::string_view content = Trim(line);
         if (content.empty() || content.front() == '#') {
@@ -112,13 +112,13 @@ std::vector<TexturePointValue> ReadTexturePoints(std::istream& input, const std:
         }
         const std::optional<TexturePointValue> point = ParseTexturePointLine(content);
         if (!point) {
-            throw UserError(sourceName + ":" + std::to_string(number) + ": expected \"u v [w]\", got \"" +
-                            std::string(content) + "\"");
+            throw UserError(ErrorKind::kInput, sourceName + ":" + std::to_string(number) +
+                                                   ": expected \"u v [w]\", got \"" + std::string(content) + "\"");
         }
         points.push_back(*point);
     }
     if (input.bad()) {
-        throw UserError("cannot read " + sourceName);
+        throw UserError(ErrorKind::kInput, "cannot read " + sourceName);
     }
     return points;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 #include <optional>
 #include <string>
@@ -22,6 +23,9 @@ std::optional<TexturePointValue> ParseTexturePointLine(std::string_view line);
 
 // A longer line of a points file is an error (no point needs a tenth of it).
 inline constexpr std::size_t kMaxPointLineBytes = 4096;
+
+// A points file may be at most this big (about 30 million points).
+inline constexpr std::uint64_t kMaxPointsFileBytes = 1ull << 30;
 
 // Every point of a points file. Throws UserError naming `sourceName` and the
 // line number at the first malformed line.
