@@ -26,27 +26,28 @@ PixelRegion ParsePixelRegion(const std::string& text, int width, int height)
         long long value = 0;
         const auto [next, error] = std::from_chars(at, end, value);
         if (error != std::errc()) {
-            throw UserError(usage);
+            throw UserError(ErrorKind::kUsage, usage);
         }
         numbers.push_back(value);
         at = next;
         if (numbers.size() < 4) {
             if (at == end || *at != ',') {
-                throw UserError(usage);
+                throw UserError(ErrorKind::kUsage, usage);
             }
             ++at;
         }
     }
     if (at != end) {
-        throw UserError(usage);
+        throw UserError(ErrorKind::kUsage, usage);
     }
     const long long x = numbers[0], y = numbers[1], w = numbers[2], h = numbers[3];
     if (w < 1 || h < 1) {
-        throw UserError("--region " + text + ": the width and height must be at least 1");
+        throw UserError(ErrorKind::kUsage, "--region " + text + ": the width and height must be at least 1");
     }
-    if (x < 0 || y < 0 || x + w > width || y + h > height) {
-        throw UserError("--region " + text + " does not lie inside the " + std::to_string(width) + " x " +
-                        std::to_string(height) + " image");
+    // Compared without sums, which numbers near 2^63 would wrap.
+    if (x < 0 || y < 0 || w > width || h > height || x > width - w || y > height - h) {
+        throw UserError(ErrorKind::kUsage, "--region " + text + " does not lie inside the " + std::to_string(width) +
+                                               " x " + std::to_string(height) + " image");
     }
     return PixelRegion{static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h)};
 }

@@ -32,8 +32,8 @@ struct FramePart {
 FramePart ParsePart(std::string_view part, const std::string& whole)
 {
     const auto bad = [&](const std::string& why) {
-        return UserError("cannot read the frames \"" + whole + "\" at \"" + std::string(part) + "\": " + why +
-                         " (write e.g. 12, 1-100, 1-100x5 or 1,5,10-20)");
+        return UserError(ErrorKind::kUsage, "cannot read the frames \"" + whole + "\" at \"" + std::string(part) +
+                                                "\": " + why + " (write e.g. 12, 1-100, 1-100x5 or 1,5,10-20)");
     };
     std::string_view rest = part;
     FramePart p;
@@ -81,13 +81,18 @@ std::vector<int> ParseFrameList(const std::string& text)
         if (comma != std::string_view::npos && rest.empty()) {
             ParsePart(rest, text);  // a trailing comma: reported like any missing number
         }
-        for (long long frame = part.first; frame <= part.last; frame += part.step) {
+        // The next frame is taken only while it lies within the range: a
+        // step near 2^63 would wrap a sum past the last frame.
+        for (long long frame = part.first;; frame += part.step) {
             if (seen.insert(static_cast<int>(frame)).second) {
                 if (static_cast<long long>(frames.size()) >= kMaxFramesPerRender) {
-                    throw UserError("the frames \"" + text + "\" are more than " + std::to_string(kMaxFramesPerRender) +
-                                    " frames");
+                    throw UserError(ErrorKind::kUsage, "the frames \"" + text + "\" are more than " +
+                                                           std::to_string(kMaxFramesPerRender) + " frames");
                 }
                 frames.push_back(static_cast<int>(frame));
+            }
+            if (part.last - frame < part.step) {
+                break;
             }
         }
     } while (!rest.empty());
