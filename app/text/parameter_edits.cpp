@@ -95,16 +95,24 @@ ResolvedAssignment ResolveAssignment(const std::vector<nocturnia::runtime::Descr
     }
     const nocturnia::runtime::DescriptionEntry& entry = *found;
 
+    // The layers' count belongs to the two buttons, which build and remove
+    // a layer's parameters with it; a count typed or keyed would leave
+    // layers without parameters, or ask for millions of them.
+    if (entry.id == NOC_NOCTURNIA_EXTRA_LAYER_COUNT) {
+        throw UserError(ErrorKind::kUsage,
+                        EntryLabel(entry) + " changes only through the buttons \"Add Layer\" and \"Remove Layer\"");
+    }
     if (entry.type == NOC_DA_BUTTON) {
-        throw UserError(EntryLabel(entry) + " is a button; use --press " + Quoted(label));
+        throw UserError(ErrorKind::kUsage, EntryLabel(entry) + " is a button; use --press " + Quoted(label));
     }
     std::string problem;
     const std::optional<nocturnia::runtime::Value> value = ParseEntryValue(entry, text, problem);
     if (!value) {
         if (problem.empty()) {
-            throw UserError(EntryLabel(entry) + " (" + EntryTypeName(entry) + ") cannot be set from the command line");
+            throw UserError(ErrorKind::kUsage,
+                            EntryLabel(entry) + " (" + EntryTypeName(entry) + ") cannot be set from the command line");
         }
-        throw UserError(EntryLabel(entry) + ": " + problem);
+        throw UserError(ErrorKind::kUsage, EntryLabel(entry) + ": " + problem);
     }
     return ResolvedAssignment{entry, *value};
 }
@@ -113,14 +121,14 @@ void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignmen
 {
     const std::size_t equals = assignment.find('=');
     if (equals == std::string::npos) {
-        throw UserError("expected LABEL=VALUE, got " + Quoted(assignment));
+        throw UserError(ErrorKind::kUsage, "expected LABEL=VALUE, got " + Quoted(assignment));
     }
     const ResolvedAssignment resolved =
         ResolveAssignment(DescribeNode(shader), assignment.substr(0, equals), assignment.substr(equals + 1));
     const nocturnia::runtime::DescriptionEntry& entry = resolved.entry;
     const nocturnia::runtime::Status status = nocturnia::runtime::SetParameter(shader, entry.id, resolved.value);
     if (!status) {
-        throw UserError("cannot set " + EntryLabel(entry) + ": " + status.message());
+        throw UserError(ErrorKind::kUsage, "cannot set " + EntryLabel(entry) + ": " + status.message());
     }
     // The stored value is what the parameter holds where no track decides;
     // a user who edits an animated parameter should know it will not show.
@@ -141,29 +149,35 @@ void PressButton(nocturnia::runtime::Node& shader, const std::string& label)
     const nocturnia::runtime::DescriptionEntry& entry = FindEntryByLabel(
         entries, label, [](const nocturnia::runtime::DescriptionEntry& e) { return e.type == NOC_DA_BUTTON; });
     if (entry.type != NOC_DA_BUTTON) {
-        throw UserError(EntryLabel(entry) + " is not a button");
+        throw UserError(ErrorKind::kUsage, EntryLabel(entry) + " is not a button");
     }
     // A greyed-out button cannot be pressed in the Attribute Manager either;
     // saying so beats a press that silently does nothing.
     if (!entry.editable) {
-        throw UserError(EntryLabel(entry) + " is greyed out and cannot be pressed now");
+        throw UserError(ErrorKind::kUsage, EntryLabel(entry) + " is greyed out and cannot be pressed now");
     }
     const nocturnia::runtime::Status status = nocturnia::runtime::PressButton(shader, entry.id);
     if (!status) {
-        throw UserError("pressing " + EntryLabel(entry) + " failed: " + status.message());
+        throw UserError(ErrorKind::kWork, "pressing " + EntryLabel(entry) + " failed: " + status.message());
     }
 }
 
 }  // namespace
 
+void CheckLayersFit(const nocturnia::runtime::Node& shader, nocturnia::runtime::LayerUse use)
+{
+    ThrowUnlessOk(nocturnia::runtime::CheckLayerCount(shader), ErrorKind::kInput);
+    ThrowUnlessOk(nocturnia::runtime::CheckLayerMemory(shader, use), ErrorKind::kWork);
+}
+
 std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader)
 {
     // Before every description: an edit may just have asked for a million layers.
-    ThrowUnlessOk(nocturnia::runtime::CheckLayerMemory(shader, nocturnia::runtime::LayerUse::Description));
+    CheckLayersFit(shader, nocturnia::runtime::LayerUse::Description);
     nocturnia::runtime::Result<std::vector<nocturnia::runtime::DescriptionEntry>> entries =
         nocturnia::runtime::BuildDescription(shader);
     if (!entries) {
-        throw UserError("cannot describe the shader: " + entries.error());
+        throw UserError(ErrorKind::kWork, "cannot describe the shader: " + entries.error());
     }
     return std::move(entries.value());
 }

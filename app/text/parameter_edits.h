@@ -5,6 +5,7 @@
 #pragma once
 
 #include "runtime/attribute_manager.h"
+#include "runtime/memory_budget.h"
 #include "runtime/node.h"
 
 #include <string>
@@ -30,13 +31,21 @@ void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperatio
 void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment);
 
 // The entry a label names and a value typed for it, as --set reads them:
-// where several entries share the name, the one that takes the value.
+// where several entries share the name, the one that takes the value. This
+// is the one check every value passes on its way into a document (--set,
+// --key, the browser editor): the value's type and limits, and no value at
+// all for the layers' count, which only the buttons change. Throws
+// UserError (usage).
 struct ResolvedAssignment {
     nocturnia::runtime::DescriptionEntry entry;
     nocturnia::runtime::Value value;
 };
 ResolvedAssignment ResolveAssignment(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
                                      const std::string& label, const std::string& text);
+
+// Throws UserError when the shader's declared layers cannot be had for
+// `use`: input when they cannot be numbered, work when memory is refused.
+void CheckLayersFit(const nocturnia::runtime::Node& shader, nocturnia::runtime::LayerUse use);
 
 // Builds the node's description; throws UserError when the node cannot.
 std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtime::Node& shader);
