@@ -17,7 +17,7 @@ int RunEdit(const GlobalOptions& global, const EditOptions& options)
     rules.replaceReadOnly = options.force;
     const nocturnia::runtime::Status saved = document.Save(target, rules);
     if (!saved) {
-        throw UserError(saved.message());
+        throw UserError(ErrorKind::kOutput, saved.message());
     }
     return 0;
 }

@@ -14,12 +14,12 @@ int RunNew(const GlobalOptions& global, const NewOptions& options)
     // Checked first: an existing document is never replaced by accident.
     std::error_code error;
     if (options.output && !options.force && std::filesystem::exists(*options.output, error)) {
-        throw UserError(*options.output + " already exists (use --force to replace it)");
+        throw UserError(ErrorKind::kOutput, *options.output + " already exists (use --force to replace it)");
     }
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Result<nocturnia::runtime::Document> document = nocturnia::runtime::Document::CreateNew();
     if (!document) {
-        throw UserError("cannot create a document: " + document.error());
+        throw UserError(ErrorKind::kWork, "cannot create a document: " + document.error());
     }
     if (!options.output) {
         const std::string text = document->ToText();
@@ -30,7 +30,7 @@ int RunNew(const GlobalOptions& global, const NewOptions& options)
     rules.replaceReadOnly = options.force;
     const nocturnia::runtime::Status saved = document->Save(*options.output, rules);
     if (!saved) {
-        throw UserError(saved.message());
+        throw UserError(ErrorKind::kOutput, saved.message());
     }
     return 0;
 }

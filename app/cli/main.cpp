@@ -5,8 +5,11 @@
 #include "image/image_file.h"
 #include "io/interruption.h"
 #include "render/render_limits.h"
+#include "text/byte_text.h"
 #include "text/number_text.h"
 #include "text/user_error.h"
+
+#include "runtime/memory_budget.h"
 
 #include <CLI/CLI.hpp>
 
@@ -18,6 +21,7 @@
 #include <cstdio>
 #include <exception>
 #include <map>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -27,7 +31,8 @@ using namespace nocturnia::cli;
 
 void Report(const std::string& message)
 {
-    std::string line = message;
+    // Paths are bytes: what is not UTF-8 in them is shown as U+DC80 + byte.
+    std::string line = SurrogateEscaped(message);
     // One line, whatever the message held.
     for (char& c : line) {
         if (c == '\n' || c == '\r') {
@@ -149,9 +154,17 @@ struct CommandLine {
     CLI::App* serveCommand = nullptr;
 };
 
+// The exit statuses, as the README lists them: scripts rely on them.
+const char* kExitStatusHelp =
+    "Exit status: 0 success; 1 the work failed (a render or write failed, or memory was refused with its\n"
+    "estimate); 2 usage (an unknown command or option, a bad value or label, outputs that collide with each\n"
+    "other or with an input); 3 an input that cannot be read or is invalid (a document, a tile, a points file);\n"
+    "4 an output that cannot be written; 70 an internal error; 130, 143 interrupted (Ctrl-C, SIGTERM).";
+
 void AddGlobalOptions(CommandLine& line)
 {
     CLI::App& app = line.app;
+    app.footer(kExitStatusHelp);
     app.require_subcommand(1);
     // Options are spelled the same everywhere: on Windows CLI11 would also take
     // "/name" as an option and so misread an absolute path such as "/tmp/doc.json".
@@ -161,7 +174,8 @@ void AddGlobalOptions(CommandLine& line)
                    "Folder to load plug-ins from (default: $NOCTURNIA_PLUGINS, else the program's folder)");
     app.add_flag("-q,--quiet", line.global.quiet, "Silence the console: plug-in messages, progress and summaries");
     app.add_option("--max-memory", line.maxMemory,
-                   "Refuse documents whose layers need more memory than this (e.g. 2G; default: the available memory)");
+                   "Refuse work (layers, a render's image, an assembled picture) that needs more memory than this "
+                   "(e.g. 2G; default: what the process can have)");
 }
 
 // --frames, --frame, --skip-existing and --report of `render`.
@@ -331,13 +345,13 @@ std::optional<int> Parse(CommandLine& line, int argc, char** argv)
         } else {
             Report(std::string(e.what()) + " (see --help)");
         }
-        return 2;
+        return static_cast<int>(ErrorKind::kUsage);
     }
     if (line.maxMemory) {
         line.global.maxMemory = ParseByteSize(*line.maxMemory);
         if (!line.global.maxMemory) {
             Report("--max-memory expects a size such as 512M or 2G, got \"" + *line.maxMemory + "\"");
-            return 2;
+            return static_cast<int>(ErrorKind::kUsage);
         }
     }
     return std::nullopt;
@@ -369,6 +383,9 @@ int RunParsedCommand(CommandLine& line)
 int RunReportingErrors(CommandLine& line)
 {
     InstallInterruptionHandlers();
+    // Every command's large allocations are bounded by it, not only those
+    // of commands that load the plug-ins.
+    nocturnia::runtime::SetMemoryLimit(line.global.maxMemory);
     try {
         return RunParsedCommand(line);
     } catch (const Interrupted& stop) {
@@ -377,12 +394,16 @@ int RunReportingErrors(CommandLine& line)
     } catch (const UserError& error) {
         Report(error.what());
         return error.ExitStatus();
+    } catch (const std::bad_alloc&) {
+        const std::string what = nocturnia::runtime::FailedAllocation();
+        Report("out of memory" + (what.empty() ? std::string() : " allocating " + what));
+        return static_cast<int>(ErrorKind::kWork);
     } catch (const std::exception& error) {
         Report(std::string("internal error: ") + error.what());
-        return 3;
+        return kInternalErrorStatus;
     } catch (...) {
         Report("internal error");
-        return 3;
+        return kInternalErrorStatus;
     }
 }
 

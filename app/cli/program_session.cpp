@@ -31,7 +31,7 @@ std::unique_ptr<nocturnia::runtime::Host> StartHost(const GlobalOptions& global)
         for (const std::string& line : lines) {
             message += " (" + line + ")";
         }
-        throw UserError(message);
+        throw UserError(ErrorKind::kInput, message);
     }
     for (const std::string& line : lines) {
         console.Line(line);
@@ -41,12 +41,13 @@ std::unique_ptr<nocturnia::runtime::Host> StartHost(const GlobalOptions& global)
 
 nocturnia::runtime::Document OpenDocument(const std::optional<std::string>& path)
 {
+    const nocturnia::runtime::AllocationScope scope(path ? "the document " + *path : std::string("the document"));
     nocturnia::runtime::Result<nocturnia::runtime::Document> document =
         path ? nocturnia::runtime::Document::Load(*path)
              : nocturnia::runtime::Document::Parse(BuiltinExampleDocument(),
                                                    std::string("built-in ") + kBuiltinExampleName);
     if (!document) {
-        throw UserError(document.error());
+        throw UserError(ErrorKind::kInput, document.error());
     }
     return std::move(document.value());
 }

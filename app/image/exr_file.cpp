@@ -99,7 +99,7 @@ void WriteExrFile(const std::filesystem::path& path, const ImageBuffer& image, c
     } catch (const std::exception& error) {
         std::string reason = error.what();
         std::replace(reason.begin(), reason.end(), '\n', ' ');
-        throw UserError("cannot write " + shownName.string() + ": " + reason);
+        throw UserError(ErrorKind::kOutput, "cannot write " + shownName.string() + ": " + reason);
     }
 }
 

@@ -31,10 +31,12 @@ std::optional<ImageFormat> ImageFormatFor(const std::filesystem::path& path)
 void CheckImageOutputFormat(const std::filesystem::path& path)
 {
     if (!ImageWritingAvailable()) {
-        throw UserError(std::string("image writing is not available in this build ") + kWithoutImageLibraries);
+        throw UserError(ErrorKind::kUsage,
+                        std::string("image writing is not available in this build ") + kWithoutImageLibraries);
     }
     if (!ImageFormatFor(path)) {
-        throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
+        throw UserError(ErrorKind::kUsage,
+                        "cannot write " + path.string() + ": unknown image format (use .exr or .png)");
     }
 }
 
@@ -56,11 +58,12 @@ void WriteImage(const std::filesystem::path& path, const ImageBuffer& image, con
 {
     const std::optional<ImageFormat> format = ImageFormatFor(path);
     if (!format) {
-        throw UserError("cannot write " + path.string() + ": unknown image format (use .exr or .png)");
+        throw UserError(ErrorKind::kUsage,
+                        "cannot write " + path.string() + ": unknown image format (use .exr or .png)");
     }
     if (*format == ImageFormat::Png &&
         !CoversWholeImage(settings.window, settings.displayWidth, settings.displayHeight)) {
-        throw UserError("cannot write " + path.string() + ": a PNG cannot hold part of a picture");
+        throw UserError(ErrorKind::kUsage, "cannot write " + path.string() + ": a PNG cannot hold part of a picture");
     }
     WriteThroughTemporary(path, [&](const std::filesystem::path& temporary) {
         if (*format == ImageFormat::OpenExr) {
@@ -82,8 +85,8 @@ void WriteImage(const std::filesystem::path& path, const ImageBuffer& image)
 
 void WriteImage(const std::filesystem::path& path, const ImageBuffer&, const ImageWriteSettings&)
 {
-    throw UserError("cannot write " + path.string() + ": image writing is not available in this build " +
-                    kWithoutImageLibraries);
+    throw UserError(ErrorKind::kUsage, "cannot write " + path.string() +
+                                           ": image writing is not available in this build " + kWithoutImageLibraries);
 }
 
 #endif

@@ -86,29 +86,32 @@ ImageWriteSettings CheckedWriteSettings(const std::filesystem::path& path, const
     const std::optional<ImageFormat> format = ImageFormatFor(path);
     if (format == ImageFormat::Png) {
         if (!CoversWholeImage(window, displayWidth, displayHeight)) {
-            throw UserError("cannot write " + path.string() +
-                            ": a PNG cannot hold part of a picture (it has no data window); write tiles and regions "
-                            "as .exr and put them together with `nocturnia assemble`");
+            throw UserError(
+                ErrorKind::kUsage,
+                "cannot write " + path.string() +
+                    ": a PNG cannot hold part of a picture (it has no data window); write tiles and regions "
+                    "as .exr and put them together with `nocturnia assemble`");
         }
         if (options.half || options.compression) {
-            throw UserError(std::string(options.half ? "--half" : "--compression") + " applies to .exr output, not " +
-                            path.string());
+            throw UserError(ErrorKind::kUsage, std::string(options.half ? "--half" : "--compression") +
+                                                   " applies to .exr output, not " + path.string());
         }
         settings.pngDepth = options.depth.value_or(8);
         if (settings.pngDepth != 8 && settings.pngDepth != 16) {
-            throw UserError("--depth must be 8 or 16, got " + std::to_string(settings.pngDepth));
+            throw UserError(ErrorKind::kUsage, "--depth must be 8 or 16, got " + std::to_string(settings.pngDepth));
         }
         return settings;
     }
     if (options.depth) {
-        throw UserError("--depth applies to .png output, not " + path.string() + " (see --half for .exr)");
+        throw UserError(ErrorKind::kUsage,
+                        "--depth applies to .png output, not " + path.string() + " (see --half for .exr)");
     }
     settings.pixelType = options.half ? ExrPixelType::Half : ExrPixelType::Float;
     if (options.compression) {
         const std::optional<ExrCompression> compression = CompressionNamed(*options.compression);
         if (!compression) {
-            throw UserError("unknown --compression \"" + *options.compression + "\" (known: " + CompressionNames() +
-                            ")");
+            throw UserError(ErrorKind::kUsage, "unknown --compression \"" + *options.compression +
+                                                   "\" (known: " + CompressionNames() + ")");
         }
         settings.compression = *compression;
     }

@@ -156,7 +156,7 @@ void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, c
     std::vector<png_text> texts = MetadataTexts(settings.metadata, frame);
     std::FILE* file = std::fopen(path.string().c_str(), "wb");
     if (file == nullptr) {
-        throw UserError("cannot write " + shownName.string() + ": " + std::strerror(errno));
+        throw UserError(ErrorKind::kOutput, "cannot write " + shownName.string() + ": " + std::strerror(errno));
     }
     PngErrorText error;
     const bool encoded =
@@ -165,10 +165,10 @@ void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, c
     const bool closed = std::fclose(file) == 0;
     const int reason = errno;
     if (!encoded) {
-        throw UserError("cannot write " + shownName.string() + ": " + error.text);
+        throw UserError(ErrorKind::kOutput, "cannot write " + shownName.string() + ": " + error.text);
     }
     if (!flushed || !closed) {
-        throw UserError("cannot write " + shownName.string() + ": " + std::strerror(reason));
+        throw UserError(ErrorKind::kOutput, "cannot write " + shownName.string() + ": " + std::strerror(reason));
     }
 }
 
@@ -189,7 +189,7 @@ std::vector<std::uint8_t> EncodePngBytes(const ImageBuffer& image)
     }
     std::free(memory.bytes);
     if (!encoded) {
-        throw UserError(std::string("cannot encode a PNG image: ") + error.text);
+        throw UserError(ErrorKind::kWork, std::string("cannot encode a PNG image: ") + error.text);
     }
     return bytes;
 }

@@ -20,7 +20,7 @@ void WriteThroughTemporary(const std::filesystem::path& target,
         },
         rules);
     if (!written) {
-        throw UserError(written.message());
+        throw UserError(ErrorKind::kOutput, written.message());
     }
 }
 

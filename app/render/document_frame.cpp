@@ -15,7 +15,7 @@ void MoveToFrame(nocturnia::runtime::Node& shader, int frame)
 {
     const nocturnia::runtime::Status status = nocturnia::runtime::ApplyTracksAtFrame(shader, frame);
     if (!status) {
-        throw UserError("cannot animate frame " + std::to_string(frame) + ": " + status.message());
+        throw UserError(ErrorKind::kInput, "cannot animate frame " + std::to_string(frame) + ": " + status.message());
     }
 }
 

@@ -10,7 +10,7 @@ RenderWindow ChosenRenderWindow(const std::optional<std::string>& tile, const st
     RenderWindow window;
     window.region = WholeImage(width, height);
     if (tile && region) {
-        throw UserError("--tile and --region choose the pixels to render: give one of them");
+        throw UserError(ErrorKind::kUsage, "--tile and --region choose the pixels to render: give one of them");
     }
     if (tile) {
         const TileChoice choice = ParseTileChoice(*tile);

@@ -50,14 +50,16 @@ TileChoice ParseTileChoice(const std::string& text)
         choice.count = ParseWhole(text.data() + slash + 1, text.data() + text.size(), ok);
     }
     if (!ok) {
-        throw UserError("--tile expects I/N (tile I, from 0, of N), got \"" + text + "\"");
+        throw UserError(ErrorKind::kUsage, "--tile expects I/N (tile I, from 0, of N), got \"" + text + "\"");
     }
     if (choice.count < 1 || choice.count > kMaxTiles) {
-        throw UserError("--tile " + text + ": the tile count must lie between 1 and " + std::to_string(kMaxTiles));
+        throw UserError(ErrorKind::kUsage,
+                        "--tile " + text + ": the tile count must lie between 1 and " + std::to_string(kMaxTiles));
     }
     if (choice.index < 0 || choice.index >= choice.count) {
-        throw UserError("--tile " + text + ": tiles are counted from 0, so I must lie between 0 and " +
-                        std::to_string(choice.count - 1));
+        throw UserError(ErrorKind::kUsage, "--tile " + text +
+                                               ": tiles are counted from 0, so I must lie between 0 and " +
+                                               std::to_string(choice.count - 1));
     }
     return choice;
 }
@@ -83,8 +85,9 @@ TileGrid NearestSquareGrid(int count, int width, int height)
         }
     }
     if (!found) {
-        throw UserError("a " + std::to_string(width) + " x " + std::to_string(height) + " image cannot be split into " +
-                        std::to_string(count) + " tiles of at least one pixel each");
+        throw UserError(ErrorKind::kUsage, "a " + std::to_string(width) + " x " + std::to_string(height) +
+                                               " image cannot be split into " + std::to_string(count) +
+                                               " tiles of at least one pixel each");
     }
     return best;
 }

@@ -4,6 +4,7 @@
 #include "render/render_loop.h"
 #include "render/session_sampler.h"
 #include "runtime/memory_budget.h"
+#include "text/parameter_edits.h"
 #include "text/user_error.h"
 
 #include "runtime/render_session.h"
@@ -115,15 +116,15 @@ void PreviewWorker::Run()
 void PreviewWorker::RenderVersion(EditingSession::Snapshot& snapshot)
 {
     if (!snapshot.document) {
-        throw nocturnia::cli::UserError("the document cannot be copied for the preview");
+        throw nocturnia::cli::UserError(nocturnia::cli::ErrorKind::kWork,
+                                        "the document cannot be copied for the preview");
     }
     nocturnia::runtime::Document& document = *snapshot.document;
-    nocturnia::cli::ThrowUnlessOk(
-        nocturnia::runtime::CheckLayerMemory(document.Shader(), nocturnia::runtime::LayerUse::Render));
+    nocturnia::cli::CheckLayersFit(document.Shader(), nocturnia::runtime::LayerUse::Render);
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
         nocturnia::runtime::RenderSession::Start(document.Shader());
     if (!session) {
-        throw nocturnia::cli::UserError("cannot render: " + session.error());
+        throw nocturnia::cli::UserError(nocturnia::cli::ErrorKind::kWork, "cannot render: " + session.error());
     }
     const auto sampler = nocturnia::cli::SessionSampler(*session.value());
     const int width = std::max(settings_.width, 1);

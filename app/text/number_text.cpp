@@ -88,11 +88,11 @@ std::string SeventeenDigits(double value)
     return buffer;
 }
 
-int CheckedInRange(int value, int minimum, int maximum, const char* name)
+int CheckedInRange(int value, int minimum, int maximum, const char* name, ErrorKind kind)
 {
     if (value < minimum || value > maximum) {
-        throw UserError(std::string(name) + " must lie between " + std::to_string(minimum) + " and " +
-                        std::to_string(maximum) + ", got " + std::to_string(value));
+        throw UserError(kind, std::string(name) + " must lie between " + std::to_string(minimum) + " and " +
+                                  std::to_string(maximum) + ", got " + std::to_string(value));
     }
     return value;
 }

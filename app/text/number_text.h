@@ -2,6 +2,8 @@
 // that reads back to the same double.
 #pragma once
 
+#include "text/user_error.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,9 +18,10 @@ std::optional<double> ParseReal(std::string_view text);
 // The whole text as a 32-bit integer; nullopt when not an integer or out of range.
 std::optional<std::int32_t> ParseInteger(std::string_view text);
 
-// `value` when it lies in [minimum, maximum]; else throws UserError ("the
-// width must lie between 1 and 32768, got 0"), `name` naming what it counts.
-int CheckedInRange(int value, int minimum, int maximum, const char* name);
+// `value` when it lies in [minimum, maximum]; else throws UserError of
+// `kind` ("the width must lie between 1 and 32768, got 0"), `name` naming
+// what it counts.
+int CheckedInRange(int value, int minimum, int maximum, const char* name, ErrorKind kind);
 
 // The shortest decimal text that reads back to exactly `value` ("25.87", "1", "1e-07").
 std::string ShortestText(double value);

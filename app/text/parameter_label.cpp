@@ -106,7 +106,7 @@ EntryWithId(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, st
             return entry;
         }
     }
-    throw UserError("no parameter with ID " + std::string(label) + " in the description");
+    throw UserError(ErrorKind::kUsage, "no parameter with ID " + std::string(label) + " in the description");
 }
 
 // The entries of that name under those qualifiers. Exact names first; a name
@@ -117,7 +117,7 @@ EntryPointers EntriesNamed(const std::vector<nocturnia::runtime::DescriptionEntr
     const std::string_view name = qualifiers.back();
     qualifiers.pop_back();
     if (name.empty() || std::find(qualifiers.begin(), qualifiers.end(), std::string_view()) != qualifiers.end()) {
-        throw UserError("malformed parameter label " + Quoted(label));
+        throw UserError(ErrorKind::kUsage, "malformed parameter label " + Quoted(label));
     }
     const GroupIndex groups(entries);
     EntryPointers named;
@@ -132,7 +132,7 @@ EntryPointers EntriesNamed(const std::vector<nocturnia::runtime::DescriptionEntr
             return named;
         }
     }
-    throw UserError("unknown parameter " + Quoted(label));
+    throw UserError(ErrorKind::kUsage, "unknown parameter " + Quoted(label));
 }
 
 // Several fitting entries of one group cannot be told apart by name.
@@ -147,7 +147,8 @@ void RefuseAmbiguity(const EntryPointers& fitting, std::string_view label)
         for (const nocturnia::runtime::DescriptionEntry* entry : fitting) {
             ids += (ids.empty() ? "" : ", ") + std::to_string(entry->id);
         }
-        throw UserError("parameter " + Quoted(label) + " is ambiguous (IDs " + ids + "); use the ID");
+        throw UserError(ErrorKind::kUsage,
+                        "parameter " + Quoted(label) + " is ambiguous (IDs " + ids + "); use the ID");
     }
 }
 
@@ -159,7 +160,7 @@ FindEntryByLabel(const std::vector<nocturnia::runtime::DescriptionEntry>& entrie
 {
     label = Trim(label);
     if (label.empty()) {
-        throw UserError("empty parameter label");
+        throw UserError(ErrorKind::kUsage, "empty parameter label");
     }
     if (const std::optional<std::int32_t> id = ParseInteger(label)) {
         return EntryWithId(entries, *id, label);

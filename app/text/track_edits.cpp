@@ -42,7 +42,7 @@ KeyText ParseKeyText(const std::string& text, bool withValue)
     if (withValue) {
         const std::size_t equals = text.find('=');
         if (equals == std::string::npos) {
-            throw UserError("expected " + form + ", got " + Quoted(text));
+            throw UserError(ErrorKind::kUsage, "expected " + form + ", got " + Quoted(text));
         }
         target = text.substr(0, equals);
         key.value = text.substr(equals + 1);
@@ -55,8 +55,8 @@ KeyText ParseKeyText(const std::string& text, bool withValue)
             if (word) {
                 key.interpolation = nocturnia::runtime::InterpolationFromName(name);
                 if (!key.interpolation) {
-                    throw UserError("unknown interpolation " + Quoted(name) + " in " + Quoted(text) +
-                                    " (use :step, :linear or :smooth)");
+                    throw UserError(ErrorKind::kUsage, "unknown interpolation " + Quoted(name) + " in " + Quoted(text) +
+                                                           " (use :step, :linear or :smooth)");
                 }
                 key.value.erase(colon);
             }
@@ -64,11 +64,12 @@ KeyText ParseKeyText(const std::string& text, bool withValue)
     }
     const std::size_t at = target.rfind('@');
     if (at == std::string::npos || at == 0) {
-        throw UserError("expected " + form + ", got " + Quoted(text));
+        throw UserError(ErrorKind::kUsage, "expected " + form + ", got " + Quoted(text));
     }
     key.label = target.substr(0, at);
     if (!ParseFrame(target.substr(at + 1), key.frame, key.integralFrame)) {
-        throw UserError("the frame in " + Quoted(text) + " must be a number, got " + Quoted(target.substr(at + 1)));
+        throw UserError(ErrorKind::kUsage,
+                        "the frame in " + Quoted(text) + " must be a number, got " + Quoted(target.substr(at + 1)));
     }
     return key;
 }
@@ -83,22 +84,24 @@ void KeyParameter(nocturnia::runtime::Node& shader, const std::string& text)
         });
     const std::string name = named.name.empty() ? "parameter " + std::to_string(named.id) : Quoted(named.name);
     if (named.type == NOC_DA_ALIASLINK) {
-        throw UserError("cannot key " + name + ": links are not animated");
+        throw UserError(ErrorKind::kUsage, "cannot key " + name + ": links are not animated");
     }
     const ResolvedAssignment resolved = ResolveAssignment(entries, key.label, key.value);
     if (const nocturnia::runtime::Status animatable = nocturnia::runtime::CheckAnimatable(resolved.value, name);
         !animatable) {
-        throw UserError("cannot key " + animatable.message());
+        throw UserError(ErrorKind::kUsage, "cannot key " + animatable.message());
     }
     if (key.interpolation && *key.interpolation != nocturnia::runtime::KeyInterpolation::Step &&
         !nocturnia::runtime::Interpolates(resolved.value.Type())) {
-        throw UserError("cannot key " + name + " with :" + nocturnia::runtime::InterpolationName(*key.interpolation) +
-                        ": its values (" + resolved.value.TypeName() + ") always step");
+        throw UserError(ErrorKind::kUsage, "cannot key " + name +
+                                               " with :" + nocturnia::runtime::InterpolationName(*key.interpolation) +
+                                               ": its values (" + resolved.value.TypeName() + ") always step");
     }
     nocturnia::runtime::Track* track = shader.FindTrack(resolved.entry.id);
     if (track != nullptr && !track->Keys().empty() && track->Keys().front().value.Type() != resolved.value.Type()) {
-        throw UserError("cannot key " + name + ": its track holds " + track->Keys().front().value.TypeName() +
-                        " keys, not " + resolved.value.TypeName());
+        throw UserError(ErrorKind::kUsage, "cannot key " + name + ": its track holds " +
+                                               track->Keys().front().value.TypeName() + " keys, not " +
+                                               resolved.value.TypeName());
     }
     if (track == nullptr) {
         track = shader.AddTrack(resolved.entry.id, resolved.entry.name);
@@ -127,12 +130,12 @@ void UnkeyParameter(nocturnia::runtime::Node& shader, const std::string& text)
     const std::string name = entry.name.empty() ? "parameter " + std::to_string(entry.id) : Quoted(entry.name);
     nocturnia::runtime::Track* track = shader.FindTrack(entry.id);
     if (track == nullptr) {
-        throw UserError(name + " has no track");
+        throw UserError(ErrorKind::kUsage, name + " has no track");
     }
     std::vector<nocturnia::runtime::TrackKey>& keys = track->Keys();
     const auto found = std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return k.frame == key.frame; });
     if (found == keys.end()) {
-        throw UserError(name + " has no key at frame " + FrameText(key.frame));
+        throw UserError(ErrorKind::kUsage, name + " has no key at frame " + FrameText(key.frame));
     }
     keys.erase(found);
     if (keys.empty()) {

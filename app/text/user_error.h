@@ -24,8 +24,8 @@ inline constexpr int kInternalErrorStatus = 70;
 
 class UserError : public std::runtime_error {
 public:
+    // Every error names its kind: a new throw site decides which it is.
     UserError(ErrorKind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
-    explicit UserError(const std::string& message) : UserError(ErrorKind::kWork, message) {}
 
     ErrorKind kind() const { return kind_; }
     int ExitStatus() const { return static_cast<int>(kind_); }
@@ -35,11 +35,12 @@ private:
 };
 
 // The host's failures (a refused file, a document's layers that would not
-// fit) are the user's to mend: thrown with their message.
-inline void ThrowUnlessOk(const nocturnia::runtime::Status& status)
+// fit) are the user's to mend: thrown with their message, as the kind the
+// caller knows them to be.
+inline void ThrowUnlessOk(const nocturnia::runtime::Status& status, ErrorKind kind)
 {
     if (!status) {
-        throw UserError(status.message());
+        throw UserError(kind, status.message());
     }
 }
 

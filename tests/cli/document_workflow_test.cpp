@@ -225,7 +225,7 @@ TEST_F(DocumentWorkflow, OperationsApplyInTheOrderGiven)
     // The layer does not exist yet when its parameter is set: nothing is saved.
     const std::string before = ReadFile(folder_ / "sky.json");
     const ProgramRun early = Run({"edit", "sky.json", "--set", "Star Layer 1/Density=2", "--press", "Add Layer"});
-    EXPECT_EQ(early.status, 1);
+    EXPECT_EQ(early.status, 2);
     EXPECT_EQ(ReadFile(folder_ / "sky.json"), before);
 
     const ProgramRun late =
@@ -279,7 +279,7 @@ TEST_F(DocumentWorkflow, NewWritesToStandardOutputAndNeverOverwritesByAccident)
 
     WriteFile(folder_ / "mine.json", "precious");
     const ProgramRun refused = Run({"new", "-o", "mine.json"});
-    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.status, 4);
     EXPECT_EQ(ReadFile(folder_ / "mine.json"), "precious");
     ASSERT_EQ(Run({"new", "-o", "mine.json", "--force"}).status, 0);
     EXPECT_EQ(Json::parse(ReadFile(folder_ / "mine.json"))["format"], "nocturnia-document");

@@ -194,7 +194,7 @@ TEST_F(FrameSequence, KeysAnimateEveryCommandAndEachFrameIsItsOwnRender)
         Json::parse(R"({"id": 20303, "name": "Layers", "keys": [[1, {"int": 1}], [2, {"int": 50000000}]]})"));
     WriteFile(folder_ / "anim.json", document.dump(2));
     const ProgramRun failed = render({"--frames", "1-3", "-o", "fail.%02d.png", "--report", "failed.json"});
-    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.status, 3);
     EXPECT_NE(failed.err.find("error: frame 2: "), std::string::npos) << failed.err;
     EXPECT_TRUE(Exists("fail.01.png"));
     EXPECT_FALSE(Exists("fail.02.png"));
