@@ -48,7 +48,8 @@ std::filesystem::path SourceFile(const std::string& relative)
 }
 
 ProgramRun RunNocturnia(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
-                        const std::string& input, const std::vector<std::string>& environment)
+                        const std::string& input, const std::vector<std::string>& environment,
+                        const ProcessLimits& limits)
 {
     static int counter = 0;
     const std::string tag = ".run" + std::to_string(++counter);
@@ -57,7 +58,14 @@ ProgramRun RunNocturnia(const std::filesystem::path& folder, const std::vector<s
     const std::filesystem::path err = folder / (tag + ".err");
     WriteFile(in, input);
 
-    std::string command = "cd " + ShellQuoted(folder.string()) + " && env -u NOCTURNIA_PLUGINS";
+    std::string command = "cd " + ShellQuoted(folder.string()) + " && ";
+    if (limits.addressSpaceKiB) {
+        command += "ulimit -v " + std::to_string(*limits.addressSpaceKiB) + " && ";
+    }
+    if (limits.seconds) {
+        command += "timeout " + std::to_string(*limits.seconds) + " ";
+    }
+    command += "env -u NOCTURNIA_PLUGINS";
     for (const std::string& setting : environment) {
         command += " " + ShellQuoted(setting);
     }

@@ -2,10 +2,13 @@
 refused with its status and a message saying why, the document stays as it
 was, and the server keeps answering. Then the good path the page takes: a
 change, its undo, a save that writes what `edit --set` writes, a second server
-on a taken port, and Ctrl-C with unsaved changes."""
+on a taken port, and Ctrl-C with unsaved changes. Last, a document whose name
+is not UTF-8: the server starts, names it so that os.fsencode gives the bytes
+back, and saves it in place."""
 
 import argparse
 import filecmp
+import json
 import os
 import shutil
 import subprocess
@@ -127,6 +130,30 @@ def good_path(server, program, document, folder):
     return failures
 
 
+def name_of_bytes(program, source, folder):
+    path = os.path.join(os.fsencode(folder), b"sky-\xff\xfe.json")
+    shutil.copy(source, path)
+    try:
+        server = Server(program, path)
+    except RuntimeError as error:
+        return [f"serving a document whose name is not UTF-8: {error}"]
+    failures = []
+    try:
+        state = server.state()
+        if state["file"] != os.fsdecode(path):
+            failures.append(f"the state names the file {state['file']!r}, not {os.fsdecode(path)!r}")
+        gamma = entry_named(state, "Gamma")
+        server.request("POST", "/api/set", {"id": gamma["id"], "value": "1.3"})
+        status, reply = server.request("POST", "/api/save", {})
+        with open(path, encoding="utf-8") as saved:
+            params = json.load(saved)["material"]["shader"]["params"]
+        if status != 200 or params.get(str(gamma["id"])) != {"real": 1.3}:
+            failures.append(f"saving it: {status} {reply!r:.200}")
+    finally:
+        server.stop()
+    return failures
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -142,6 +169,7 @@ def main():
             failures += good_path(server, options.program, document, folder)
         finally:
             server.stop()
+        failures += name_of_bytes(options.program, options.document, folder)
     for failure in failures:
         print("FAIL:", failure)
     print("serve API:", "all good" if not failures else f"{len(failures)} failures")

@@ -18,8 +18,10 @@ class Server:
         if document:
             arguments.insert(2, document)
         arguments += list(extra)
+        # A path that is not UTF-8 is printed with each such byte as U+DC80 +
+        # byte, which "surrogatepass" reads back as that code point.
         self.process = subprocess.Popen(arguments, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                                        cwd=cwd)
+                                        encoding="utf-8", errors="surrogatepass", cwd=cwd)
         self.stderr_lines = []
         threading.Thread(target=self._collect_stderr, daemon=True).start()
         self.url = None
