@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 total_seconds="${1:-600}"
-targets="${FUZZ_TARGETS:-fuzz_document fuzz_edit_text fuzz_points fuzz_resources fuzz_node_operations}"
+targets="${FUZZ_TARGETS:-fuzz_document fuzz_edit_text fuzz_points fuzz_resources fuzz_node_operations fuzz_exr_tile}"
 
 if ! command -v clang++-14 >/dev/null 2>&1 ||
    ! ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
