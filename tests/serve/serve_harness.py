@@ -46,9 +46,9 @@ class Server:
     def page_url(self):
         return f"{self.url}/?token={self.token}"
 
-    def request(self, method, path, body=None, token=True, headers=None, raw=None):
+    def request(self, method, path, body=None, token=True, headers=None, raw=None, timeout=60):
         """Returns (status, parsed JSON or bytes)."""
-        connection = http.client.HTTPConnection(self.host, self.port, timeout=60)
+        connection = http.client.HTTPConnection(self.host, self.port, timeout=timeout)
         sent = {"Host": f"{self.host}:{self.port}"}
         if token is True:
             sent["X-Nocturnia-Token"] = self.token
