@@ -29,6 +29,16 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path)
     return std::move(text.value());
 }
 
+// Whether anything is at `path`, readable or not (a file without permission
+// or too large to read, a FIFO, a folder, a link to nowhere): Save As must
+// not replace it unasked.
+bool SomethingAt(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const std::filesystem::file_type type = std::filesystem::symlink_status(path, error).type();
+    return type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none;
+}
+
 const nocturnia::runtime::DescriptionEntry&
 EntryWithId(const std::vector<nocturnia::runtime::DescriptionEntry>& entries, std::int32_t id)
 {
@@ -243,14 +253,13 @@ std::string EditingSession::Save(const std::optional<std::string>& path, bool ov
         throw ApiError(400, "the file name is empty");
     }
     const bool ownFile = path_ && std::filesystem::absolute(target) == std::filesystem::absolute(*path_);
-    const std::optional<std::string> onDisk = ReadWholeFile(target);
-    if (!overwrite && onDisk) {
-        if (ownFile && diskText_ && *onDisk != *diskText_) {
-            throw ApiError(409, target.string() + " changed on disk since it was opened: reload it or overwrite it",
-                           {{"conflict", true}});
-        }
+    if (!overwrite && SomethingAt(target)) {
         if (!ownFile) {
             throw ApiError(409, target.string() + " already exists: overwrite it?", {{"conflict", true}});
+        }
+        if (ReadWholeFile(target) != diskText_) {
+            throw ApiError(409, target.string() + " changed on disk since it was opened: reload it or overwrite it",
+                           {{"conflict", true}});
         }
     }
     const nocturnia::runtime::Status saved = document_.Save(target);

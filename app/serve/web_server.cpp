@@ -2,7 +2,9 @@
 
 #include "serve/access_guard.h"
 #include "serve/api_error.h"
+#include "serve/connection_stream.h"
 #include "serve/page_assets.h"
+#include "serve/request_front.h"
 
 #include "text/json_text.h"
 #include "text/user_error.h"
@@ -14,15 +16,24 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <utility>
+
+#include <unistd.h>
 
 namespace nocturnia::serve {
+
+// The library's server with what the request front needs of it: answering
+// one request from a stream, and the socket it bound.
+class HttpRoutes : public httplib::Server {
+public:
+    using httplib::Server::process_request;
+    int TakeListeningSocket() { return svr_sock_.exchange(INVALID_SOCKET); }
+};
 
 namespace {
 
 constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
-constexpr std::size_t kRequestThreads = 16;
 constexpr auto kLongestWait = std::chrono::seconds(20);
-constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 
 void SendJsonText(httplib::Response& response, const std::string& text, int status = 200)
 {
@@ -123,10 +134,14 @@ template <class Handler> httplib::Server::Handler Guarded(Handler handler)
 }  // namespace
 
 WebServer::WebServer(EditingSession& session, PreviewWorker& preview, std::string token)
-    : session_(session), preview_(preview), token_(std::move(token)), server_(std::make_unique<httplib::Server>())
+    : session_(session),
+      preview_(preview),
+      token_(std::move(token)),
+      server_(std::make_unique<HttpRoutes>()),
+      front_(
+          std::make_unique<RequestFront>([this](ConnectionStream& stream, bool last) { return Respond(stream, last); }))
 {
     httplib::Server& server = *server_;
-    server.new_task_queue = [] { return new httplib::ThreadPool(kRequestThreads); };
     // Address reuse lets a restarted server take its port back at once; port
     // sharing (the library's default) would let a second server listen on a
     // port already taken, and is left out.
@@ -135,10 +150,8 @@ WebServer::WebServer(EditingSession& session, PreviewWorker& preview, std::strin
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
     });
     server.set_payload_max_length(kMaxBodyBytes);
-    server.set_read_timeout(5, 0);
-    server.set_write_timeout(5, 0);
-    server.set_keep_alive_timeout(2);
-    server.set_keep_alive_max_count(100);
+    server.set_keep_alive_timeout(kHeadTime.count());
+    server.set_keep_alive_max_count(kMaxRequestsPerConnection);
     server.set_default_headers({{"Cache-Control", "no-store"},
                                 {"X-Content-Type-Options", "nosniff"},
                                 {"Referrer-Policy", "no-referrer"},
@@ -172,7 +185,19 @@ WebServer::WebServer(EditingSession& session, PreviewWorker& preview, std::strin
     AddRoutes();
 }
 
-WebServer::~WebServer() = default;
+WebServer::~WebServer()
+{
+    if (listening_ >= 0) {
+        close(listening_);
+    }
+}
+
+bool WebServer::Respond(ConnectionStream& stream, bool last)
+{
+    bool closed = false;
+    const bool answered = server_->process_request(stream, last, closed, [](httplib::Request&) {});
+    return answered && !closed && !last;
+}
 
 void WebServer::AddRoutes()
 {
@@ -211,19 +236,19 @@ void WebServer::AddReadingRoutes()
                    SendJsonText(response, session_.StateText());
                }));
     // Returns when the document's version differs from `version` or a frame
-    // newer than `frame` is ready, or after 20 seconds.
+    // newer than `frame` is ready, or after 20 seconds; parked meanwhile.
     server.Get("/api/wait", Guarded([this](const httplib::Request& request, httplib::Response& response) {
                    const std::uint64_t version = NumberParameter(request, "version");
                    const std::uint64_t frame = NumberParameter(request, "frame");
-                   const auto until = std::chrono::steady_clock::now() + kLongestWait;
-                   std::uint64_t current = session_.Version();
-                   PreviewFrame latest = preview_.Latest();
-                   while (current == version && latest.number <= frame && server_->is_running() &&
-                          std::chrono::steady_clock::now() < until) {
-                       latest = preview_.WaitForFrame(frame, kWaitSlice);
-                       current = session_.Version();
+                   const auto news = [this, version, frame] {
+                       return session_.Version() != version || preview_.Latest().number > frame;
+                   };
+                   ConnectionStream* stream = ConnectionStream::Current();
+                   if (!news() && stream && stream->Park(news, kLongestWait)) {
+                       return;
                    }
-                   nocturnia::runtime::Json reply = {{"version", current}, {"frame", FrameJson(latest)}};
+                   const std::uint64_t current = session_.Version();
+                   nocturnia::runtime::Json reply = {{"version", current}, {"frame", FrameJson(preview_.Latest())}};
                    SendJsonText(response, nocturnia::cli::JsonText(reply));
                }));
     server.Get("/api/preview", Guarded([this](const httplib::Request&, httplib::Response& response) {
@@ -298,6 +323,7 @@ int WebServer::Listen(const std::string& address, int port)
             throw nocturnia::cli::UserError(nocturnia::cli::ErrorKind::kWork,
                                             "cannot listen on " + address + ": " + std::strerror(errno));
         }
+        listening_ = server_->TakeListeningSocket();
         return port_;
     }
     if (!server_->bind_to_port(address, port)) {
@@ -312,11 +338,16 @@ int WebServer::Listen(const std::string& address, int port)
                                             (reason != 0 ? std::strerror(reason) : "the address is not usable"));
     }
     port_ = port;
+    listening_ = server_->TakeListeningSocket();
     return port_;
 }
 
-void WebServer::Run() { server_->listen_after_bind(); }
+void WebServer::Run()
+{
+    const int listening = std::exchange(listening_, -1);
+    front_->Run(listening);
+}
 
-void WebServer::Stop() { server_->stop(); }
+void WebServer::Stop() { front_->Stop(); }
 
 }  // namespace nocturnia::serve

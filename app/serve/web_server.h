@@ -2,9 +2,11 @@
 // style and script, and a small JSON API over the editing session and the
 // preview. Every request is checked first (Host, Origin, token); bodies are
 // limited to 1 MB; every refusal is a JSON {"error": "..."} with a fitting
-// status. Requests are handled by a fixed pool of threads with read and
-// write timeouts, and waiting requests (tabs following changes) return
-// within 20 seconds, so no request holds the server for long.
+// status. The library parses, routes and answers requests, but its own
+// connection handling (a thread per connection, from the first byte on) is
+// not used: the request front (request_front.h) hands it only requests whose
+// heads have come in whole, and a tab's wait for news parks its request
+// without a thread, so neither slow clients nor many tabs hold the server.
 #pragma once
 
 #include "serve/editing_session.h"
@@ -13,11 +15,11 @@
 #include <memory>
 #include <string>
 
-namespace httplib {
-class Server;
-}
-
 namespace nocturnia::serve {
+
+class ConnectionStream;
+class HttpRoutes;
+class RequestFront;
 
 class WebServer {
 public:
@@ -29,11 +31,12 @@ public:
     // Listens on `address`:`port` (0: a free port); returns the port. Throws
     // UserError when it cannot.
     int Listen(const std::string& address, int port);
-    // Answers requests until Stop (from another thread).
+    // Answers requests until Stop (from another thread; also before Run).
     void Run();
     void Stop();
 
 private:
+    bool Respond(ConnectionStream& stream, bool last);
     void AddRoutes();
     void AddPageRoutes();
     void AddReadingRoutes();
@@ -43,7 +46,9 @@ private:
     PreviewWorker& preview_;
     std::string token_;
     int port_ = 0;
-    std::unique_ptr<httplib::Server> server_;
+    int listening_ = -1;  // bound by Listen, served by Run
+    std::unique_ptr<HttpRoutes> server_;
+    std::unique_ptr<RequestFront> front_;
 };
 
 }  // namespace nocturnia::serve

@@ -1,6 +1,7 @@
 """`nocturnia serve`'s API against bad input: each request in the table is
 refused with its status and a message saying why, the document stays as it
-was, and the server keeps answering. Then the good path the page takes: a
+was, and the server keeps answering; Save As over a file it cannot read
+says it exists and leaves it be. Then the good path the page takes: a
 change, its undo, a save that writes what `edit --set` writes, a second server
 on a taken port, and Ctrl-C with unsaved changes. Last, a document whose name
 is not UTF-8: the server starts, names it so that os.fsencode gives the bytes
@@ -20,7 +21,23 @@ import time
 from serve_harness import Server, entry_named
 
 
-def bad_requests(server, state):
+def unreadable_files(folder):
+    """Paths Save As cannot read, but must not replace unasked: (what, path)."""
+    too_big = os.path.join(folder, "too-big.json")
+    with open(too_big, "wb") as out:
+        out.truncate(300 << 20)  # sparse, and past the largest document the program reads
+    fifo = os.path.join(folder, "fifo.json")
+    os.mkfifo(fifo)
+    files = [("a file too large to read", too_big), ("a FIFO", fifo)]
+    if os.geteuid() != 0:  # root reads any file
+        locked = os.path.join(folder, "locked.json")
+        shutil.copy(os.path.join(folder, "original.json"), locked)
+        os.chmod(locked, 0)
+        files.append(("a file without permission to read", locked))
+    return files
+
+
+def bad_requests(server, state, folder):
     gamma = entry_named(state, "Gamma")
     limited = next(e for e in state["entries"] if e["kind"] == "real" and "max" in e and e["editable"]
                    and not e["hidden"] and e["unit"] == "")
@@ -54,6 +71,10 @@ def bad_requests(server, state):
         ("nothing to undo", "POST", "/api/undo", {}, {}, 409, "nothing to undo"),
         ("save under a name taken", "POST", "/api/save", {"path": os.path.abspath(__file__)}, {}, 409,
          "already exists"),
+    ] + [
+        (f"save over {what}", "POST", "/api/save", {"path": path}, {}, 409, "already exists")
+        for what, path in unreadable_files(folder)
+    ] + [
         ("body over 1 MB", "POST", "/api/set", b'{"id": 1, "value": "' + b"1" * (1024 * 1024 + 10) + b'"}', {}, 413,
          "1 MB"),
         ("unknown call", "GET", "/api/nothing", None, {}, 404, "no such"),
@@ -63,9 +84,10 @@ def bad_requests(server, state):
     ], host
 
 
-def run_table(server):
+def run_table(server, folder):
     state = server.state()
-    cases, _ = bad_requests(server, state)
+    cases, _ = bad_requests(server, state, folder)
+    files = {body["path"]: os.lstat(body["path"]) for _, _, call, body, *_ in cases if call == "/api/save"}
     failures = []
     for what, method, path, body, extra, status, words in cases:
         raw = body if isinstance(body, bytes) else None
@@ -78,6 +100,11 @@ def run_table(server):
         after = server.state()
         if after["version"] != state["version"] or after["entries"] != state["entries"]:
             failures.append(f"{what}: the document changed")
+    for path, before in files.items():
+        now = os.lstat(path)
+        if (now.st_ino, now.st_mode, now.st_size, now.st_mtime_ns) != \
+                (before.st_ino, before.st_mode, before.st_size, before.st_mtime_ns):
+            failures.append(f"{path} was replaced by a Save As that was refused")
     return failures
 
 
@@ -165,7 +192,7 @@ def main():
         shutil.copy(options.document, os.path.join(folder, "original.json"))
         server = Server(options.program, document)
         try:
-            failures = run_table(server)
+            failures = run_table(server, folder)
             failures += good_path(server, options.program, document, folder)
         finally:
             server.stop()

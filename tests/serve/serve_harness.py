@@ -1,6 +1,7 @@
 """Starting and stopping `nocturnia serve` for the tests: on a free loopback
 port, with the address and token read from what the server prints, stopped
-by its process ID. Also a small client that sends requests as the page does."""
+by its process ID (a sanitizer's report in what it said fails the test).
+Also a small client that sends requests as the page does."""
 
 import http.client
 import json
@@ -23,7 +24,8 @@ class Server:
         self.process = subprocess.Popen(arguments, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                         encoding="utf-8", errors="surrogatepass", cwd=cwd)
         self.stderr_lines = []
-        threading.Thread(target=self._collect_stderr, daemon=True).start()
+        self.stderr_reader = threading.Thread(target=self._collect_stderr, daemon=True)
+        self.stderr_reader.start()
         self.url = None
         deadline = time.time() + 60
         while time.time() < deadline:
@@ -48,9 +50,9 @@ class Server:
     def page_url(self):
         return f"{self.url}/?token={self.token}"
 
-    def request(self, method, path, body=None, token=True, headers=None, raw=None):
+    def request(self, method, path, body=None, token=True, headers=None, raw=None, timeout=60):
         """Returns (status, parsed JSON or bytes)."""
-        connection = http.client.HTTPConnection(self.host, self.port, timeout=60)
+        connection = http.client.HTTPConnection(self.host, self.port, timeout=timeout)
         sent = {"Host": f"{self.host}:{self.port}"}
         if token is True:
             sent["X-Nocturnia-Token"] = self.token
@@ -86,6 +88,10 @@ class Server:
             except subprocess.TimeoutExpired:
                 os.kill(self.process.pid, signal.SIGKILL)
                 self.process.wait()
+        self.stderr_reader.join(timeout=10)
+        said = "".join(self.stderr_lines)
+        if "Sanitizer" in said and ("ERROR:" in said or "WARNING:" in said):
+            raise AssertionError("the server's sanitizer reported:\n" + said)
 
 
 def entry_named(state, name, parent_name=None):
