@@ -201,8 +201,8 @@ std::string EditingSession::Press(std::int32_t id, std::vector<std::string>& dia
         {
             nocturnia::runtime::ConsoleCapture capture;
             try {
-                nocturnia::cli::ApplyEdits(document_.Shader(),
-                                           {{nocturnia::cli::EditOperation::Kind::Press, std::to_string(id)}});
+                nocturnia::cli::ApplyEdits(document_.Shader(), {{nocturnia::cli::EditOperation::Kind::Press,
+                                                                 std::to_string(id), std::nullopt}});
             } catch (const nocturnia::cli::UserError& error) {
                 throw ApiError(400, error.what());
             }

@@ -8,31 +8,6 @@ namespace nocturnia::serve {
 
 namespace {
 
-void CopyNumber(const nocturnia::runtime::DescriptionEntry& entry, std::int32_t key, const char* name,
-                nocturnia::runtime::Json& item)
-{
-    const nocturnia::runtime::Value* value = entry.settings.Find(key);
-    if (value == nullptr) {
-        return;
-    }
-    if (value->Type() == nocturnia::runtime::ValueType::Real) {
-        item[name] = value->AsReal();
-    } else if (value->Type() == nocturnia::runtime::ValueType::Int) {
-        item[name] = value->AsInt();
-    }
-}
-
-const char* UnitName(const nocturnia::runtime::DescriptionEntry& entry)
-{
-    const nocturnia::runtime::Value* unit = entry.settings.Find(NOC_DESC_UNIT);
-    if (unit == nullptr || unit->Type() != nocturnia::runtime::ValueType::Int) {
-        return "";
-    }
-    if (unit->AsInt() == NOC_UNIT_PERCENT) return "percent";
-    if (unit->AsInt() == NOC_UNIT_DEGREE) return "degree";
-    return "";
-}
-
 std::string KindOf(const nocturnia::runtime::DescriptionEntry& entry)
 {
     const std::string name = nocturnia::cli::EntryTypeName(entry);
@@ -71,23 +46,9 @@ nocturnia::runtime::Json PageEntries(const std::vector<nocturnia::runtime::Descr
             item.erase("value");
         }
         if (entry.type == NOC_DA_REAL || entry.type == NOC_DA_LONG) {
-            CopyNumber(entry, NOC_DESC_MIN, "min", item);
-            CopyNumber(entry, NOC_DESC_MAX, "max", item);
-            CopyNumber(entry, NOC_DESC_MINSLIDER, "sliderMin", item);
-            CopyNumber(entry, NOC_DESC_MAXSLIDER, "sliderMax", item);
-            CopyNumber(entry, NOC_DESC_STEP, "step", item);
-            item["unit"] = UnitName(entry);
             const nocturnia::runtime::Value* gui = entry.settings.Find(NOC_DESC_CUSTOMGUI);
             item["slider"] = gui != nullptr && gui->Type() == nocturnia::runtime::ValueType::Int &&
                              gui->AsInt() == NOC_CUSTOMGUI_REALSLIDER;
-        }
-        const std::vector<nocturnia::cli::CycleChoice> cycle = nocturnia::cli::CycleChoices(entry);
-        if (!cycle.empty()) {
-            nocturnia::runtime::Json choices = nocturnia::runtime::Json::array();
-            for (const nocturnia::cli::CycleChoice& choice : cycle) {
-                choices.push_back({{"value", choice.value}, {"label", choice.label}});
-            }
-            item["choices"] = std::move(choices);
         }
         list.push_back(std::move(item));
     }

@@ -62,7 +62,7 @@ TEST_F(BadInput, UnknownLabelsAndWrongValues)
     ExpectRefused(Run({"edit", "sky.json", "--set", "Star Layer 1/Density=1"}), "unknown parameter");
     ExpectRefused(Run({"edit", "sky.json", "--set", "99999=1"}), "no parameter with ID 99999");
     ExpectRefused(Run({"edit", "sky.json", "--set", "Add Layer=1"}), "is a button");
-    ExpectRefused(Run({"edit", "sky.json", "--set", "Mask=1"}), "cannot be set");
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Mask=1"}), "no mask \"1\"");
     ExpectRefused(Run({"edit", "sky.json", "--set", "Background=[1]"}), "\"Background\"");
     ExpectRefused(Run({"edit", "sky.json", "--press", "Gamma"}), "not a button");
     ExpectRefused(Run({"edit", "sky.json", "--press", "Remove Layer"}), "greyed out");

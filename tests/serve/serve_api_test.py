@@ -20,7 +20,7 @@ from serve_harness import Server, entry_named
 def bad_requests(server, state):
     gamma = entry_named(state, "Gamma")
     limited = next(e for e in state["entries"] if e["kind"] == "real" and "max" in e and e["editable"]
-                   and not e["hidden"] and e["unit"] == "")
+                   and not e["hidden"] and e["unit"] == "real")
     greyed = next(e for e in state["entries"] if e["kind"] != "group" and not e["editable"])
     greyed_call = ("/api/press", {"id": greyed["id"]}) if greyed["kind"] == "button" else \
         ("/api/set", {"id": greyed["id"], "value": "1"})

@@ -173,7 +173,7 @@ function numberControl(entry) {
 
 function cycleControl(entry) {
   const select = element("select");
-  for (const choice of entry.choices) select.append(element("option", { value: choice.value, textContent: choice.label }));
+  for (const choice of entry.options) select.append(element("option", { value: choice.value, textContent: choice.label }));
   select.addEventListener("change", () => setValue(entry.id, select.value));
   return { row: labelledRow(entry, [select]), inputs: [select],
            update(e) { if (e.value) select.value = String(e.value.int); } };
