@@ -1,6 +1,7 @@
 #include "serve/preview_worker.h"
 
 #include "image/png_file.h"
+#include "render/document_frame.h"
 #include "render/render_loop.h"
 #include "render/session_sampler.h"
 #include "runtime/memory_budget.h"
@@ -118,6 +119,8 @@ void PreviewWorker::RenderVersion(EditingSession::Snapshot& snapshot)
         throw nocturnia::cli::UserError("the document cannot be copied for the preview");
     }
     nocturnia::runtime::Document& document = *snapshot.document;
+    // The tracks at the session's frame, exactly as `render --frame` puts them.
+    nocturnia::cli::MoveToFrame(document.Shader(), snapshot.frame);
     nocturnia::cli::ThrowUnlessOk(
         nocturnia::runtime::CheckLayerMemory(document.Shader(), nocturnia::runtime::LayerUse::Render));
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =

@@ -6,7 +6,8 @@
 // PNG. A newer change cancels a stale render between rows (the samplers
 // themselves never look at the flag), and the worker starts over on the new
 // version. The preview is `width` pixels wide, its height from the document's
-// render aspect.
+// render aspect, and shows the session's frame: its last pass is the image
+// `render --frame N --width 640 --samples 4` writes, pixel for pixel.
 #pragma once
 
 #include "serve/editing_session.h"
