@@ -106,6 +106,7 @@ void PreviewWorker::Run()
         } catch (const std::exception& error) {
             PreviewFrame frame;
             frame.version = snapshot.version;
+            frame.frame = snapshot.frame;
             frame.error = error.what();
             Publish(std::move(frame));
         }
@@ -149,6 +150,7 @@ void PreviewWorker::RenderVersion(EditingSession::Snapshot& snapshot)
         }
         PreviewFrame frame;
         frame.version = snapshot.version;
+        frame.frame = snapshot.frame;
         frame.pass = static_cast<int>(i);
         frame.passes = static_cast<int>(passes.size());
         frame.width = size.width;

@@ -33,6 +33,7 @@ struct PreviewSettings {
 struct PreviewFrame {
     std::uint64_t number = 0;   // 0: no frame yet
     std::uint64_t version = 0;  // the document version it shows
+    int frame = 0;              // the frame of the time line it shows
     int pass = 0;               // 0 the coarse pass ... passes - 1 the finished image
     int passes = 0;
     int width = 0;

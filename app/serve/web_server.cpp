@@ -108,7 +108,7 @@ nocturnia::runtime::Json FrameJson(const PreviewFrame& frame)
 {
     nocturnia::runtime::Json json = {{"number", frame.number},  {"version", frame.version}, {"pass", frame.pass},
                                      {"passes", frame.passes},  {"width", frame.width},     {"height", frame.height},
-                                     {"samples", frame.samples}};
+                                     {"samples", frame.samples}, {"frame", frame.frame}};
     if (!frame.error.empty()) {
         json["error"] = frame.error;
     }
