@@ -32,7 +32,7 @@ def main():
         browser = start_browser(1440, 980)
         try:
             browser.get(server.page_url())
-            wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, "#attributes .row"), "the attributes")
+            wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, "#attributes .row[data-id]"), "the attributes")
             finished_preview(browser)
             os.makedirs(os.path.dirname(os.path.abspath(options.out)), exist_ok=True)
             browser.save_screenshot(options.out)

@@ -175,6 +175,7 @@ function updateKeyControls(row, entry) {
              : "Key at this frame (frame " + state.frame + "): animate this parameter");
   button.disabled = !entry.editable;
   blend.hidden = !key || !movingKinds.has(entry.kind);
+  blend.disabled = !entry.editable;
   if (key) blend.value = key.interpolation || "linear";
   row.row.classList.toggle("animated", !!track);
 }
