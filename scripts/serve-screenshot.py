@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Takes the README's picture of `nocturnia serve` (docs/serve.png): the
-example night sky opened in headless Chromium, once the refined preview is in.
+example animation rising-star opened in headless Chromium (its keys on the
+time line, a mask chosen), once the refined preview is in.
 
     python3 scripts/serve-screenshot.py --program build/default/bin/nocturnia [--out docs/serve.png]
 
@@ -22,7 +23,7 @@ from serve_harness import Server  # noqa: E402
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
-    parser.add_argument("--document", default=os.path.join(ROOT, "examples", "night-sky.json"))
+    parser.add_argument("--document", default=os.path.join(ROOT, "examples", "rising-star.json"))
     parser.add_argument("--out", default=os.path.join(ROOT, "docs", "serve.png"))
     options = parser.parse_args()
     with tempfile.TemporaryDirectory() as folder:
