@@ -106,8 +106,8 @@ std::uint64_t NumberParameter(const httplib::Request& request, const char* name)
 
 nocturnia::runtime::Json FrameJson(const PreviewFrame& frame)
 {
-    nocturnia::runtime::Json json = {{"number", frame.number},  {"version", frame.version}, {"pass", frame.pass},
-                                     {"passes", frame.passes},  {"width", frame.width},     {"height", frame.height},
+    nocturnia::runtime::Json json = {{"number", frame.number},   {"version", frame.version}, {"pass", frame.pass},
+                                     {"passes", frame.passes},   {"width", frame.width},     {"height", frame.height},
                                      {"samples", frame.samples}, {"frame", frame.frame}};
     if (!frame.error.empty()) {
         json["error"] = frame.error;
