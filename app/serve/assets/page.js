@@ -496,7 +496,7 @@ function applyState(next) {
 
 const renderFields = [
   { key: "width", label: "Width", unit: "px", min: 1 }, { key: "height", label: "Height", unit: "px", min: 1 },
-  { key: "samples", label: "Samples", unit: "× N", min: 1 }, { key: "aspect", label: "Aspect", unit: "", min: 0 },
+  { key: "samples", label: "Samples", unit: "per pixel side", min: 1 }, { key: "aspect", label: "Aspect", unit: "", min: 0 },
   { key: "fps", label: "Frame Rate", unit: "fps", min: 0 }, { key: "start", label: "First Frame", unit: "" },
   { key: "end", label: "Last Frame", unit: "" },
 ];
