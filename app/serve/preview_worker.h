@@ -7,7 +7,8 @@
 // themselves never look at the flag), and the worker starts over on the new
 // version. The preview is `width` pixels wide, its height from the document's
 // render aspect, and shows the session's frame: its last pass is the image
-// `render --frame N --width 640 --samples 4` writes, pixel for pixel.
+// `render --frame N --width 640 --height H --samples 4` writes (H the
+// preview's height), pixel for pixel.
 #pragma once
 
 #include "serve/editing_session.h"
