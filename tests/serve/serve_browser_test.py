@@ -276,8 +276,10 @@ def run_animation(program, folder, browser, failures, keep):
         wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, ".mask[data-mask='Mask 1']"), "the new mask")
         Select(browser.find_element(By.CSS_SELECTOR, ".mask select")).select_by_value("u")
         wait_for(browser, lambda b: server.state()["masks"][0]["axis"] == "u", "the mask's axis")
-        Select(browser.find_element(By.CSS_SELECTOR, '.row[data-id="5007"] select')).select_by_visible_text(
-            "Mask 1 (gradient)")
+        mask_link = '.row[data-id="5007"] select'
+        wait_for(browser, lambda b: "Mask 1 (gradient)" in b.find_element(By.CSS_SELECTOR, mask_link).text,
+                 "the mask among the Mask's choices")
+        Select(browser.find_element(By.CSS_SELECTOR, mask_link)).select_by_visible_text("Mask 1 (gradient)")
         wait_for(browser, lambda b: entry_named(server.state(), "Mask")["value"] == {"link": 0}, "the Mask link")
 
         frame = 30

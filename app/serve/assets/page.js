@@ -255,11 +255,15 @@ function linkControl(entry) {
     row: labelledRow(entry, [select]),
     inputs: [select],
     update(e) {
-      const options = [element("option", { value: "", textContent: "None" })];
-      for (const mask of state.masks) {
-        options.push(element("option", { value: mask.index, textContent: mask.name + " (" + mask.kind + ")" }));
+      // The choices are rebuilt only when the masks' names or kinds change,
+      // so that a list the user has open is not pulled away.
+      const labels = state.masks.map((mask) => mask.name + " (" + mask.kind + ")");
+      if (select.dataset.labels !== JSON.stringify(labels)) {
+        const options = [element("option", { value: "", textContent: "None" })];
+        labels.forEach((label, i) => options.push(element("option", { value: i, textContent: label })));
+        select.replaceChildren(...options);
+        select.dataset.labels = JSON.stringify(labels);
       }
-      select.replaceChildren(...options);
       const link = e.value ? e.value.link : null;
       select.value = link === null || link === undefined ? "" : String(link);
     },
