@@ -1,9 +1,9 @@
 #!/bin/sh
-# A sun whose disc keeps its detail: bright at the centre, darkening toward
-# the limb, with sunspots and a soft corona over a faint star field. The
-# star's brightness is low enough that only the very centre of the disc
-# clips. Made with `nocturnia edit` alone; writes the document to $1
-# (default: sun-detail.json).
+# A sun whose disc keeps its detail: sunspots on a bright orange disc with a
+# soft corona, over a faint star field. The disc shows the star's colour
+# times its brightness, kept below 1 in every channel (1 x 92 % red), so no
+# pixel of it clips to the flat 255 an overexposed sun shows. Made with
+# `nocturnia edit` alone; writes the document to $1 (default: sun-detail.json).
 set -e
 doc=${1:-sun-detail.json}
 nocturnia --quiet new -o "$doc" --force
@@ -12,7 +12,7 @@ nocturnia --quiet edit "$doc" \
     --set 'Density=120%' --set 'Scale=30%' --set 'Star Brightness=60%' \
     --press 'Add Layer' \
     --set 'Star Layer 1/Mode=Single Star' --set 'Star Layer 1/Star Size=1000%' \
-    --set 'Star Layer 1/Star Color=1,0.5,0.14' --set 'Star Layer 1/Star Brightness=48%' \
+    --set 'Star Layer 1/Star Color=1,0.5,0.14' --set 'Star Layer 1/Star Brightness=92%' \
     --set 'Star Layer 1/Glow=14%' \
-    --set 'Star Layer 1/Sunspots Extent=3%' --set 'Star Layer 1/Sunspots Scale=300%' \
-    --set 'Star Layer 1/Sunspots Seed=2024'
+    --set 'Star Layer 1/Sunspots Extent=2%' --set 'Star Layer 1/Sunspots Scale=300%' \
+    --set 'Star Layer 1/Sunspots Seed=77'
