@@ -1,7 +1,7 @@
 #!/bin/sh
 # The Milky Way: a band of dense, faint stars across a sparse night, warmed
 # by dust toward its core and split by a dark lane, with bright blue-white
-# stars strewn along it. Five star fields, three of them masked by tilted
+# stars strewn along it, in a soft glow. Six star fields, four of them masked by tilted
 # gradient masks (a layer's Rotate turns its mask). Made with `nocturnia
 # edit` alone; writes the document to $1 (default: milky-way.json).
 set -e
@@ -42,4 +42,8 @@ nocturnia --quiet edit "$doc" \
     --press 'Add Layer' \
     --set 'Star Layer 3/Density=60%' --set 'Star Layer 3/Scale=70%' --set 'Star Layer 3/Star Brightness=120%' \
     --set 'Star Layer 3/Glow=30%' --set 'Star Layer 3/Show Flares=Size Dependent' \
-    --set 'Star Layer 3/Mask=Band' --set 'Star Layer 3/Rotate=-25deg' --set 'Star Layer 3/Hue Shift=25deg'
+    --set 'Star Layer 3/Mask=Band' --set 'Star Layer 3/Rotate=-25deg' --set 'Star Layer 3/Hue Shift=25deg' \
+    --press 'Add Layer' \
+    --set 'Star Layer 4/Density=1000%' --set 'Star Layer 4/Scale=2%' --set 'Star Layer 4/No Size Variation=true' \
+    --set 'Star Layer 4/Star Brightness=60%' --set 'Star Layer 4/Glow=70%' --set "Star Layer 4/Star Color=$white" \
+    --set 'Star Layer 4/Mask=Band' --set 'Star Layer 4/Rotate=-25deg' --set 'Star Layer 4/Seed=18.2'
