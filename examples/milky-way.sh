@@ -1,9 +1,9 @@
 #!/bin/sh
 # The Milky Way: a band of dense, faint stars across a sparse night, warmed
 # by dust toward its core and split by a dark lane, with bright blue-white
-# stars strewn along it, in a soft glow. Six star fields, four of them masked by tilted
-# gradient masks (a layer's Rotate turns its mask). Made with `nocturnia
-# edit` alone; writes the document to $1 (default: milky-way.json).
+# stars strewn along it, in a soft glow. Six star fields, four of them masked
+# by tilted gradient masks (a layer's Rotate turns its mask). Made with
+# `nocturnia edit` alone; writes the document to $1 (default: milky-way.json).
 set -e
 doc=${1:-milky-way.json}
 band='{"knots": [
