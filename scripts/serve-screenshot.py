@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Takes the README's picture of `nocturnia serve` (docs/serve.png): the
-example night sky opened in headless Chromium, once the refined preview is in.
+example animation rising-star opened in headless Chromium (its keys on the
+time line, a mask chosen), once the refined preview is in.
 
     python3 scripts/serve-screenshot.py --program build/default/bin/nocturnia [--out docs/serve.png]
 
@@ -22,7 +23,7 @@ from serve_harness import Server  # noqa: E402
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
-    parser.add_argument("--document", default=os.path.join(ROOT, "examples", "night-sky.json"))
+    parser.add_argument("--document", default=os.path.join(ROOT, "examples", "rising-star.json"))
     parser.add_argument("--out", default=os.path.join(ROOT, "docs", "serve.png"))
     options = parser.parse_args()
     with tempfile.TemporaryDirectory() as folder:
@@ -32,7 +33,7 @@ def main():
         browser = start_browser(1440, 980)
         try:
             browser.get(server.page_url())
-            wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, "#attributes .row"), "the attributes")
+            wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, "#attributes .row[data-id]"), "the attributes")
             finished_preview(browser)
             os.makedirs(os.path.dirname(os.path.abspath(options.out)), exist_ok=True)
             browser.save_screenshot(options.out)

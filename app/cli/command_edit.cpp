@@ -11,7 +11,7 @@ int RunEdit(const GlobalOptions& global, const EditOptions& options)
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
     // Any failing edit throws before the save: the file on disk stays as it was.
-    ApplyEdits(document.Shader(), options.edits);
+    ApplyEdits(document, options.edits);
     const std::string target = options.output.value_or(options.document);
     nocturnia::runtime::ReplaceRules rules;
     rules.replaceReadOnly = options.force;

@@ -69,7 +69,7 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
         document.SetRender(settings);
     }
 
-    ApplyEdits(document.Shader(), options.edits);
+    ApplyEdits(document, options.edits);
 
     if (!global.quiet && !window.name.empty()) {
         std::fprintf(stderr, "%s\n", RenderWindowLine(window).c_str());

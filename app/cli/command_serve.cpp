@@ -12,6 +12,7 @@
 #include "cli/program_session.h"
 #include "io/interruption.h"
 #include "io/usable_cpus.h"
+#include "runtime/console.h"
 #include "serve/access_guard.h"
 #include "serve/api_error.h"
 #include "serve/editing_session.h"
@@ -99,6 +100,8 @@ void ServeUntilStopped(nocturnia::serve::EditingSession& session, nocturnia::ser
 int RunServe(const GlobalOptions& global, const ServeOptions& options)
 {
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
+    // The plug-in's lines once per session: every preview pass would repeat them.
+    const nocturnia::runtime::ConsoleJob consoleJob;
     const std::unique_ptr<nocturnia::serve::EditingSession> opened = OpenEditingSession(options);
     nocturnia::serve::EditingSession& session = *opened;
 

@@ -7,6 +7,7 @@
 #include "render/render_limits.h"
 #include "text/byte_text.h"
 #include "text/number_text.h"
+#include "text/suggestions.h"
 #include "text/user_error.h"
 
 #include "runtime/memory_budget.h"
@@ -57,21 +58,31 @@ std::string FirstWord(int argc, char** argv)
     return {};
 }
 
-// The edit options of one command (--set, --press, --key, --unkey), in the
-// order they were given.
+// The edit options of one command (--set, --press, --key, --unkey, ...), in
+// the order they were given. `nameOption` (--name) names the mask of the
+// --add-mask before it.
 std::vector<EditOperation> EditsInOrder(const CLI::App& command,
-                                        const std::map<const CLI::Option*, EditOperation::Kind>& kinds)
+                                        const std::map<const CLI::Option*, EditOperation::Kind>& kinds,
+                                        const CLI::Option* nameOption = nullptr)
 {
     std::vector<EditOperation> edits;
     std::map<const CLI::Option*, std::size_t> used;
     for (const CLI::Option* option : command.parse_order()) {
         const auto kind = kinds.find(option);
-        if (kind == kinds.end()) {
+        if (kind == kinds.end() && option != nameOption) {
             continue;
         }
         const std::size_t index = used[option]++;
-        if (index < option->results().size()) {
-            edits.push_back({kind->second, option->results()[index]});
+        if (index >= option->results().size()) {
+            continue;
+        }
+        const std::string& value = option->results()[index];
+        if (option != nameOption) {
+            edits.push_back({kind->second, value, std::nullopt});
+        } else if (!edits.empty() && edits.back().kind == EditOperation::Kind::AddMask && !edits.back().name) {
+            edits.back().name = value;
+        } else {
+            throw UserError(ErrorKind::kUsage, "--name " + value + " must follow the --add-mask it names");
         }
     }
     return edits;
@@ -113,7 +124,7 @@ const char* kLabelHelp =
     "LABEL is a parameter's name (\"Gamma\"), qualified by its group where several share it\n"
     "(\"Star Layer 2/Density\"), or its numeric ID (30055). VALUE: a number for reals (50% and 90deg\n"
     "are accepted and stored as 0.5 and radians), true/false, an integer or a cycle label\n"
-    "(\"Single Star\"), r,g,b for colours.";
+    "(\"Single Star\"), r,g,b for colours; a gradient as JSON {\"knots\": [...]}.";
 
 // The whole command line: the parser, and the options each command fills
 // while it is parsed. The --set and --press options are kept so that their
@@ -147,9 +158,13 @@ struct CommandLine {
     CLI::App* farmSlurmCommand = nullptr;
     AssembleOptions assemble;
     CLI::App* assembleCommand = nullptr;
-    std::vector<std::string> editKeys, editUnkeys;
+    std::vector<std::string> editKeys, editUnkeys, editAddMasks, editMaskNames, editRemoveMasks, editRenders;
     CLI::Option* editKey = nullptr;
     CLI::Option* editUnkey = nullptr;
+    CLI::Option* editAddMask = nullptr;
+    CLI::Option* editMaskName = nullptr;
+    CLI::Option* editRemoveMask = nullptr;
+    CLI::Option* editRender = nullptr;
     ServeOptions serve;
     CLI::App* serveCommand = nullptr;
 };
@@ -253,9 +268,18 @@ void AddEditCommand(CommandLine& line)
     line.editKey = AddRepeated(*command, "--key", line.editKeys,
                                "LABEL@FRAME=VALUE[:step|:linear|:smooth]: add or replace an animation key");
     line.editUnkey = AddRepeated(*command, "--unkey", line.editUnkeys, "LABEL@FRAME: remove an animation key");
+    line.editAddMask = AddRepeated(*command, "--add-mask", line.editAddMasks,
+                                   "KIND: add a mask shader, gradient or color (named Mask N, or by --name)");
+    line.editMaskName = AddRepeated(*command, "--name", line.editMaskNames, "NAME: the name of the --add-mask before");
+    line.editRemoveMask = AddRepeated(*command, "--remove-mask", line.editRemoveMasks,
+                                      "NAME: remove a mask shader (by name or index); Masks linked to it are cleared");
+    line.editRender = AddRepeated(*command, "--render", line.editRenders,
+                                  "KEY=VALUE: a render setting: width, height, samples, aspect, fps, start, end");
     command->add_option("-o,--output", edit.output, "Save here instead of over DOC");
     command->add_flag("--force", edit.force, "Replace the saved document even if it is read-only");
-    command->footer(std::string("Operations apply in the order given.\n") + kLabelHelp);
+    command->footer(std::string("Operations apply in the order given.\n") + kLabelHelp +
+                    "\nA mask's parameters are labelled by its name: \"Horizon/Gradient\", \"Horizon/Axis=u\",\n"
+                    "\"Mask 2/Color=1,0.5,0\"; a layer's Mask takes a mask's name or index, or none.");
     line.editCommand = command;
 }
 
@@ -341,7 +365,8 @@ std::optional<int> Parse(CommandLine& line, int argc, char** argv)
             names += (names.empty() ? "" : ", ") + sub->get_name();
         }
         if (!command.empty() && std::find(commands.begin(), commands.end(), command) == commands.end()) {
-            Report("unknown command \"" + command + "\" (commands: " + names + ")");
+            Report("unknown command \"" + command + "\"" + DidYouMean(command, commands) + " (commands: " + names +
+                   ")");
         } else {
             Report(std::string(e.what()) + " (see --help)");
         }
@@ -368,10 +393,15 @@ int RunParsedCommand(CommandLine& line)
     if (line.newCommand->parsed()) return RunNew(line.global, line.create);
     if (line.assembleCommand->parsed()) return RunAssemble(line.global, line.assemble);
     if (line.editCommand->parsed()) {
-        line.edit.edits = EditsInOrder(*line.editCommand, {{line.editSet, EditOperation::Kind::Set},
-                                                           {line.editPress, EditOperation::Kind::Press},
-                                                           {line.editKey, EditOperation::Kind::Key},
-                                                           {line.editUnkey, EditOperation::Kind::Unkey}});
+        line.edit.edits = EditsInOrder(*line.editCommand,
+                                       {{line.editSet, EditOperation::Kind::Set},
+                                        {line.editPress, EditOperation::Kind::Press},
+                                        {line.editKey, EditOperation::Kind::Key},
+                                        {line.editUnkey, EditOperation::Kind::Unkey},
+                                        {line.editAddMask, EditOperation::Kind::AddMask},
+                                        {line.editRemoveMask, EditOperation::Kind::RemoveMask},
+                                        {line.editRender, EditOperation::Kind::Render}},
+                                       line.editMaskName);
         return RunEdit(line.global, line.edit);
     }
     if (line.farmSlurmCommand->parsed()) return RunFarmSlurm(line.global, line.farmSlurm);

@@ -13,6 +13,7 @@
 #include "text/user_error.h"
 
 #include "runtime/memory_budget.h"
+#include "runtime/console.h"
 
 #include <chrono>
 #include <cstdio>
@@ -186,6 +187,8 @@ int RenderSequence(nocturnia::runtime::Document& document, const SequenceJob& jo
     for (const PlannedFrame& planned : frames) toRender += planned.skip ? 0 : 1;
 
     JobProgress progress(stderr, JobProgress::StyleFor(stderr, job.quiet), toRender);
+    // The plug-in's lines once per job, not once per frame.
+    const nocturnia::runtime::ConsoleJob consoleJob;
     // From here a signal stops the render between rows; the frame being
     // rendered is not written, the frames before it stay.
     const CooperativeInterruption cooperative;

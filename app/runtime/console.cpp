@@ -20,8 +20,28 @@ void Console::Line(std::string_view text)
         lineSink_(text);
         return;
     }
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    if (jobs_ > 0 && !jobLines_.emplace(text).second) {
+        return;  // said already in this job
+    }
+    std::fprintf(stderr, "%.*s%.*s\n", static_cast<int>(kPluginLinePrefix.size()), kPluginLinePrefix.data(),
+                 static_cast<int>(text.size()), text.data());
     std::fflush(stderr);
+}
+
+ConsoleJob::ConsoleJob()
+{
+    Console& console = Console::Instance();
+    std::lock_guard lock(console.mutex_);
+    ++console.jobs_;
+}
+
+ConsoleJob::~ConsoleJob()
+{
+    Console& console = Console::Instance();
+    std::lock_guard lock(console.mutex_);
+    if (--console.jobs_ == 0) {
+        console.jobLines_.clear();
+    }
 }
 
 void Console::Dialog(std::string_view text)

@@ -305,20 +305,8 @@ Status Document::ReadShader(const Json& s, const std::string& sourceName)
     }
     shader_ = material_->AddChild(std::move(*shader));
 
-    if (auto c = s.find("children"); c != s.end()) {
-        if (!c->is_array()) {
-            return Status::Error(load.At("material.shader.children: expected an array"));
-        }
-        for (std::size_t i = 0; i < c->size(); ++i) {
-            const Json& cj = (*c)[i];
-            const std::string at = "material.shader.children[" + std::to_string(i) + "]";
-            auto child = ChildFromJson(cj, at);
-            if (!child) {
-                return Status::Error(load.At(child.error()));
-            }
-            shader_->AddChild(*child);
-            childExtras_.emplace_back(*child, cj);
-        }
+    if (Status children = ReadChildren(s, sourceName); !children) {
+        return children;
     }
 
     Container params;
@@ -341,6 +329,35 @@ Status Document::ReadShader(const Json& s, const std::string& sourceName)
                 return Status::Error(load.At(status.message()));
             }
         }
+    }
+    return Status::Ok();
+}
+
+Status Document::ReadChildren(const Json& s, const std::string& sourceName)
+{
+    const Loader load{sourceName};
+    auto c = s.find("children");
+    if (c == s.end()) {
+        return Status::Ok();
+    }
+    if (!c->is_array()) {
+        return Status::Error(load.At("material.shader.children: expected an array"));
+    }
+    for (std::size_t i = 0; i < c->size(); ++i) {
+        const Json& cj = (*c)[i];
+        const std::string at = "material.shader.children[" + std::to_string(i) + "]";
+        auto child = ChildFromJson(cj, at);
+        if (!child) {
+            return Status::Error(load.At(child.error()));
+        }
+        if (auto name = cj.find("name"); name != cj.end()) {
+            if (!name->is_string()) {
+                return Status::Error(load.At(at + ".name: expected a string, found " + name->dump()));
+            }
+            (*child)->SetShaderName(name->get<std::string>());
+        }
+        shader_->AddChild(*child);
+        childExtras_.emplace_back(*child, cj);
     }
     return Status::Ok();
 }
@@ -454,6 +471,10 @@ Json Document::ChildToJson(const Node& child, const std::unordered_map<const Nod
     if (auto it = extras.find(&child); it != extras.end() && it->second->is_object()) {
         out = *it->second;
     }
+    if (!out.contains("type") && child.ShaderName()) {
+        out["type"] = nullptr;  // a new child reads "type", then "name", then its settings
+        out["name"] = nullptr;
+    }
     if (child.IsColorShader()) {
         out["type"] = "color";
         out["color"] = VectorToJson(child.ShaderColor());
@@ -466,6 +487,11 @@ Json Document::ChildToJson(const Node& child, const std::unordered_map<const Nod
         // a black colour so that link indices stay aligned.
         out["type"] = "color";
         out["color"] = VectorToJson(Vec3{});
+    }
+    if (child.ShaderName()) {
+        out["name"] = *child.ShaderName();
+    } else {
+        out.erase("name");
     }
     return out;
 }

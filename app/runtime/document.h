@@ -90,6 +90,7 @@ private:
     static Result<RenderSettings> RenderFromJson(const Json& json, const std::string& sourceName);
     Status ReadMaterial(const Json& json, const std::string& sourceName);
     Status ReadShader(const Json& shader, const std::string& sourceName);
+    Status ReadChildren(const Json& shader, const std::string& sourceName);
     static Result<std::shared_ptr<Node>> ChildFromJson(const Json& json, const std::string& where);
     static Status TrackFromJson(const Json& json, Node& shader, const std::string& where);
     Json ChildToJson(const Node& child, const std::unordered_map<const Node*, const Json*>& extras) const;

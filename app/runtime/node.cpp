@@ -169,6 +169,7 @@ std::shared_ptr<Node> Node::CloneTree(NodeMap& map) const
     copy->color_ = color_;
     copy->gradient_ = gradient_;
     copy->axis_ = axis_;
+    copy->shaderName_ = shaderName_;
     for (const auto& track : tracks_) {
         Track* t = copy->AddTrack(track->ParameterId(), track->Name());
         t->Keys() = track->Keys();

@@ -90,6 +90,10 @@ public:
     Gradient& ShaderGradient() { return gradient_; }
     GradientAxis ShaderAxis() const { return axis_; }
     void SetShaderAxis(GradientAxis a) { axis_ = a; }
+    // The name a user gave a built-in shader (a mask: "Horizon"); none when
+    // it has none, as in documents written before masks had names.
+    const std::optional<std::string>& ShaderName() const { return shaderName_; }
+    void SetShaderName(std::optional<std::string> name) { shaderName_ = std::move(name); }
 
     // ---- what the host asks of a node ----------------------------------------
     // A message: to a plug-in node's `message` callback; other nodes answer 1.
@@ -145,6 +149,7 @@ private:
     Vec3 color_{};
     Gradient gradient_;
     GradientAxis axis_ = GradientAxis::V;
+    std::optional<std::string> shaderName_;
     std::atomic<std::int32_t> preparations_{0};
 };
 

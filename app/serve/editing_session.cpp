@@ -3,14 +3,20 @@
 #include "serve/api_error.h"
 #include "serve/page_model.h"
 
+#include "render/document_frame.h"
 #include "text/json_text.h"
+#include "text/mask_edits.h"
+#include "text/number_text.h"
 #include "text/parameter_edits.h"
+#include "text/render_setting_edits.h"
+#include "text/track_edits.h"
 #include "text/user_error.h"
 
 #include "runtime/attribute_manager.h"
 #include "runtime/console.h"
 #include "runtime/input_file.h"
 #include "runtime/resources.h"
+#include "runtime/track_evaluation.h"
 
 namespace nocturnia::serve {
 
@@ -81,11 +87,53 @@ void SetLink(nocturnia::runtime::Node& shader, const nocturnia::runtime::Descrip
     }
 }
 
+// A value as `edit --key` takes it: stored numbers, true/false, r,g,b.
+std::string ValueAsText(const nocturnia::runtime::Value& value)
+{
+    switch (value.Type()) {
+    case nocturnia::runtime::ValueType::Bool: return value.AsBool() ? "true" : "false";
+    case nocturnia::runtime::ValueType::Int: return std::to_string(value.AsInt());
+    case nocturnia::runtime::ValueType::Real: return nocturnia::cli::ShortestText(value.AsReal());
+    case nocturnia::runtime::ValueType::Vector: {
+        const nocturnia::runtime::Vec3 v = value.AsVector();
+        return nocturnia::cli::ShortestText(v.x) + "," + nocturnia::cli::ShortestText(v.y) + "," +
+               nocturnia::cli::ShortestText(v.z);
+    }
+    default: throw ApiError(400, "this parameter's values cannot be keyed");
+    }
+}
+
+// The interpolation of the track's key at `frame`, as a suffix ":smooth"; empty without one.
+std::string KeyInterpolationSuffix(const nocturnia::runtime::Node& shader, std::int32_t id, int frame)
+{
+    const nocturnia::runtime::Track* track = shader.FindTrack(id);
+    if (track == nullptr) {
+        return {};
+    }
+    for (const nocturnia::runtime::TrackKey& key : track->Keys()) {
+        if (key.frame == frame && key.interpolation) {
+            return std::string(":") + nocturnia::runtime::InterpolationName(*key.interpolation);
+        }
+    }
+    return {};
+}
+
+// Runs a command-line edit; its refusal becomes the page's.
+template <class Edit> void AsApiChange(Edit&& edit)
+{
+    try {
+        edit();
+    } catch (const nocturnia::cli::UserError& error) {
+        throw ApiError(400, error.what());
+    }
+}
+
 }  // namespace
 
 EditingSession::EditingSession(nocturnia::runtime::Document document, std::optional<std::filesystem::path> path)
     : document_(std::move(document)), path_(std::move(path))
 {
+    frame_ = document_.Render().StartFrame();
     if (path_) {
         diskText_ = ReadWholeFile(*path_);
     }
@@ -119,14 +167,31 @@ template <class Change> void EditingSession::ApplyChange(Change&& change)
     }
 }
 
+std::vector<nocturnia::runtime::DescriptionEntry> EditingSession::DescribeAtFrame()
+{
+    nocturnia::runtime::Node& shader = document_.Shader();
+    std::vector<nocturnia::runtime::DescriptionEntry> entries;
+    AsApiChange([&] { entries = nocturnia::cli::DescribeNode(shader); });
+    if (shader.Tracks().empty()) {
+        return entries;
+    }
+    // The values the tracks give at this frame, described, then the
+    // container as it was: moving along the time line changes no document.
+    const nocturnia::runtime::Container held = shader.Data();
+    try {
+        nocturnia::cli::MoveToFrame(shader, frame_);
+        entries = nocturnia::cli::DescribeNode(shader);
+    } catch (const nocturnia::cli::UserError&) {
+        // A track that cannot be evaluated: the stored values are shown, and
+        // the preview says what is wrong.
+    }
+    shader.Data() = held;
+    return entries;
+}
+
 void EditingSession::Refresh()
 {
-    std::vector<nocturnia::runtime::DescriptionEntry> entries;
-    try {
-        entries = nocturnia::cli::DescribeNode(document_.Shader());
-    } catch (const nocturnia::cli::UserError& error) {
-        throw ApiError(400, error.what());
-    }
+    const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeAtFrame();
     currentText_ = document_.ToText();
     nocturnia::runtime::Json state = nocturnia::runtime::Json::object();
     state["version"] = version_;
@@ -135,8 +200,11 @@ void EditingSession::Refresh()
     state["undoSteps"] = undo_.size();
     const nocturnia::runtime::RenderSettings& render = document_.Render();
     state["aspect"] = render.Aspect();
+    state["frame"] = frame_;
+    state["render"] = RenderSettingsJson(render);
     state["entries"] = PageEntries(entries, document_.Shader());
-    state["masks"] = MaskChoices(document_.Shader());
+    state["tracks"] = TracksJson(document_.Shader());
+    state["masks"] = MasksJson(document_.Shader());
     stateText_ = nocturnia::cli::JsonText(state);
 }
 
@@ -178,8 +246,7 @@ std::string EditingSession::Set(std::int32_t id, const nocturnia::runtime::Json&
 {
     std::lock_guard lock(mutex_);
     ApplyChange([&] {
-        const std::vector<nocturnia::runtime::DescriptionEntry> entries =
-            nocturnia::cli::DescribeNode(document_.Shader());
+        const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeAtFrame();
         const nocturnia::runtime::DescriptionEntry& entry = EntryWithId(entries, id);
         CheckChangeable(entry);
         if (entry.type == NOC_DA_ALIASLINK) {
@@ -189,11 +256,17 @@ std::string EditingSession::Set(std::int32_t id, const nocturnia::runtime::Json&
         if (!value.is_string()) {
             throw ApiError(400, "\"" + entry.name + "\" takes its value as text, as `edit --set` does");
         }
-        try {
-            nocturnia::cli::SetParameter(document_.Shader(), std::to_string(id) + "=" + value.get<std::string>());
-        } catch (const nocturnia::cli::UserError& error) {
-            throw ApiError(400, error.what());
-        }
+        nocturnia::runtime::Node& shader = document_.Shader();
+        const std::string text = value.get<std::string>();
+        // A keyed parameter is changed at this frame, as a host's auto-key does.
+        AsApiChange([&] {
+            if (shader.FindTrack(id) != nullptr) {
+                nocturnia::cli::KeyParameter(shader, std::to_string(id) + "@" + std::to_string(frame_) + "=" + text +
+                                                         KeyInterpolationSuffix(shader, id, frame_));
+            } else {
+                nocturnia::cli::SetParameter(shader, std::to_string(id) + "=" + text);
+            }
+        });
     });
     return stateText_;
 }
@@ -213,8 +286,8 @@ std::string EditingSession::Press(std::int32_t id, std::vector<std::string>& dia
         {
             nocturnia::runtime::ConsoleCapture capture;
             try {
-                nocturnia::cli::ApplyEdits(document_.Shader(),
-                                           {{nocturnia::cli::EditOperation::Kind::Press, std::to_string(id)}});
+                nocturnia::cli::ApplyEdits(document_.Shader(), {{nocturnia::cli::EditOperation::Kind::Press,
+                                                                 std::to_string(id), std::nullopt}});
             } catch (const nocturnia::cli::UserError& error) {
                 throw ApiError(400, error.what());
             }
@@ -224,6 +297,108 @@ std::string EditingSession::Press(std::int32_t id, std::vector<std::string>& dia
         for (const std::string& line : lines) {
             nocturnia::runtime::Console::Instance().Line(line);
         }
+    });
+    return stateText_;
+}
+
+std::string EditingSession::SetFrame(int frame)
+{
+    std::lock_guard lock(mutex_);
+    if (frame != frame_) {
+        frame_ = frame;
+        ++version_;
+        Refresh();
+    }
+    return stateText_;
+}
+
+std::string EditingSession::Key(std::int32_t id, const nocturnia::runtime::Json& value,
+                                const std::string& interpolation)
+{
+    std::lock_guard lock(mutex_);
+    ApplyChange([&] {
+        const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeAtFrame();
+        const nocturnia::runtime::DescriptionEntry& entry = EntryWithId(entries, id);
+        std::string text;
+        if (value.is_string()) {
+            text = value.get<std::string>();
+        } else if (value.is_null() && entry.value) {
+            text = ValueAsText(*entry.value);
+        } else {
+            throw ApiError(400, "\"value\" must be text as `edit --key` takes it, or null for the value shown");
+        }
+        const std::string suffix =
+            interpolation.empty() ? KeyInterpolationSuffix(document_.Shader(), id, frame_) : ":" + interpolation;
+        AsApiChange([&] {
+            nocturnia::cli::KeyParameter(document_.Shader(),
+                                         std::to_string(id) + "@" + std::to_string(frame_) + "=" + text + suffix);
+        });
+    });
+    return stateText_;
+}
+
+std::string EditingSession::Unkey(std::int32_t id)
+{
+    std::lock_guard lock(mutex_);
+    ApplyChange([&] {
+        AsApiChange([&] {
+            nocturnia::cli::UnkeyParameter(document_.Shader(), std::to_string(id) + "@" + std::to_string(frame_));
+        });
+    });
+    return stateText_;
+}
+
+std::string EditingSession::SetRender(const std::string& key, const std::string& value)
+{
+    std::lock_guard lock(mutex_);
+    ApplyChange([&] { AsApiChange([&] { nocturnia::cli::SetRenderSetting(document_, key + "=" + value); }); });
+    return stateText_;
+}
+
+std::string EditingSession::MaskLabel(std::size_t index)
+{
+    if (index >= document_.Shader().Children().size()) {
+        throw ApiError(404, "there is no mask " + std::to_string(index));
+    }
+    return std::to_string(index);
+}
+
+std::string EditingSession::AddMask(const std::string& kind, const std::optional<std::string>& name)
+{
+    std::lock_guard lock(mutex_);
+    ApplyChange([&] {
+        AsApiChange([&] { nocturnia::cli::AddMask(document_.Shader(), nocturnia::cli::ParseMaskKind(kind), name); });
+    });
+    return stateText_;
+}
+
+std::string EditingSession::RemoveMask(std::size_t index)
+{
+    std::lock_guard lock(mutex_);
+    ApplyChange([&] {
+        const std::string label = MaskLabel(index);
+        AsApiChange([&] { nocturnia::cli::RemoveMask(document_.Shader(), label); });
+    });
+    return stateText_;
+}
+
+std::string EditingSession::RenameMask(std::size_t index, const std::string& name)
+{
+    std::lock_guard lock(mutex_);
+    ApplyChange([&] {
+        const std::string label = MaskLabel(index);
+        AsApiChange([&] { nocturnia::cli::RenameMask(document_.Shader(), label, name); });
+    });
+    return stateText_;
+}
+
+std::string EditingSession::SetMaskParameter(std::size_t index, const std::string& parameter, const std::string& value)
+{
+    std::lock_guard lock(mutex_);
+    ApplyChange([&] {
+        MaskLabel(index);
+        const std::string name = nocturnia::cli::MaskName(document_.Shader(), index);
+        AsApiChange([&] { nocturnia::cli::SetMaskParameter(document_.Shader(), name + "/" + parameter, value); });
     });
     return stateText_;
 }
@@ -305,6 +480,7 @@ EditingSession::Snapshot EditingSession::TakeSnapshot()
     std::lock_guard lock(mutex_);
     Snapshot snapshot;
     snapshot.version = version_;
+    snapshot.frame = frame_;
     nocturnia::runtime::Result<nocturnia::runtime::Document> copy =
         nocturnia::runtime::Document::Parse(currentText_, "the preview's copy");
     if (copy) {

@@ -1,12 +1,18 @@
 // The document `nocturnia serve` edits, shared by every browser tab and the
 // preview worker. Each change goes through the same edit machinery as `edit
-// --set` and `edit --press`, is applied whole or not at all (a failing change
-// restores the document as it was), and raises the version number that tabs
-// wait on to see each other's changes. Every change that altered the document
-// can be undone. Saving uses the document writer's atomic replace; a file that
+// --set`, `--press`, `--key`, `--unkey`, `--add-mask`, `--remove-mask` and
+// `--render`, is applied whole or not at all (a failing change restores the
+// document as it was), and raises the version number that tabs wait on to
+// see each other's changes. Every change that altered the document can be
+// undone. The session stands at one frame of the time line, shared by the
+// tabs: the page shows the values at that frame (the tracks evaluated as
+// `render --frame` does), the preview renders it, and a change to a keyed
+// parameter sets its key at that frame (auto-key) instead of the value the
+// track hides. Saving uses the document writer's atomic replace; a file that
 // changed on disk since it was read is not overwritten unless asked to.
 #pragma once
 
+#include "runtime/attribute_manager.h"
 #include "runtime/document.h"
 #include "runtime/value_json.h"
 
@@ -38,6 +44,21 @@ public:
     // of a mask shader among the node's children (null: none).
     std::string Set(std::int32_t id, const nocturnia::runtime::Json& value);
     std::string Press(std::int32_t id, std::vector<std::string>& dialogs);
+    // The time line: the frame shown (no change to the document, not undone).
+    std::string SetFrame(int frame);
+    // A key at the current frame: `value` (text as Set takes it) or, when
+    // null, the value the parameter has there; `interpolation` (step,
+    // linear, smooth) or, when empty, the key's own if it has one.
+    std::string Key(std::int32_t id, const nocturnia::runtime::Json& value, const std::string& interpolation);
+    std::string Unkey(std::int32_t id);
+    // A render setting, as `edit --render KEY=VALUE`.
+    std::string SetRender(const std::string& key, const std::string& value);
+    // Masks: add (kind, optional name), remove, rename, and one parameter set
+    // as `edit --set "NAME/PARAMETER=VALUE"` does.
+    std::string AddMask(const std::string& kind, const std::optional<std::string>& name);
+    std::string RemoveMask(std::size_t index);
+    std::string RenameMask(std::size_t index, const std::string& name);
+    std::string SetMaskParameter(std::size_t index, const std::string& parameter, const std::string& value);
     std::string Undo();
     // Saves to `path` (or the document's own file). A file that changed on
     // disk since it was read or saved, or another existing file, is replaced
@@ -50,6 +71,7 @@ public:
     // session's lock, for the preview to render while edits go on.
     struct Snapshot {
         std::uint64_t version = 0;
+        int frame = 0;  // the frame to render
         std::optional<nocturnia::runtime::Document> document;
     };
     Snapshot TakeSnapshot();
@@ -63,6 +85,10 @@ private:
     // threw. Called with the lock held.
     template <class Change> void ApplyChange(Change&& change);
     void Refresh();  // rebuilds the description and the state text; lock held
+    // The description with the tracks' values at the current frame; the
+    // container itself keeps the values it holds. Lock held.
+    std::vector<nocturnia::runtime::DescriptionEntry> DescribeAtFrame();
+    std::string MaskLabel(std::size_t index);
     void Replace(const std::string& text, const std::string& sourceName);
 
     std::mutex mutex_;
@@ -73,6 +99,7 @@ private:
     std::string currentText_;
     std::vector<std::string> undo_;
     std::uint64_t version_ = 1;
+    int frame_ = 0;
     std::string stateText_;
 };
 

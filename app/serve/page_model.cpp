@@ -2,36 +2,13 @@
 
 #include "text/description_listing.h"
 #include "text/entry_kind.h"
-#include "text/number_text.h"
+#include "text/mask_edits.h"
+
+#include "runtime/track_evaluation.h"
 
 namespace nocturnia::serve {
 
 namespace {
-
-void CopyNumber(const nocturnia::runtime::DescriptionEntry& entry, std::int32_t key, const char* name,
-                nocturnia::runtime::Json& item)
-{
-    const nocturnia::runtime::Value* value = entry.settings.Find(key);
-    if (value == nullptr) {
-        return;
-    }
-    if (value->Type() == nocturnia::runtime::ValueType::Real) {
-        item[name] = value->AsReal();
-    } else if (value->Type() == nocturnia::runtime::ValueType::Int) {
-        item[name] = value->AsInt();
-    }
-}
-
-const char* UnitName(const nocturnia::runtime::DescriptionEntry& entry)
-{
-    const nocturnia::runtime::Value* unit = entry.settings.Find(NOC_DESC_UNIT);
-    if (unit == nullptr || unit->Type() != nocturnia::runtime::ValueType::Int) {
-        return "";
-    }
-    if (unit->AsInt() == NOC_UNIT_PERCENT) return "percent";
-    if (unit->AsInt() == NOC_UNIT_DEGREE) return "degree";
-    return "";
-}
 
 std::string KindOf(const nocturnia::runtime::DescriptionEntry& entry)
 {
@@ -40,21 +17,6 @@ std::string KindOf(const nocturnia::runtime::DescriptionEntry& entry)
         return name == "vector" ? "colour" : "other";
     }
     return name;
-}
-
-std::string ShaderLabel(const nocturnia::runtime::Node& child, std::size_t index)
-{
-    const std::string number = " " + std::to_string(index + 1);
-    if (child.IsColorShader()) {
-        const nocturnia::runtime::Vec3 c = child.ShaderColor();
-        return "Color" + number + " (" + nocturnia::cli::ShortestText(c.x) + ", " + nocturnia::cli::ShortestText(c.y) +
-               ", " + nocturnia::cli::ShortestText(c.z) + ")";
-    }
-    if (child.IsGradientShader()) {
-        return "Gradient" + number + " (along " +
-               (child.ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v") + ")";
-    }
-    return "Shader" + number + " (type " + std::to_string(child.Type()) + ")";
 }
 
 }  // namespace
@@ -71,37 +33,59 @@ nocturnia::runtime::Json PageEntries(const std::vector<nocturnia::runtime::Descr
             item.erase("value");
         }
         if (entry.type == NOC_DA_REAL || entry.type == NOC_DA_LONG) {
-            CopyNumber(entry, NOC_DESC_MIN, "min", item);
-            CopyNumber(entry, NOC_DESC_MAX, "max", item);
-            CopyNumber(entry, NOC_DESC_MINSLIDER, "sliderMin", item);
-            CopyNumber(entry, NOC_DESC_MAXSLIDER, "sliderMax", item);
-            CopyNumber(entry, NOC_DESC_STEP, "step", item);
-            item["unit"] = UnitName(entry);
             const nocturnia::runtime::Value* gui = entry.settings.Find(NOC_DESC_CUSTOMGUI);
             item["slider"] = gui != nullptr && gui->Type() == nocturnia::runtime::ValueType::Int &&
                              gui->AsInt() == NOC_CUSTOMGUI_REALSLIDER;
-        }
-        const std::vector<nocturnia::cli::CycleChoice> cycle = nocturnia::cli::CycleChoices(entry);
-        if (!cycle.empty()) {
-            nocturnia::runtime::Json choices = nocturnia::runtime::Json::array();
-            for (const nocturnia::cli::CycleChoice& choice : cycle) {
-                choices.push_back({{"value", choice.value}, {"label", choice.label}});
-            }
-            item["choices"] = std::move(choices);
         }
         list.push_back(std::move(item));
     }
     return list;
 }
 
-nocturnia::runtime::Json MaskChoices(const nocturnia::runtime::Node& shader)
+nocturnia::runtime::Json MasksJson(const nocturnia::runtime::Node& shader)
 {
     nocturnia::runtime::Json list = nocturnia::runtime::Json::array();
     const auto& children = shader.Children();
     for (std::size_t i = 0; i < children.size(); ++i) {
-        list.push_back({{"index", i}, {"label", ShaderLabel(*children[i], i)}});
+        const nocturnia::runtime::Node& mask = *children[i];
+        nocturnia::runtime::Json item = {
+            {"index", i}, {"name", nocturnia::cli::MaskName(shader, i)}, {"kind", nocturnia::cli::MaskKindName(mask)}};
+        if (mask.IsGradientShader()) {
+            item["axis"] = mask.ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v";
+            item["gradient"] = nocturnia::runtime::GradientToJson(mask.ShaderGradient());
+        } else if (mask.IsColorShader()) {
+            item["color"] = nocturnia::runtime::VectorToJson(mask.ShaderColor());
+        }
+        list.push_back(std::move(item));
     }
     return list;
+}
+
+nocturnia::runtime::Json TracksJson(const nocturnia::runtime::Node& shader)
+{
+    nocturnia::runtime::Json list = nocturnia::runtime::Json::array();
+    for (const auto& track : shader.Tracks()) {
+        nocturnia::runtime::Json keys = nocturnia::runtime::Json::array();
+        for (const nocturnia::runtime::TrackKey& key : track->Keys()) {
+            keys.push_back({{"frame", key.frame},
+                            {"interpolation",
+                             key.interpolation
+                                 ? nocturnia::runtime::Json(nocturnia::runtime::InterpolationName(*key.interpolation))
+                                 : nocturnia::runtime::Json(nullptr)}});
+        }
+        list.push_back({{"id", track->ParameterId()}, {"name", track->Name()}, {"keys", std::move(keys)}});
+    }
+    return list;
+}
+
+nocturnia::runtime::Json RenderSettingsJson(const nocturnia::runtime::RenderSettings& render)
+{
+    const auto orNull = [](const auto& value) {
+        return value ? nocturnia::runtime::Json(*value) : nocturnia::runtime::Json(nullptr);
+    };
+    return {{"width", render.Width()},         {"height", render.Height()},      {"samples", render.Samples()},
+            {"aspect", orNull(render.aspect)}, {"aspectInUse", render.Aspect()}, {"fps", orNull(render.fps)},
+            {"start", render.StartFrame()},    {"end", orNull(render.end)}};
 }
 
 }  // namespace nocturnia::serve

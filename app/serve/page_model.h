@@ -6,6 +6,7 @@
 #pragma once
 
 #include "runtime/attribute_manager.h"
+#include "runtime/document.h"
 #include "runtime/value_json.h"
 
 #include <vector>
@@ -19,8 +20,18 @@ namespace nocturnia::serve {
 nocturnia::runtime::Json PageEntries(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
                                      const nocturnia::runtime::Node& shader);
 
-// The shaders a Mask link may point to: the node's children, in order, as
-// [{"index", "label"}, ...].
-nocturnia::runtime::Json MaskChoices(const nocturnia::runtime::Node& shader);
+// The mask shaders, in order: [{"index", "name", "kind", "axis"?, "gradient"?,
+// "color"?}, ...] (a gradient mask's axis "u" or "v" and gradient in the
+// document's form, a colour mask's colour).
+nocturnia::runtime::Json MasksJson(const nocturnia::runtime::Node& shader);
+
+// The animation tracks: [{"id", "name", "keys": [{"frame", "interpolation"}]}],
+// interpolation "step", "linear", "smooth" or null where the key names none.
+nocturnia::runtime::Json TracksJson(const nocturnia::runtime::Node& shader);
+
+// The render settings as the page edits them: width, height, samples,
+// aspect (the stored one or null: width / height), fps (null: none), start,
+// end (null: none), and the aspect in use.
+nocturnia::runtime::Json RenderSettingsJson(const nocturnia::runtime::RenderSettings& render);
 
 }  // namespace nocturnia::serve

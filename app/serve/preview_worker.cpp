@@ -1,6 +1,7 @@
 #include "serve/preview_worker.h"
 
 #include "image/png_file.h"
+#include "render/document_frame.h"
 #include "render/render_loop.h"
 #include "render/session_sampler.h"
 #include "runtime/memory_budget.h"
@@ -106,6 +107,7 @@ void PreviewWorker::Run()
         } catch (const std::exception& error) {
             PreviewFrame frame;
             frame.version = snapshot.version;
+            frame.frame = snapshot.frame;
             frame.error = error.what();
             Publish(std::move(frame));
         }
@@ -120,6 +122,8 @@ void PreviewWorker::RenderVersion(EditingSession::Snapshot& snapshot)
                                         "the document cannot be copied for the preview");
     }
     nocturnia::runtime::Document& document = *snapshot.document;
+    // The tracks at the session's frame, exactly as `render --frame` puts them.
+    nocturnia::cli::MoveToFrame(document.Shader(), snapshot.frame);
     nocturnia::cli::CheckLayersFit(document.Shader(), nocturnia::runtime::LayerUse::Render);
     nocturnia::runtime::Result<std::unique_ptr<nocturnia::runtime::RenderSession>> session =
         nocturnia::runtime::RenderSession::Start(document.Shader());
@@ -147,6 +151,7 @@ void PreviewWorker::RenderVersion(EditingSession::Snapshot& snapshot)
         }
         PreviewFrame frame;
         frame.version = snapshot.version;
+        frame.frame = snapshot.frame;
         frame.pass = static_cast<int>(i);
         frame.passes = static_cast<int>(passes.size());
         frame.width = size.width;

@@ -6,7 +6,9 @@
 // PNG. A newer change cancels a stale render between rows (the samplers
 // themselves never look at the flag), and the worker starts over on the new
 // version. The preview is `width` pixels wide, its height from the document's
-// render aspect.
+// render aspect, and shows the session's frame: its last pass is the image
+// `render --frame N --width 640 --height H --samples 4` writes (H the
+// preview's height), pixel for pixel.
 #pragma once
 
 #include "serve/editing_session.h"
@@ -32,6 +34,7 @@ struct PreviewSettings {
 struct PreviewFrame {
     std::uint64_t number = 0;   // 0: no frame yet
     std::uint64_t version = 0;  // the document version it shows
+    int frame = 0;              // the frame of the time line it shows
     int pass = 0;               // 0 the coarse pass ... passes - 1 the finished image
     int passes = 0;
     int width = 0;

@@ -84,6 +84,26 @@ std::int32_t IdOf(const nocturnia::runtime::Json& body)
     return static_cast<std::int32_t>(id->get<std::int64_t>());
 }
 
+std::string TextOf(const nocturnia::runtime::Json& body, const char* name)
+{
+    const auto found = body.find(name);
+    if (found == body.end() || !found->is_string()) {
+        throw ApiError(400, std::string("the request needs \"") + name + "\" as text");
+    }
+    return found->get<std::string>();
+}
+
+std::int64_t WholeOf(const nocturnia::runtime::Json& body, const char* name, std::int64_t low, std::int64_t high)
+{
+    const auto found = body.find(name);
+    if (found == body.end() || !found->is_number_integer() || found->get<std::int64_t>() < low ||
+        found->get<std::int64_t>() > high) {
+        throw ApiError(400, std::string("the request needs \"") + name + "\": a whole number from " +
+                                std::to_string(low) + " to " + std::to_string(high));
+    }
+    return found->get<std::int64_t>();
+}
+
 std::uint64_t NumberParameter(const httplib::Request& request, const char* name)
 {
     if (!request.has_param(name)) {
@@ -98,9 +118,9 @@ std::uint64_t NumberParameter(const httplib::Request& request, const char* name)
 
 nocturnia::runtime::Json FrameJson(const PreviewFrame& frame)
 {
-    nocturnia::runtime::Json json = {{"number", frame.number},  {"version", frame.version}, {"pass", frame.pass},
-                                     {"passes", frame.passes},  {"width", frame.width},     {"height", frame.height},
-                                     {"samples", frame.samples}};
+    nocturnia::runtime::Json json = {{"number", frame.number},   {"version", frame.version}, {"pass", frame.pass},
+                                     {"passes", frame.passes},   {"width", frame.width},     {"height", frame.height},
+                                     {"samples", frame.samples}, {"frame", frame.frame}};
     if (!frame.error.empty()) {
         json["error"] = frame.error;
     }
@@ -204,6 +224,8 @@ void WebServer::AddRoutes()
     AddPageRoutes();
     AddReadingRoutes();
     AddChangeRoutes();
+    AddAnimationRoutes();
+    AddMaskRoutes();
 }
 
 // The page, its style and its script, from the program itself.
@@ -308,6 +330,60 @@ void WebServer::AddChangeRoutes()
                     const bool overwrite = body.contains("overwrite") && body["overwrite"] == true;
                     SendJsonText(response, ChangeReply(session_.Save(path, overwrite)));
                 }));
+}
+
+// The time line, keys and render settings: each followed by the preview.
+void WebServer::AddAnimationRoutes()
+{
+    httplib::Server& server = *server_;
+    const auto post = [this, &server](const char* path, auto change) {
+        server.Post(path, Guarded([this, change](const httplib::Request& request, httplib::Response& response) {
+                        const std::string state = change(BodyObject(request));
+                        preview_.DocumentChanged();
+                        SendJsonText(response, ChangeReply(state));
+                    }));
+    };
+    constexpr std::int64_t kFrameLimit = 1000000000;
+    post("/api/frame", [this](const nocturnia::runtime::Json& body) {
+        return session_.SetFrame(static_cast<int>(WholeOf(body, "frame", -kFrameLimit, kFrameLimit)));
+    });
+    post("/api/key", [this](const nocturnia::runtime::Json& body) {
+        const std::string interpolation = body.contains("interpolation") ? TextOf(body, "interpolation") : "";
+        return session_.Key(IdOf(body), body.contains("value") ? body["value"] : nocturnia::runtime::Json(),
+                            interpolation);
+    });
+    post("/api/unkey", [this](const nocturnia::runtime::Json& body) { return session_.Unkey(IdOf(body)); });
+    post("/api/render", [this](const nocturnia::runtime::Json& body) {
+        return session_.SetRender(TextOf(body, "key"), TextOf(body, "value"));
+    });
+}
+
+// The mask shaders: added, renamed, changed and removed.
+void WebServer::AddMaskRoutes()
+{
+    server_->Post("/api/mask", Guarded([this](const httplib::Request& request, httplib::Response& response) {
+                      const nocturnia::runtime::Json body = BodyObject(request);
+                      const std::string action = TextOf(body, "action");
+                      const auto index = [&] { return static_cast<std::size_t>(WholeOf(body, "index", 0, 1 << 30)); };
+                      std::string state;
+                      if (action == "add") {
+                          std::optional<std::string> name;
+                          if (body.contains("name") && !body["name"].is_null()) {
+                              name = TextOf(body, "name");
+                          }
+                          state = session_.AddMask(TextOf(body, "kind"), name);
+                      } else if (action == "remove") {
+                          state = session_.RemoveMask(index());
+                      } else if (action == "rename") {
+                          state = session_.RenameMask(index(), TextOf(body, "name"));
+                      } else if (action == "set") {
+                          state = session_.SetMaskParameter(index(), TextOf(body, "parameter"), TextOf(body, "value"));
+                      } else {
+                          throw ApiError(400, "\"action\" must be add, remove, rename or set");
+                      }
+                      preview_.DocumentChanged();
+                      SendJsonText(response, ChangeReply(state));
+                  }));
 }
 
 int WebServer::Listen(const std::string& address, int port)

@@ -41,6 +41,8 @@ private:
     void AddPageRoutes();
     void AddReadingRoutes();
     void AddChangeRoutes();
+    void AddAnimationRoutes();
+    void AddMaskRoutes();
 
     EditingSession& session_;
     PreviewWorker& preview_;

@@ -1,7 +1,9 @@
 #include "text/description_listing.h"
 
 #include "text/entry_kind.h"
+#include "text/mask_edits.h"
 #include "text/number_text.h"
+#include "text/value_text.h"
 
 #include <cstdio>
 #include <unordered_map>
@@ -49,17 +51,17 @@ std::string LinkText(const nocturnia::runtime::Value& value, const nocturnia::ru
     if (target == nullptr) {
         return "empty";
     }
-    std::string text;
-    if (target->IsColorShader()) {
-        text = "color shader " + VectorText(target->ShaderColor());
-    } else if (target->IsGradientShader()) {
-        text = std::string("gradient shader along ") +
-               (target->ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v") + ", " +
-               GradientText(target->ShaderGradient());
-    } else {
-        text = "shader of type " + std::to_string(target->Type());
-    }
     const std::int32_t child = shader.ChildIndex(target);
+    std::string text = child >= 0 ? "\"" + MaskName(shader, static_cast<std::size_t>(child)) + "\": " : "";
+    if (target->IsColorShader()) {
+        text += "color shader " + VectorText(target->ShaderColor());
+    } else if (target->IsGradientShader()) {
+        text += std::string("gradient shader along ") +
+                (target->ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v") + ", " +
+                GradientText(target->ShaderGradient());
+    } else {
+        text += "shader of type " + std::to_string(target->Type());
+    }
     if (child >= 0) {
         text += " (child " + std::to_string(child) + ")";
     }
@@ -83,6 +85,36 @@ std::string UnitSuffix(const nocturnia::runtime::DescriptionEntry& entry, double
         return text;
     }
     return {};
+}
+
+// The limits the description gives a number, in its unit:
+// "  [min 0 %; slider 0 % .. 500 %; step 1 %]"; a cycle's choices:
+// "  [0 Star Field; 1 Single Star]"; empty when it has none.
+std::string LimitsText(const nocturnia::runtime::DescriptionEntry& entry)
+{
+    std::vector<std::string> parts;
+    if (entry.type == NOC_DA_REAL || (entry.type == NOC_DA_LONG && CycleChoices(entry).empty())) {
+        const ValueUnit unit = entry.type == NOC_DA_REAL ? UnitOf(entry) : ValueUnit::Plain;
+        const auto number = [&](std::int32_t key) { return DescriptionNumber(entry, key); };
+        const auto shown = [&](double value) { return RealInUnit(value, unit); };
+        if (const std::optional<double> minimum = number(NOC_DESC_MIN)) parts.push_back("min " + shown(*minimum));
+        if (const std::optional<double> maximum = number(NOC_DESC_MAX)) parts.push_back("max " + shown(*maximum));
+        const std::optional<double> low = number(NOC_DESC_MINSLIDER);
+        const std::optional<double> high = number(NOC_DESC_MAXSLIDER);
+        if (low && high) parts.push_back("slider " + shown(*low) + " .. " + shown(*high));
+        if (const std::optional<double> step = number(NOC_DESC_STEP)) parts.push_back("step " + shown(*step));
+    }
+    for (const CycleChoice& choice : CycleChoices(entry)) {
+        parts.push_back(std::to_string(choice.value) + " " + choice.label);
+    }
+    if (parts.empty()) {
+        return {};
+    }
+    std::string text = "  [";
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        text += (i == 0 ? "" : "; ") + parts[i];
+    }
+    return text + "]";
 }
 
 }  // namespace
@@ -129,6 +161,7 @@ std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEnt
         if (entry.value && entry.type != NOC_DA_GROUP && entry.type != NOC_DA_BUTTON) {
             line += " = " + ValueDisplay(entry, *entry.value, shader);
         }
+        line += LimitsText(entry);
         if (entry.hidden) {
             line += "  [hidden]";
         }
@@ -137,8 +170,87 @@ std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEnt
         }
         text += line + "\n";
     }
+    return text + MasksText(shader);
+}
+
+std::string MasksText(const nocturnia::runtime::Node& shader)
+{
+    const auto& children = shader.Children();
+    if (children.empty()) {
+        return {};
+    }
+    std::string text = "Masks\n";
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const nocturnia::runtime::Node& mask = *children[i];
+        text += "  " + MaskName(shader, i) + " [mask " + std::to_string(i) + "] " + MaskKindName(mask) + " shader\n";
+        if (mask.IsColorShader()) {
+            text += "    Color = " + VectorText(mask.ShaderColor()) + "\n";
+        } else if (mask.IsGradientShader()) {
+            text += std::string("    Axis = ") +
+                    (mask.ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v") +
+                    "\n    Gradient = " + GradientText(mask.ShaderGradient()) + "\n";
+        }
+    }
     return text;
 }
+
+namespace {
+
+const char* UnitJsonName(ValueUnit unit)
+{
+    switch (unit) {
+    case ValueUnit::Percent: return "percent";
+    case ValueUnit::Degree: return "degree";
+    case ValueUnit::Plain: break;
+    }
+    return "real";
+}
+
+// min, max, sliderMin, sliderMax and step of a number, stored values (a
+// percent as its fraction, degrees in radians), each only where the
+// description gives it; a real's unit.
+void PutLimitsJson(const nocturnia::runtime::DescriptionEntry& entry, nocturnia::runtime::Json& item)
+{
+    if (entry.type != NOC_DA_REAL && entry.type != NOC_DA_LONG) {
+        return;
+    }
+    const std::pair<std::int32_t, const char*> keys[] = {{NOC_DESC_MIN, "min"},
+                                                         {NOC_DESC_MAX, "max"},
+                                                         {NOC_DESC_MINSLIDER, "sliderMin"},
+                                                         {NOC_DESC_MAXSLIDER, "sliderMax"},
+                                                         {NOC_DESC_STEP, "step"}};
+    for (const auto& [key, name] : keys) {
+        if (const std::optional<double> number = DescriptionNumber(entry, key)) {
+            item[name] = *number;
+        }
+    }
+    if (entry.type == NOC_DA_REAL) {
+        item["unit"] = UnitJsonName(UnitOf(entry));
+    }
+}
+
+// What a cycle or a Mask link may be set to: [{"value", "label"}, ...]; a
+// link's values are the masks' indices (and null for none).
+void PutOptionsJson(const nocturnia::runtime::DescriptionEntry& entry, const nocturnia::runtime::Node& shader,
+                    nocturnia::runtime::Json& item)
+{
+    nocturnia::runtime::Json options = nocturnia::runtime::Json::array();
+    for (const CycleChoice& choice : CycleChoices(entry)) {
+        options.push_back({{"value", choice.value}, {"label", choice.label}});
+    }
+    if (entry.type == NOC_DA_ALIASLINK) {
+        options.push_back({{"value", nullptr}, {"label", "none"}});
+        for (std::size_t i = 0; i < shader.Children().size(); ++i) {
+            options.push_back(
+                {{"value", i}, {"label", MaskName(shader, i)}, {"kind", MaskKindName(*shader.Children()[i])}});
+        }
+    }
+    if (!options.empty()) {
+        item["options"] = std::move(options);
+    }
+}
+
+}  // namespace
 
 nocturnia::runtime::Json DescriptionEntryJson(const nocturnia::runtime::DescriptionEntry& entry,
                                               const nocturnia::runtime::Node& shader)
@@ -148,11 +260,14 @@ nocturnia::runtime::Json DescriptionEntryJson(const nocturnia::runtime::Descript
     item["name"] = entry.name;
     item["type"] = entry.type;
     item["parent"] = entry.parent;
+    item["typeName"] = EntryTypeName(entry);
     item["hidden"] = entry.hidden;
     item["editable"] = entry.editable;
     if (entry.value) {
         item["value"] = nocturnia::runtime::ValueToJson(*entry.value, &shader);
     }
+    PutLimitsJson(entry, item);
+    PutOptionsJson(entry, shader, item);
     return item;
 }
 

@@ -10,15 +10,25 @@
 
 namespace nocturnia::cli {
 
-// One line per entry, indented by group:
-//   "    Density [5003] real = 1 (100%)"
+// One line per entry, indented by group, with the limits or choices the
+// description gives, then the masks (MasksText):
+//   "    Density [5003] real = 1 (100%)  [min 0 %; slider 0 % .. 500 %; step 1 %]"
 //   "    Star Size [5009] real = 0.5 (50%)  [hidden]"
 //   "  Remove Layer [20302] button  [greyed out]"
 // `shader` is the node whose children the entries' links point to.
 std::string DescriptionText(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
                             const nocturnia::runtime::Node& shader);
 
-// {"id", "name", "type", "parent", "hidden", "editable", "value"?}: one entry.
+// The mask shaders after the entries: "Masks", then each mask's name, index
+// and kind, and its parameters indented below it; empty without masks.
+std::string MasksText(const nocturnia::runtime::Node& shader);
+
+// {"id", "name", "type", "parent", "typeName", "hidden", "editable", "value"?,
+//  "min"?, "max"?, "sliderMin"?, "sliderMax"?, "step"?, "unit"?, "options"?}:
+// one entry. Limits are stored values (fractions, radians), each present only
+// where the description has it; "unit" (percent, degree, real) for reals;
+// "options" for cycles ({"value", "label"}) and Mask links (the masks' indices
+// and names, and null for none).
 nocturnia::runtime::Json DescriptionEntryJson(const nocturnia::runtime::DescriptionEntry& entry,
                                               const nocturnia::runtime::Node& shader);
 

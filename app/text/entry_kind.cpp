@@ -60,6 +60,23 @@ std::optional<double> Limit(const nocturnia::runtime::DescriptionEntry& entry, s
 
 }  // namespace
 
+ValueUnit UnitOf(const nocturnia::runtime::DescriptionEntry& entry)
+{
+    const nocturnia::runtime::Value* unit = entry.settings.Find(NOC_DESC_UNIT);
+    if (unit == nullptr || unit->Type() != nocturnia::runtime::ValueType::Int) {
+        return ValueUnit::Plain;
+    }
+    if (unit->AsInt() == NOC_UNIT_PERCENT) {
+        return ValueUnit::Percent;
+    }
+    return unit->AsInt() == NOC_UNIT_DEGREE ? ValueUnit::Degree : ValueUnit::Plain;
+}
+
+std::optional<double> DescriptionNumber(const nocturnia::runtime::DescriptionEntry& entry, std::int32_t key)
+{
+    return Limit(entry, key);
+}
+
 std::optional<ValueRules> ValueRulesFor(const nocturnia::runtime::DescriptionEntry& entry)
 {
     ValueRules rules;
@@ -75,6 +92,7 @@ std::optional<ValueRules> ValueRulesFor(const nocturnia::runtime::DescriptionEnt
         rules.kind = ValueKind::Real;
         rules.minimum = Limit(entry, NOC_DESC_MIN);
         rules.maximum = Limit(entry, NOC_DESC_MAX);
+        rules.unit = UnitOf(entry);
         return rules;
     case NOC_DA_COLOR:
     case NOC_DA_VECTOR: rules.kind = ValueKind::Color; return rules;

@@ -18,6 +18,13 @@ std::string EntryTypeName(const nocturnia::runtime::DescriptionEntry& entry);
 // entry is not a cycle.
 std::vector<CycleChoice> CycleChoices(const nocturnia::runtime::DescriptionEntry& entry);
 
+// The unit a real entry is shown in (DESC_UNIT): percent, degrees or plain.
+ValueUnit UnitOf(const nocturnia::runtime::DescriptionEntry& entry);
+
+// A number of the entry's description settings (DESC_MIN, DESC_STEP, ...),
+// real or integer; nothing when the entry has none.
+std::optional<double> DescriptionNumber(const nocturnia::runtime::DescriptionEntry& entry, std::int32_t key);
+
 // How a value for this entry is written on the command line; nullopt for
 // entries that take no typed value there (groups, buttons, links, gradients).
 std::optional<ValueRules> ValueRulesFor(const nocturnia::runtime::DescriptionEntry& entry);

@@ -1,7 +1,9 @@
 #include "text/parameter_edits.h"
 
 #include "text/entry_kind.h"
+#include "text/mask_edits.h"
 #include "text/parameter_label.h"
+#include "text/render_setting_edits.h"
 #include "text/track_edits.h"
 #include "text/user_error.h"
 
@@ -24,9 +26,39 @@ std::string EntryLabel(const nocturnia::runtime::DescriptionEntry& entry)
     return entry.name.empty() ? "parameter " + std::to_string(entry.id) : Quoted(entry.name);
 }
 
-// A gradient is written in the document's form, e.g.
-// {"knots": [{"color": [0, 0, 0], "position": 0}, {"color": [0, 0, 0.2], "position": 1}]}.
-std::optional<nocturnia::runtime::Value> ParseGradient(const std::string& text, std::string& problem)
+// The host value `text` stands for in this entry; nullopt with the reason
+// otherwise (an empty reason: the entry takes no value on the command line).
+std::optional<nocturnia::runtime::Value> ParseEntryValue(const nocturnia::runtime::DescriptionEntry& entry,
+                                                         const std::string& text, std::string& problem,
+                                                         const nocturnia::runtime::Node* shader)
+{
+    if (entry.type == NOC_DA_GRADIENT) {
+        return ParseGradientText(text, problem);
+    }
+    if (entry.type == NOC_DA_ALIASLINK && shader != nullptr) {
+        try {
+            return nocturnia::runtime::Value::OfLink(MaskForLink(*shader, text));
+        } catch (const UserError& error) {
+            problem = error.what();
+            return std::nullopt;
+        }
+    }
+    const std::optional<ValueRules> rules = ValueRulesFor(entry);
+    if (!rules) {
+        problem.clear();
+        return std::nullopt;
+    }
+    const ValueParse parsed = ParseValueText(text, *rules);
+    if (!parsed.value) {
+        problem = parsed.problem;
+        return std::nullopt;
+    }
+    return ToHostValue(*parsed.value);
+}
+
+}  // namespace
+
+std::optional<nocturnia::runtime::Value> ParseGradientText(const std::string& text, std::string& problem)
 {
     // Typed text is outside data like a document: its nesting is bounded too.
     const nocturnia::runtime::Result<nocturnia::runtime::Json> json =
@@ -44,44 +76,21 @@ std::optional<nocturnia::runtime::Value> ParseGradient(const std::string& text, 
     return nocturnia::runtime::Value::OfGradient(gradient.value());
 }
 
-// The host value `text` stands for in this entry; nullopt with the reason
-// otherwise (an empty reason: the entry takes no value on the command line).
-std::optional<nocturnia::runtime::Value> ParseEntryValue(const nocturnia::runtime::DescriptionEntry& entry,
-                                                         const std::string& text, std::string& problem)
-{
-    if (entry.type == NOC_DA_GRADIENT) {
-        return ParseGradient(text, problem);
-    }
-    const std::optional<ValueRules> rules = ValueRulesFor(entry);
-    if (!rules) {
-        problem.clear();
-        return std::nullopt;
-    }
-    const ValueParse parsed = ParseValueText(text, *rules);
-    if (!parsed.value) {
-        problem = parsed.problem;
-        return std::nullopt;
-    }
-    return ToHostValue(*parsed.value);
-}
-
-bool TakesValues(const nocturnia::runtime::DescriptionEntry& entry)
-{
-    return entry.type == NOC_DA_GRADIENT || ValueRulesFor(entry).has_value();
-}
-
-}  // namespace
-
 ResolvedAssignment ResolveAssignment(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
-                                     const std::string& label, const std::string& text)
+                                     const std::string& label, const std::string& text,
+                                     const nocturnia::runtime::Node* shader)
 {
+    const auto takesValues = [shader](const nocturnia::runtime::DescriptionEntry& e) {
+        return e.type == NOC_DA_GRADIENT || (e.type == NOC_DA_ALIASLINK && shader != nullptr) ||
+               ValueRulesFor(e).has_value();
+    };
     std::string ignoredProblem;
     const nocturnia::runtime::DescriptionEntry* found =
         &FindEntryByLabel(entries, label, [&](const nocturnia::runtime::DescriptionEntry& e) {
             std::string ignored;
-            return ParseEntryValue(e, text, ignored).has_value();
+            return ParseEntryValue(e, text, ignored, shader).has_value();
         });
-    if (!ParseEntryValue(*found, text, ignoredProblem)) {
+    if (!ParseEntryValue(*found, text, ignoredProblem, shader)) {
         // No entry of that name takes this value; explain it against the one
         // the value was most likely meant for: a gradient for JSON, else a
         // colour, number or switch rather than a gradient, button or group.
@@ -89,8 +98,8 @@ ResolvedAssignment ResolveAssignment(const std::vector<nocturnia::runtime::Descr
         found = &FindEntryByLabel(entries, label, [&](const nocturnia::runtime::DescriptionEntry& e) {
             return looksLikeJson ? e.type == NOC_DA_GRADIENT : ValueRulesFor(e).has_value();
         });
-        if (!TakesValues(*found)) {
-            found = &FindEntryByLabel(entries, label, TakesValues);
+        if (!takesValues(*found)) {
+            found = &FindEntryByLabel(entries, label, takesValues);
         }
     }
     const nocturnia::runtime::DescriptionEntry& entry = *found;
@@ -106,7 +115,7 @@ ResolvedAssignment ResolveAssignment(const std::vector<nocturnia::runtime::Descr
         throw UserError(ErrorKind::kUsage, EntryLabel(entry) + " is a button; use --press " + Quoted(label));
     }
     std::string problem;
-    const std::optional<nocturnia::runtime::Value> value = ParseEntryValue(entry, text, problem);
+    const std::optional<nocturnia::runtime::Value> value = ParseEntryValue(entry, text, problem, shader);
     if (!value) {
         if (problem.empty()) {
             throw UserError(ErrorKind::kUsage,
@@ -123,8 +132,11 @@ void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignmen
     if (equals == std::string::npos) {
         throw UserError(ErrorKind::kUsage, "expected LABEL=VALUE, got " + Quoted(assignment));
     }
+    if (SetMaskParameter(shader, assignment.substr(0, equals), assignment.substr(equals + 1))) {
+        return;
+    }
     const ResolvedAssignment resolved =
-        ResolveAssignment(DescribeNode(shader), assignment.substr(0, equals), assignment.substr(equals + 1));
+        ResolveAssignment(DescribeNode(shader), assignment.substr(0, equals), assignment.substr(equals + 1), &shader);
     const nocturnia::runtime::DescriptionEntry& entry = resolved.entry;
     const nocturnia::runtime::Status status = nocturnia::runtime::SetParameter(shader, entry.id, resolved.value);
     if (!status) {
@@ -182,19 +194,47 @@ std::vector<nocturnia::runtime::DescriptionEntry> DescribeNode(nocturnia::runtim
     return std::move(entries.value());
 }
 
-void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperation>& operations)
+namespace {
+
+void ApplyEdit(nocturnia::runtime::Node& shader, nocturnia::runtime::Document* document, const EditOperation& operation)
+{
+    switch (operation.kind) {
+    case EditOperation::Kind::Set: SetParameter(shader, operation.text); break;
+    case EditOperation::Kind::Press: PressButton(shader, operation.text); break;
+    case EditOperation::Kind::Key: KeyParameter(shader, operation.text); break;
+    case EditOperation::Kind::Unkey: UnkeyParameter(shader, operation.text); break;
+    case EditOperation::Kind::AddMask: AddMask(shader, ParseMaskKind(operation.text), operation.name); break;
+    case EditOperation::Kind::RemoveMask: RemoveMask(shader, operation.text); break;
+    case EditOperation::Kind::Render:
+        if (document == nullptr) {
+            throw UserError(ErrorKind::kUsage, "render settings cannot be changed here");
+        }
+        SetRenderSetting(*document, operation.text);
+        break;
+    }
+}
+
+void ApplyAll(nocturnia::runtime::Node& shader, nocturnia::runtime::Document* document,
+              const std::vector<EditOperation>& operations)
 {
     for (const EditOperation& operation : operations) {
-        switch (operation.kind) {
-        case EditOperation::Kind::Set: SetParameter(shader, operation.text); break;
-        case EditOperation::Kind::Press: PressButton(shader, operation.text); break;
-        case EditOperation::Kind::Key: KeyParameter(shader, operation.text); break;
-        case EditOperation::Kind::Unkey: UnkeyParameter(shader, operation.text); break;
-        }
+        ApplyEdit(shader, document, operation);
     }
     if (!operations.empty()) {
         DescribeNode(shader);
     }
+}
+
+}  // namespace
+
+void ApplyEdits(nocturnia::runtime::Node& shader, const std::vector<EditOperation>& operations)
+{
+    ApplyAll(shader, nullptr, operations);
+}
+
+void ApplyEdits(nocturnia::runtime::Document& document, const std::vector<EditOperation>& operations)
+{
+    ApplyAll(document.Shader(), &document, operations);
 }
 
 }  // namespace nocturnia::cli

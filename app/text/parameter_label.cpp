@@ -1,6 +1,7 @@
 #include "text/parameter_label.h"
 
 #include "text/number_text.h"
+#include "text/suggestions.h"
 #include "text/user_error.h"
 
 #include <algorithm>
@@ -132,7 +133,16 @@ EntryPointers EntriesNamed(const std::vector<nocturnia::runtime::DescriptionEntr
             return named;
         }
     }
-    throw UserError(ErrorKind::kUsage, "unknown parameter " + Quoted(label));
+    // The names that would have fitted under the qualifiers given.
+    std::vector<std::string> known;
+    for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
+        if (entry.type != NOC_DA_GROUP && !entry.name.empty() && QualifiersMatch(groups.Ancestors(entry), qualifiers)) {
+            known.push_back(entry.name);
+        }
+    }
+    const std::size_t lastSlash = label.rfind('/');
+    const std::string prefix = lastSlash == std::string_view::npos ? "" : std::string(label.substr(0, lastSlash + 1));
+    throw UserError(ErrorKind::kUsage, "unknown parameter " + Quoted(label) + DidYouMean(name, known, prefix));
 }
 
 // Several fitting entries of one group cannot be told apart by name.

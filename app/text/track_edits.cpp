@@ -1,5 +1,6 @@
 #include "text/track_edits.h"
 
+#include "text/mask_edits.h"
 #include "text/number_text.h"
 #include "text/parameter_edits.h"
 #include "text/parameter_label.h"
@@ -77,6 +78,9 @@ KeyText ParseKeyText(const std::string& text, bool withValue)
 void KeyParameter(nocturnia::runtime::Node& shader, const std::string& text)
 {
     const KeyText key = ParseKeyText(text, true);
+    if (NamesMaskParameter(shader, key.label)) {
+        throw UserError(ErrorKind::kUsage, "cannot key " + Quoted(key.label) + ": masks are not animated");
+    }
     const std::vector<nocturnia::runtime::DescriptionEntry> entries = DescribeNode(shader);
     const nocturnia::runtime::DescriptionEntry& named =
         FindEntryByLabel(entries, key.label, [](const nocturnia::runtime::DescriptionEntry& e) {
@@ -86,7 +90,7 @@ void KeyParameter(nocturnia::runtime::Node& shader, const std::string& text)
     if (named.type == NOC_DA_ALIASLINK) {
         throw UserError(ErrorKind::kUsage, "cannot key " + name + ": links are not animated");
     }
-    const ResolvedAssignment resolved = ResolveAssignment(entries, key.label, key.value);
+    const ResolvedAssignment resolved = ResolveAssignment(entries, key.label, key.value, &shader);
     if (const nocturnia::runtime::Status animatable = nocturnia::runtime::CheckAnimatable(resolved.value, name);
         !animatable) {
         throw UserError(ErrorKind::kUsage, "cannot key " + animatable.message());

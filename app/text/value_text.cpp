@@ -1,6 +1,9 @@
 #include "text/value_text.h"
 
 #include "text/number_text.h"
+#include "text/suggestions.h"
+
+#include <cstdio>
 
 namespace nocturnia::cli {
 
@@ -25,18 +28,41 @@ std::string Join(const std::vector<CycleChoice>& cycle)
     return list;
 }
 
-std::string LimitText(double limit) { return ShortestText(limit); }
+// The unit a real was typed in: its suffix.
+ValueUnit TypedUnit(std::string_view text)
+{
+    text = Trim(text);
+    if (EndsWith(text, "%")) {
+        return ValueUnit::Percent;
+    }
+    return EndsWith(text, "deg") ? ValueUnit::Degree : ValueUnit::Plain;
+}
+
+// A value and a limit in the unit the user typed: "150 %", or as stored.
+std::string InTypedUnit(double value, ValueUnit typed)
+{
+    return typed == ValueUnit::Plain ? ShortestText(value) : RealInUnit(value, typed);
+}
 
 // Checks the description's limits; empty when the value lies within them.
-std::string OutsideLimits(double value, const ValueRules& rules)
+std::string OutsideLimits(double value, const ValueRules& rules, ValueUnit typed = ValueUnit::Plain)
 {
     if (rules.minimum && value < *rules.minimum) {
-        return ShortestText(value) + " is below the minimum " + LimitText(*rules.minimum);
+        return InTypedUnit(value, typed) + " is below the minimum " + InTypedUnit(*rules.minimum, typed);
     }
     if (rules.maximum && value > *rules.maximum) {
-        return ShortestText(value) + " is above the maximum " + LimitText(*rules.maximum);
+        return InTypedUnit(value, typed) + " is above the maximum " + InTypedUnit(*rules.maximum, typed);
     }
     return {};
+}
+
+std::vector<std::string> CycleLabels(const std::vector<CycleChoice>& cycle)
+{
+    std::vector<std::string> labels;
+    for (const CycleChoice& choice : cycle) {
+        labels.push_back(choice.label);
+    }
+    return labels;
 }
 
 ValueParse ParseInteger(std::string_view text, const ValueRules& rules)
@@ -55,7 +81,8 @@ ValueParse ParseInteger(std::string_view text, const ValueRules& rules)
                 }
             }
         }
-        return {std::nullopt, "expected one of " + Join(rules.cycle)};
+        return {std::nullopt, "expected one of " + Join(rules.cycle) + ", got \"" + std::string(text) + "\"" +
+                                  DidYouMean(Trim(text), CycleLabels(rules.cycle))};
     }
     const std::optional<std::int32_t> number = nocturnia::cli::ParseInteger(text);
     if (!number) {
@@ -74,7 +101,7 @@ ValueParse ParseRealValue(std::string_view text, const ValueRules& rules)
     if (!number) {
         return {std::nullopt, "expected a number (optionally with % or deg)"};
     }
-    std::string problem = OutsideLimits(*number, rules);
+    std::string problem = OutsideLimits(*number, rules, TypedUnit(text));
     if (!problem.empty()) {
         return {std::nullopt, problem};
     }
@@ -127,6 +154,18 @@ std::optional<double> ParseRealWithUnit(std::string_view text)
     return ParseReal(text);
 }
 
+std::string RealInUnit(double stored, ValueUnit unit)
+{
+    char text[64];
+    switch (unit) {
+    case ValueUnit::Percent: std::snprintf(text, sizeof text, "%.6g %%", stored * 100.0); return text;
+    case ValueUnit::Degree: std::snprintf(text, sizeof text, "%.6g deg", stored * 180.0 / kPi); return text;
+    case ValueUnit::Plain: break;
+    }
+    std::snprintf(text, sizeof text, "%.6g", stored);
+    return text;
+}
+
 namespace {
 
 ValueParse ParseByKind(std::string_view text, const ValueRules& rules)
@@ -153,7 +192,8 @@ ValueParse ParseByKind(std::string_view text, const ValueRules& rules)
 ValueParse ParseValueText(std::string_view text, const ValueRules& rules)
 {
     ValueParse parsed = ParseByKind(text, rules);
-    if (!parsed.value && parsed.problem.rfind("expected", 0) == 0) {
+    if (!parsed.value && parsed.problem.rfind("expected", 0) == 0 &&
+        parsed.problem.find(", got \"") == std::string::npos) {
         parsed.problem += ", got \"" + std::string(text) + "\"";
     }
     return parsed;

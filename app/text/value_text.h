@@ -16,6 +16,10 @@ namespace nocturnia::cli {
 
 enum class ValueKind { Boolean, Integer, Real, Color, Text };
 
+// The unit a real is shown and typed in: stored as it is, as a fraction
+// shown in percent, or in radians shown in degrees.
+enum class ValueUnit { Plain, Percent, Degree };
+
 struct CycleChoice {
     std::int32_t value = 0;
     std::string label;
@@ -27,6 +31,7 @@ struct ValueRules {
     std::vector<CycleChoice> cycle;  // integers: when not empty, only these values
     std::optional<double> minimum;   // inclusive limits of integers and reals
     std::optional<double> maximum;
+    ValueUnit unit = ValueUnit::Plain;  // reals: the unit the description shows
 };
 
 using Color = std::array<double, 3>;
@@ -42,5 +47,9 @@ ValueParse ParseValueText(std::string_view text, const ValueRules& rules);
 
 // A real written with an optional unit: "0.5", "50%", "90deg".
 std::optional<double> ParseRealWithUnit(std::string_view text);
+
+// A stored real in a unit, for people: "50 %", "90 deg", "0.5" (six
+// significant digits, so that a fraction or radian shows as typed).
+std::string RealInUnit(double stored, ValueUnit unit);
 
 }  // namespace nocturnia::cli

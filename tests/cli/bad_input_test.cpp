@@ -62,7 +62,7 @@ TEST_F(BadInput, UnknownLabelsAndWrongValues)
     ExpectRefused(Run({"edit", "sky.json", "--set", "Star Layer 1/Density=1"}), "unknown parameter", 2);
     ExpectRefused(Run({"edit", "sky.json", "--set", "99999=1"}), "no parameter with ID 99999", 2);
     ExpectRefused(Run({"edit", "sky.json", "--set", "Add Layer=1"}), "is a button", 2);
-    ExpectRefused(Run({"edit", "sky.json", "--set", "Mask=1"}), "cannot be set", 2);
+    ExpectRefused(Run({"edit", "sky.json", "--set", "Mask=1"}), "no mask \"1\"", 2);
     ExpectRefused(Run({"edit", "sky.json", "--set", "Background=[1]"}), "\"Background\"", 2);
     ExpectRefused(Run({"edit", "sky.json", "--press", "Gamma"}), "not a button", 2);
     ExpectRefused(Run({"edit", "sky.json", "--press", "Remove Layer"}), "greyed out", 2);

@@ -67,11 +67,14 @@ TEST_F(DocumentWorkflow, NewDocumentDescribesTheDefaults)
     // The same in the text listing, indented under its group.
     const ProgramRun text = Run({"describe", "sky.json"});
     ASSERT_EQ(text.status, 0) << text.err;
-    EXPECT_NE(text.out.find("  Seed [5004] real = 25.87\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  Seed [5004] real = 25.87  [min 0; max 100; slider 0 .. 100; step 0.1]\n"),
+              std::string::npos)
+        << text.out;
     EXPECT_NE(text.out.find("  Sunspots Seed [5014] integer = 3579  [hidden]\n"), std::string::npos);
-    EXPECT_NE(text.out.find("  Gamma [20204] real = 1\n"), std::string::npos);
+    EXPECT_NE(text.out.find("  Gamma [20204] real = 1  [min 0; slider 0 .. 3; step 0.01]\n"), std::string::npos);
     EXPECT_NE(text.out.find("  Background [20101] gradient = 1 knot: 0,0,0 at 0"), std::string::npos);
-    EXPECT_NE(text.out.find("  Mode [5002] cycle = Star Field (0)\n"), std::string::npos);
+    EXPECT_NE(text.out.find("  Mode [5002] cycle = Star Field (0)  [0 Star Field; 1 Single Star]\n"),
+              std::string::npos);
     EXPECT_NE(text.out.find("  Remove Layer [20302] button  [greyed out]\n"), std::string::npos);
 }
 
@@ -82,7 +85,9 @@ TEST_F(DocumentWorkflow, AspectIsGreyedOutOnceAspectModeFollowsTheRenderSettings
     EXPECT_EQ(entries[20103]["value"], Json::parse(R"({"int": 1})"));
     EXPECT_FALSE(entries[20104]["editable"]);
     const ProgramRun text = Run({"describe", "sky.json"});
-    EXPECT_NE(text.out.find("Aspect [20104] real = 1  [greyed out]\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Aspect [20104] real = 1  [min 0; slider 0.1 .. 4; step 0.01]  [greyed out]\n"),
+              std::string::npos)
+        << text.out;
 }
 
 TEST_F(DocumentWorkflow, AddedLayersGetTheirDefaultsWrittenAndSaved)

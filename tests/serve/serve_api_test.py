@@ -40,7 +40,7 @@ def unreadable_files(folder):
 def bad_requests(server, state, folder):
     gamma = entry_named(state, "Gamma")
     limited = next(e for e in state["entries"] if e["kind"] == "real" and "max" in e and e["editable"]
-                   and not e["hidden"] and e["unit"] == "")
+                   and not e["hidden"] and e["unit"] == "real")
     greyed = next(e for e in state["entries"] if e["kind"] != "group" and not e["editable"])
     greyed_call = ("/api/press", {"id": greyed["id"]}) if greyed["kind"] == "button" else \
         ("/api/set", {"id": greyed["id"], "value": "1"})
@@ -81,6 +81,18 @@ def bad_requests(server, state, folder):
         ("a file outside the page", "GET", "/../../etc/passwd", None, {}, 404, ""),
         ("a source file", "GET", "/page.html", None, {}, 404, ""),
         ("bad wait version", "GET", "/api/wait?version=x", None, {}, 400, "whole number"),
+        ("frame that is no number", "POST", "/api/frame", {"frame": "ten"}, {}, 400, "\"frame\""),
+        ("key on a gradient", "POST", "/api/key",
+         {"id": next(e["id"] for e in state["entries"] if e["kind"] == "gradient"), "value": None}, {}, 400,
+         "cannot be keyed"),
+        ("unkey without a track", "POST", "/api/unkey", {"id": gamma["id"]}, {}, 400, "has no track"),
+        ("unknown render setting", "POST", "/api/render", {"key": "widht", "value": "2"}, {}, 400,
+         "did you mean \"width\""),
+        ("frame rate of zero", "POST", "/api/render", {"key": "fps", "value": "0"}, {}, 400, "positive number"),
+        ("mask that is not there", "POST", "/api/mask", {"action": "remove", "index": 7}, {}, 404, "no mask 7"),
+        ("unknown mask action", "POST", "/api/mask", {"action": "paint"}, {}, 400, "\"action\""),
+        ("mask of an unknown kind", "POST", "/api/mask", {"action": "add", "kind": "noise"}, {}, 400,
+         "unknown mask kind"),
     ], host
 
 

@@ -13,7 +13,10 @@ import sys
 import tempfile
 import time
 
+from png_pixels import read_png
 from serve_harness import Server, entry_named
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 # Debian's python3-selenium lives in the system Python's folder, which
 # another Python 3 on the PATH (pyenv, a venv) does not search.
@@ -42,15 +45,16 @@ def start_browser(width=1400, height=900):
     return webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
 
 
-def describe(program, document, edits):
+def describe(program, document, edits, frame=None):
     """The description `describe --json` gives after `edit` applied `edits` to a copy of the document."""
     with tempfile.TemporaryDirectory() as folder:
         copy = os.path.join(folder, "copy.json")
         shutil.copy(document, copy)
         if edits:
             subprocess.run([program, "--quiet", "edit", copy] + edits, check=True)
-        listing = subprocess.run([program, "--quiet", "describe", copy, "--json"], check=True, capture_output=True,
-                                 text=True).stdout
+        at = ["--frame", str(frame)] if frame is not None else []
+        listing = subprocess.run([program, "--quiet", "describe", copy, "--json"] + at, check=True,
+                                 capture_output=True, text=True).stdout
     return json.loads(listing)
 
 
@@ -115,7 +119,7 @@ def run(program, folder, browser, failures, keep):
     server = Server(program, document)
     try:
         browser.get(server.page_url())
-        wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, "#attributes .row"), "the attributes")
+        wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, "#attributes .row[data-id]"), "the attributes")
 
         # Add Layer: "Star Layer 1" appears with the defaults `edit --press` gives it.
         add = next(b for b in browser.find_elements(By.CSS_SELECTOR, ".button-row button") if b.text == "Add Layer")
@@ -250,6 +254,87 @@ def run(program, folder, browser, failures, keep):
         server.stop()
 
 
+def shown_png(browser, server):
+    """The bytes of the image the preview shows: the server's latest, once it is the one the page shows."""
+    number, png = server.preview()
+    shown = browser.find_element(By.ID, "preview").get_attribute("data-frame")
+    if str(number) != shown:
+        raise AssertionError(f"the page shows preview image {shown}, the server's latest is {number}")
+    return png
+
+
+def run_animation(program, folder, browser, failures, keep):
+    """A mask added and chosen, the time line scrubbed: the preview is `render --frame`'s image, the fields
+    the values `describe --frame` gives, and a change to a keyed parameter keys it at that frame."""
+    document = os.path.join(folder, "crossing.json")
+    shutil.copy(os.path.join(ROOT, "examples", "crossing-star.json"), document)
+    server = Server(program, document)
+    try:
+        browser.get(server.page_url())
+        wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, "#attributes .row[data-id]"), "the attributes")
+        browser.find_element(By.ID, "add-gradient-mask").click()
+        wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, ".mask[data-mask='Mask 1']"), "the new mask")
+        Select(browser.find_element(By.CSS_SELECTOR, ".mask select")).select_by_value("u")
+        wait_for(browser, lambda b: server.state()["masks"][0]["axis"] == "u", "the mask's axis")
+        mask_link = '.row[data-id="5007"] select'
+        wait_for(browser, lambda b: "Mask 1 (gradient)" in b.find_element(By.CSS_SELECTOR, mask_link).text,
+                 "the mask among the Mask's choices")
+        Select(browser.find_element(By.CSS_SELECTOR, mask_link)).select_by_visible_text("Mask 1 (gradient)")
+        wait_for(browser, lambda b: entry_named(server.state(), "Mask")["value"] == {"link": 0}, "the Mask link")
+
+        frame = 30
+        number = browser.find_element(By.ID, "frame-number")
+        number.send_keys(Keys.CONTROL, "a", Keys.NULL, str(frame), Keys.ENTER)
+        wait_for(browser, lambda b: server.state()["frame"] == frame, "the frame")
+        wait_for(browser, lambda b: b.find_element(By.ID, "frame-slider").get_attribute("value") == str(frame),
+                 "the slider at the frame")
+        browser.find_element(By.ID, "save").click()
+        wait_for(browser, lambda b: not server.state()["unsaved"], "the save")
+        expected = {e["id"]: e.get("value") for e in describe(program, document, [], frame)}
+        keyed = [t["id"] for t in server.state()["tracks"]]
+        state = server.state()
+        for entry in state["entries"]:
+            if entry["id"] in keyed and entry.get("value") != expected[entry["id"]]:
+                failures.append(f"at frame {frame} the page shows {entry['name']} = {entry.get('value')}, "
+                                f"`describe --frame` {expected[entry['id']]}")
+        marked = browser.execute_script("return [...document.querySelectorAll('.row.animated')].map(r => +r.dataset.id)")
+        if sorted(marked) != sorted(keyed):
+            failures.append(f"rows marked as keyed: {sorted(marked)}, tracks on {sorted(keyed)}")
+
+        def finished_at_frame(b):
+            shown = b.find_element(By.ID, "preview")
+            return shown.get_attribute("data-shown-frame") == str(frame) and shown.get_attribute("data-done") == "true"
+        wait_for(browser, finished_at_frame, f"the finished preview of frame {frame}", 120)
+        preview = read_png(shown_png(browser, server))
+        rendered = os.path.join(folder, "frame.png")
+        subprocess.run([program, "--quiet", "render", document, "--frame", str(frame), "--width", "640",
+                        "--height", str(preview[1]), "--samples", "4", "-o", rendered], check=True)
+        with open(rendered, "rb") as image:
+            if read_png(image.read()) != preview:
+                failures.append(f"the preview of frame {frame} differs from `render --frame {frame}` at 640 px")
+        if keep:
+            os.makedirs(keep, exist_ok=True)
+            browser.save_screenshot(os.path.join(keep, "serve-animation.png"))
+
+        # Auto-key: a keyed parameter typed at this frame gets a key here, which Undo takes back.
+        star_x = next(t for t in state["tracks"] if t["name"] == "Star X Position")
+        field = browser.find_element(By.CSS_SELECTOR, f'.row[data-id="{star_x["id"]}"] input[type=number]')
+        field.send_keys(Keys.CONTROL, "a", Keys.NULL, "10", Keys.TAB)
+        key_frames = lambda: [k["frame"] for t in server.state()["tracks"] if t["id"] == star_x["id"] for k in t["keys"]]
+        wait_for(browser, lambda b: frame in key_frames(), "the key set at the frame")
+        if entry_named(server.state(), "Star X Position", "Star Layer 2")["value"] != {"real": 0.1}:
+            failures.append("the auto-key did not set 10 % at the frame")
+        browser.find_element(By.ID, "undo").click()
+        wait_for(browser, lambda b: frame not in key_frames(), "Undo to take the key back")
+
+        # Play steps on once the preview of each frame is in.
+        browser.find_element(By.ID, "play").click()
+        wait_for(browser, lambda b: server.state()["frame"] > frame, "playing to step on", 120)
+        browser.find_element(By.ID, "play").click()
+    finally:
+        server.stop()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -259,10 +344,11 @@ def main():
     browser = start_browser()
     try:
         with tempfile.TemporaryDirectory() as folder:
-            try:
-                run(options.program, folder, browser, failures, options.keep)
-            except AssertionError as error:
-                failures.append(str(error))
+            for test in (run, run_animation):
+                try:
+                    test(options.program, folder, browser, failures, options.keep)
+                except AssertionError as error:
+                    failures.append(str(error))
     finally:
         browser.quit()
     for failure in failures:

@@ -70,6 +70,17 @@ class Server:
             return response.status, json.loads(data)
         return response.status, data
 
+    def preview(self):
+        """(the frame number the server gives it, the PNG bytes) of the latest preview image."""
+        connection = http.client.HTTPConnection(self.host, self.port, timeout=60)
+        connection.request("GET", "/api/preview", headers={"Host": f"{self.host}:{self.port}",
+                                                           "X-Nocturnia-Token": self.token})
+        response = connection.getresponse()
+        data = response.read()
+        connection.close()
+        assert response.status == 200, data
+        return int(response.getheader("X-Frame")), data
+
     def state(self):
         status, state = self.request("GET", "/api/state")
         assert status == 200, state

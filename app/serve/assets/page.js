@@ -44,22 +44,24 @@ async function change(path, body) {
 
 function setValue(id, value) { return change("/api/set", { id, value }).catch(() => {}); }
 
-// Values sent while a drag goes on: one request at a time, the latest wins.
+// Values sent while a drag goes on: one request at a time per control, the
+// latest wins. `send` makes the request for a value.
 const pending = new Map();
 const busy = new Set();
-function setValueSoon(id, value) {
-  pending.set(id, value);
-  if (busy.has(id)) return;
-  busy.add(id);
+function sendSoon(key, value, send) {
+  pending.set(key, { value, send });
+  if (busy.has(key)) return;
+  busy.add(key);
   (async () => {
-    while (pending.has(id)) {
-      const next = pending.get(id);
-      pending.delete(id);
-      await setValue(id, next);
+    while (pending.has(key)) {
+      const next = pending.get(key);
+      pending.delete(key);
+      await next.send(next.value);
     }
-    busy.delete(id);
+    busy.delete(key);
   })();
 }
+function setValueSoon(id, value) { sendSoon(id, value, (v) => setValue(id, v)); }
 
 let toastTimer = 0;
 function showError(message) {
@@ -133,6 +135,51 @@ function labelledRow(entry, control) {
   return row;
 }
 
+// ---- keys: the diamond beside an animatable parameter ----
+
+// Values of these kinds can be keyed; reals and colours also move between keys.
+const keyableKinds = new Set(["real", "integer", "cycle", "bool", "colour"]);
+const movingKinds = new Set(["real", "colour"]);
+
+function trackOf(id) { return state && state.tracks.find((t) => t.id === id); }
+function keyAtFrame(track) { return track ? track.keys.find((k) => k.frame === state.frame) : undefined; }
+
+// A key button and, for a key at this frame, its interpolation; added to the
+// row's label cell. The button keys the value shown, or removes the key.
+function addKeyControls(row, entry) {
+  const button = element("button", { type: "button", className: "key" });
+  const blend = element("select", { className: "key-blend", title: "How the value moves on to the next key" });
+  for (const name of ["step", "linear", "smooth"]) blend.append(element("option", { value: name, textContent: name }));
+  button.addEventListener("click", () => {
+    const key = keyAtFrame(trackOf(entry.id));
+    if (key) change("/api/unkey", { id: entry.id }).catch(() => {});
+    else change("/api/key", { id: entry.id, value: null }).catch(() => {});
+  });
+  blend.addEventListener("change", () =>
+    change("/api/key", { id: entry.id, value: null, interpolation: blend.value }).catch(() => {}));
+  row.row.classList.add("keyable");
+  row.row.querySelector(".control").append(button, blend);
+  row.keys = { button, blend };
+}
+
+function updateKeyControls(row, entry) {
+  if (!row.keys) return;
+  const track = trackOf(entry.id);
+  const key = keyAtFrame(track);
+  const { button, blend } = row.keys;
+  button.classList.toggle("keyed", !!track);
+  button.classList.toggle("here", !!key);
+  button.textContent = key ? "\u25C6" : "\u25C7";
+  button.title = key ? "Remove the key at frame " + state.frame
+    : (track ? "Animated: key the value shown at frame " + state.frame
+             : "Key at this frame (frame " + state.frame + "): animate this parameter");
+  button.disabled = !entry.editable;
+  blend.hidden = !key || !movingKinds.has(entry.kind);
+  blend.disabled = !entry.editable;
+  if (key) blend.value = key.interpolation || "linear";
+  row.row.classList.toggle("animated", !!track);
+}
+
 function numberControl(entry) {
   const factor = entry.kind === "real" ? unitFactor(entry) : 1;
   const number = element("input", { type: "number" });
@@ -173,7 +220,7 @@ function numberControl(entry) {
 
 function cycleControl(entry) {
   const select = element("select");
-  for (const choice of entry.choices) select.append(element("option", { value: choice.value, textContent: choice.label }));
+  for (const choice of entry.options) select.append(element("option", { value: choice.value, textContent: choice.label }));
   select.addEventListener("change", () => setValue(entry.id, select.value));
   return { row: labelledRow(entry, [select]), inputs: [select],
            update(e) { if (e.value) select.value = String(e.value.int); } };
@@ -208,9 +255,15 @@ function linkControl(entry) {
     row: labelledRow(entry, [select]),
     inputs: [select],
     update(e) {
-      const options = [element("option", { value: "", textContent: "None" })];
-      for (const mask of state.masks) options.push(element("option", { value: mask.index, textContent: mask.label }));
-      select.replaceChildren(...options);
+      // The choices are rebuilt only when the masks' names or kinds change,
+      // so that a list the user has open is not pulled away.
+      const labels = state.masks.map((mask) => mask.name + " (" + mask.kind + ")");
+      if (select.dataset.labels !== JSON.stringify(labels)) {
+        const options = [element("option", { value: "", textContent: "None" })];
+        labels.forEach((label, i) => options.push(element("option", { value: i, textContent: label })));
+        select.replaceChildren(...options);
+        select.dataset.labels = JSON.stringify(labels);
+      }
       const link = e.value ? e.value.link : null;
       select.value = link === null || link === undefined ? "" : String(link);
     },
@@ -241,7 +294,7 @@ function typedFraction(input, low, high) {
   return tidy(Math.min(Math.max(Number(input.value) / 100, low), high));
 }
 
-function gradientControl(entry) {
+function gradientControl(entry, sendGradient) {
   const wrap = element("div", { className: "strip-wrap" });
   const strip = element("div", { className: "strip", title: "Double-click to add a knot; drag knots to move them" });
   const editor = element("div", { className: "knot-edit" });
@@ -261,7 +314,8 @@ function gradientControl(entry) {
   wrap.append(strip, editor);
   let gradient = null;
   let selected = 0;
-  const send = () => setValueSoon(entry.id, JSON.stringify(gradient));
+  const send = () => (sendGradient ? sendGradient(JSON.stringify(gradient))
+                                   : setValueSoon(entry.id, JSON.stringify(gradient)));
   const showNumber = (input, value) => { if (document.activeElement !== input) input.value = tidy(value * 100); };
   const showInterpolation = (value) => {
     // A value the page has no name for still blends linearly; it is shown as
@@ -397,7 +451,8 @@ function groupControl(entry) {
 
 const builders = {
   group: groupControl, real: numberControl, integer: numberControl, cycle: cycleControl, bool: boolControl,
-  colour: colourControl, gradient: gradientControl, link: linkControl, button: buttonControl, string: textControl,
+  colour: colourControl, gradient: (entry) => gradientControl(entry), link: linkControl, button: buttonControl,
+  string: textControl,
 };
 
 // ---- the state ----
@@ -408,7 +463,7 @@ function applyState(next) {
   document.getElementById("unsaved").hidden = !state.unsaved;
   document.getElementById("undo").disabled = state.undoSteps === 0;
   document.getElementById("frame").style.aspectRatio = String(state.aspect);
-  const root = document.getElementById("attributes");
+  const root = document.getElementById("entries");
   const seen = new Set();
   const placed = new Map();  // container -> number of rows placed in it so far
   for (const entry of state.entries) {
@@ -419,6 +474,7 @@ function applyState(next) {
       row = (builders[entry.kind] || otherControl)(entry);
       row.row.dataset.id = entry.id;
       row.row.dataset.kind = entry.kind;
+      if (keyableKinds.has(entry.kind)) addKeyControls(row, entry);
       rows.set(key, row);
     }
     const parent = rows.get(entry.parent + ":group");
@@ -430,10 +486,195 @@ function applyState(next) {
     row.row.classList.toggle("disabled", !entry.editable);
     for (const input of row.inputs) input.disabled = !entry.editable;
     row.update(entry);
+    updateKeyControls(row, entry);
   }
   for (const [key, row] of rows) {
     if (!seen.has(key)) { row.row.remove(); rows.delete(key); }
   }
+  showRenderSettings();
+  showMasks();
+  showTimeline();
+}
+
+// ---- render settings ----
+
+const renderFields = [
+  { key: "width", label: "Width", unit: "px", min: 1 }, { key: "height", label: "Height", unit: "px", min: 1 },
+  { key: "samples", label: "Samples", unit: "per pixel side", min: 1 }, { key: "aspect", label: "Aspect", unit: "", min: 0 },
+  { key: "fps", label: "Frame Rate", unit: "fps", min: 0 }, { key: "start", label: "First Frame", unit: "" },
+  { key: "end", label: "Last Frame", unit: "" },
+];
+const renderInputs = new Map();
+
+function buildRenderSettings() {
+  const body = document.querySelector("#render-settings .body");
+  for (const field of renderFields) {
+    const input = element("input", { type: "number", step: "any" });
+    if (field.min !== undefined) input.min = field.min;
+    input.placeholder = field.key === "aspect" ? "auto" : field.key === "fps" || field.key === "end" ? "none" : "";
+    input.addEventListener("change", () => {
+      const value = input.value === "" && field.key === "aspect" ? "auto" : input.value;
+      change("/api/render", { key: field.key, value }).catch(() => {});
+    });
+    const row = element("div", { className: "row" });
+    row.dataset.render = field.key;
+    const box = element("div", { className: "control" });
+    box.append(input, element("span", { className: "unit wide", textContent: field.unit }));
+    row.append(element("label", { textContent: field.label }), box);
+    body.append(row);
+    renderInputs.set(field.key, input);
+  }
+}
+
+function showRenderSettings() {
+  for (const [key, input] of renderInputs) {
+    const value = state.render[key];
+    if (document.activeElement !== input) input.value = value === null || value === undefined ? "" : tidy(value);
+  }
+}
+
+// ---- mask shaders ----
+
+const maskRows = [];
+
+function maskRow(mask) {
+  const wrap = element("div", { className: "mask" });
+  const head = element("div", { className: "mask-head" });
+  const name = element("input", { type: "text", className: "mask-name", title: "The mask's name: a layer's Mask chooses it" });
+  const kind = element("span", { className: "mask-kind" });
+  const remove = element("button", { type: "button", textContent: "Remove", title: "Remove the mask; Masks linked to it are cleared" });
+  head.append(name, kind, remove);
+  const body = element("div", { className: "mask-body" });
+  wrap.append(head, body);
+  const row = { wrap, name, kind, body, index: mask.index, kindName: null, controls: null };
+  const post = (body2) => change("/api/mask", { index: row.index, ...body2 }).catch(() => {});
+  name.addEventListener("change", () => post({ action: "rename", name: name.value }));
+  remove.addEventListener("click", () => post({ action: "remove" }));
+  row.post = post;
+  return row;
+}
+
+function maskControls(row, mask) {
+  row.body.replaceChildren();
+  const set = (parameter) => (value) => row.post({ action: "set", parameter, value });
+  if (mask.kind === "gradient") {
+    const axis = element("select", { title: "u: across the texture; v: from the top down" });
+    axis.append(element("option", { value: "u", textContent: "u (across)" }),
+                element("option", { value: "v", textContent: "v (top to bottom)" }));
+    axis.addEventListener("change", () => set("Axis")(axis.value));
+    const axisRow = labelledRow({ name: "Axis", id: "mask" }, [axis]);
+    const gradient = gradientControl({ id: "mask-" + mask.index, name: "Gradient", editable: true },
+                                     (text) => sendSoon("mask-" + row.index, text, set("Gradient")));
+    row.body.append(axisRow, gradient.row);
+    return { update(m) { axis.value = m.axis; gradient.update({ id: "mask-" + row.index, name: "Gradient",
+                                                                  editable: true, value: { gradient: m.gradient } }); } };
+  }
+  if (mask.kind === "color") {
+    const picker = element("input", { type: "color" });
+    const text = element("span", { className: "unit wide" });
+    picker.addEventListener("input", () => sendSoon("mask-" + row.index, hexColour(picker.value).join(","), set("Color")));
+    row.body.append(labelledRow({ name: "Color", id: "mask" }, [picker, text]));
+    return { update(m) {
+      if (!busy.has("mask-" + row.index)) picker.value = colourHex(m.color);
+      text.textContent = m.color.map((c) => tidy(c).toFixed(3)).join(", ");
+    } };
+  }
+  return { update() {} };
+}
+
+function showMasks() {
+  const list = document.getElementById("mask-list");
+  while (maskRows.length > state.masks.length) maskRows.pop().wrap.remove();
+  state.masks.forEach((mask, i) => {
+    if (!maskRows[i]) { maskRows[i] = maskRow(mask); list.append(maskRows[i].wrap); }
+    const row = maskRows[i];
+    row.index = mask.index;
+    row.wrap.dataset.mask = mask.name;
+    if (document.activeElement !== row.name) row.name.value = mask.name;
+    row.kind.textContent = mask.kind + " shader";
+    if (row.kindName !== mask.kind) { row.controls = maskControls(row, mask); row.kindName = mask.kind; }
+    row.controls.update(mask);
+  });
+  document.getElementById("no-masks").hidden = state.masks.length > 0;
+}
+
+// ---- the time line ----
+
+let playing = false;
+
+function frameRange() {
+  const start = state.render.start;
+  let end = state.render.end;
+  if (end === null || end === undefined) {
+    end = start;
+    for (const track of state.tracks) for (const key of track.keys) end = Math.max(end, Math.ceil(key.frame));
+  }
+  return [start, Math.max(end, start)];
+}
+
+function goToFrame(frame) { return change("/api/frame", { frame }).catch(() => {}); }
+
+function showTimeline() {
+  const [start, end] = frameRange();
+  const slider = document.getElementById("frame-slider");
+  slider.min = start;
+  slider.max = end;
+  if (!busy.has("frame")) slider.value = state.frame;
+  const number = document.getElementById("frame-number");
+  if (document.activeElement !== number) number.value = state.frame;
+  const fps = state.render.fps;
+  document.getElementById("frame-range").textContent =
+    "frames " + start + "–" + end + (fps ? " at " + tidy(fps) + " fps" : "");
+  // Every key of every track, as a tick over the slider; a key at the
+  // current frame stands out.
+  const ticks = document.getElementById("key-ticks");
+  const frames = new Map();
+  for (const track of state.tracks) {
+    for (const key of track.keys) frames.set(key.frame, (frames.get(key.frame) || []).concat(track.name));
+  }
+  ticks.replaceChildren(...[...frames].filter(([f]) => f >= start && f <= end).map(([frame, names]) => {
+    const tick = element("span", { className: "tick" + (frame === state.frame ? " here" : ""),
+                                   title: "frame " + frame + ": " + names.join(", ") });
+    tick.style.left = (end > start ? (frame - start) / (end - start) * 100 : 0) + "%";
+    tick.dataset.frame = frame;
+    tick.addEventListener("click", () => goToFrame(Math.round(frame)));
+    return tick;
+  }));
+  document.getElementById("keyed-count").textContent = state.tracks.length
+    ? state.tracks.length + (state.tracks.length === 1 ? " parameter" : " parameters") + " keyed" : "no keys";
+}
+
+function buildTimeline() {
+  const slider = document.getElementById("frame-slider");
+  slider.addEventListener("input", () => {
+    document.getElementById("frame-number").value = slider.value;
+    sendSoon("frame", Number(slider.value), goToFrame);
+  });
+  const number = document.getElementById("frame-number");
+  number.addEventListener("change", () => { if (number.value !== "") goToFrame(Math.round(Number(number.value))); });
+  const play = document.getElementById("play");
+  play.addEventListener("click", () => {
+    playing = !playing;
+    play.textContent = playing ? "\u275A\u275A" : "\u25B6";
+    play.title = playing ? "Pause" : "Play: step through the frames as fast as the preview renders them";
+    play.classList.toggle("on", playing);
+    if (playing) stepWhenShown();
+  });
+  document.getElementById("prev-frame").addEventListener("click", () => goToFrame(state.frame - 1));
+  document.getElementById("next-frame").addEventListener("click", () => goToFrame(state.frame + 1));
+  document.getElementById("add-gradient-mask").addEventListener("click", () =>
+    change("/api/mask", { action: "add", kind: "gradient" }).catch(() => {}));
+  document.getElementById("add-colour-mask").addEventListener("click", () =>
+    change("/api/mask", { action: "add", kind: "color" }).catch(() => {}));
+}
+
+// While playing: the next frame once the preview of this one is finished.
+function stepWhenShown() {
+  if (!playing || !state) return;
+  const info = document.getElementById("preview-info").dataset;
+  if (Number(info.version) !== state.version || info.done !== "true") return;
+  const [start, end] = frameRange();
+  goToFrame(state.frame >= end ? start : state.frame + 1);
 }
 
 async function showFrame(frame) {
@@ -458,7 +699,13 @@ async function showFrame(frame) {
   shownFrame = Math.max(shownFrame, number);
   const done = frame.pass + 1 === frame.passes;
   info.textContent = (done ? "" : "refining… ") + "pass " + (frame.pass + 1) + " of " + frame.passes + " · " +
-    frame.width + " × " + frame.height + " · " + frame.samples + " × " + frame.samples + " samples";
+    frame.width + " × " + frame.height + " · " + frame.samples + " × " + frame.samples + " samples · frame " +
+    frame.frame;
+  info.dataset.version = frame.version;
+  info.dataset.done = String(done);
+  image.dataset.shownFrame = frame.frame;
+  image.dataset.done = String(done);
+  stepWhenShown();
 }
 
 async function follow() {
@@ -513,4 +760,6 @@ window.addEventListener("beforeunload", (event) => {
   if (state && state.unsaved) { event.preventDefault(); event.returnValue = ""; }
 });
 
+buildRenderSettings();
+buildTimeline();
 api("/api/state").then(applyState, (error) => showError(error.message)).finally(follow);
