@@ -12,8 +12,8 @@
 #include "text/frame_naming.h"
 #include "text/user_error.h"
 
-#include "runtime/memory_budget.h"
 #include "runtime/console.h"
+#include "runtime/memory_budget.h"
 
 #include <chrono>
 #include <cstdio>
