@@ -24,6 +24,8 @@ packages=(
   libopenexr-dev
   libpng-dev
   libcpp-httplib-dev
+  libopencolorio-dev
+  liblcms2-dev
   python3
 )
 

@@ -14,6 +14,7 @@
 // one tile at a time is read straight into its place.
 #include "cli/commands.h"
 
+#include "colour/interop_spaces.h"
 #include "image/image_file.h"
 #include "text/byte_text.h"
 #include "text/user_error.h"
@@ -67,6 +68,10 @@ std::string TextOr(const ExrHeader& header, const char* key, const char* fallbac
     return found == header.texts.end() ? fallback : found->second;
 }
 
+// A tile's colour space; files written before tiles were tagged hold the
+// shader's own values.
+std::string TileColorSpace(const ExrHeader& header) { return TextOr(header, kColorSpaceKey, kShaderSpaceName); }
+
 UserError TileRefusal(const std::string& message) { return UserError(ErrorKind::kInput, message); }
 
 // Refuses a tile that is not of the same picture as the first.
@@ -91,6 +96,9 @@ void CheckMatches(const ExrHeader& first, const std::string& firstName, const Ex
     }
     if (first.frame && tile.frame && *first.frame != *tile.frame) {
         refuse("frame", std::to_string(*first.frame), std::to_string(*tile.frame));
+    }
+    if (TileColorSpace(first) != TileColorSpace(tile)) {
+        refuse(std::string("colour space (") + kColorSpaceKey + ")", TileColorSpace(first), TileColorSpace(tile));
     }
 }
 
@@ -262,6 +270,10 @@ ImageWriteSettings AssembledWriteSettings(const GlobalOptions& global, const Ass
     settings.metadata.parameterHash = TextOr(set.first, kParameterHashKey, "");
     settings.metadata.frame = set.first.frame.value_or(0);
     settings.metadata.commandLine = CommandLineText(global.arguments);
+    settings.metadata.colorSpace = TileColorSpace(set.first);
+    settings.metadata.colorInteropId = TextOr(set.first, kColorInteropIdKey, "");
+    settings.metadata.chromaticities = set.first.chromaticities;
+    settings.metadata.framesPerSecond = set.first.framesPerSecond;
     return settings;
 }
 
@@ -303,6 +315,11 @@ int RunAssemble(const GlobalOptions& global, const AssembleOptions& options)
     claims.AddOutput(output, "the picture", true);
     const TileSet set = ReadTileHeaders(options.tiles);
     CheckTileSet(set, output);
+    if (ImageFormatFor(output) == ImageFormat::Png && TileColorSpace(set.first) != kShaderSpaceName) {
+        throw UserError(ErrorKind::kUsage, "cannot write " + output.string() + ": the tiles hold " +
+                                               TileColorSpace(set.first) + " values, and a PNG is encoded from the "
+                                               "shader's own space only; assemble them as .exr");
+    }
     const ImageWriteSettings settings = AssembledWriteSettings(global, options, set);
     claims.PrepareFolders();
     const ImageBuffer picture = PlaceTiles(set, settings);

@@ -50,6 +50,10 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
     // The outputs themselves are checked once the frames are known, before
     // the first sample (render_sequence.h).
     CheckImageOutputFormat(output);
+    OutputColor color = ChooseOutputColor(global.color, options.color, *ImageFormatFor(output));
+    if (color.warning && !global.quiet) {
+        std::fprintf(stderr, "nocturnia: warning: %s\n", color.warning->c_str());
+    }
 
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     nocturnia::runtime::Document document = OpenDocument(options.document);
@@ -81,6 +85,7 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
     job.size = size;
     job.window = window;
     job.writeSettings = writeSettings;
+    job.color = std::move(color);
     job.threads = threads;
     job.batch = options.sampler == SamplerKind::Batch;
     job.output = output;

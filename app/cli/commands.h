@@ -3,6 +3,8 @@
 // UserError and reported by main as one line.
 #pragma once
 
+#include "colour/color_config.h"
+#include "colour/output_color.h"
 #include "image/image_settings.h"
 #include "render/render_loop.h"
 #include "text/parameter_edits.h"
@@ -19,6 +21,7 @@ struct GlobalOptions {
     std::optional<std::string> pluginFolder;  // --plugins; else NOCTURNIA_PLUGINS; else the program's folder
     bool quiet = false;                       // --quiet: no console lines, no progress
     std::optional<std::uint64_t> maxMemory;   // --max-memory: bound of the layers' estimated memory
+    ColorConfigChoice color;                  // --ocio, --working-space
     std::vector<std::string> arguments;       // the whole command line, for images' metadata
 };
 
@@ -38,6 +41,7 @@ struct RenderOptions {
     std::optional<std::string> tile;           // --tile I/N
     std::optional<std::string> region;         // --region X,Y,W,H
     ImageOutputOptions image;                  // --half, --compression, --depth
+    ColorOutputOptions color;                  // --colorspace, --display, --view
     // Animation: the frames to render (--frames "1-100x5,200"; --frame N),
     // else the document's start frame; frames already on disk left alone;
     // a JSON summary of the job.
@@ -113,5 +117,7 @@ int RunEdit(const GlobalOptions& global, const EditOptions& options);
 int RunFarmSlurm(const GlobalOptions& global, const FarmSlurmOptions& options);
 int RunAssemble(const GlobalOptions& global, const AssembleOptions& options);
 int RunServe(const GlobalOptions& global, const ServeOptions& options);
+// `colorspaces`: the config's spaces, displays and views.
+int RunColorSpaces(const GlobalOptions& global);
 
 }  // namespace nocturnia::cli

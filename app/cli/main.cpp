@@ -43,13 +43,14 @@ void Report(const std::string& message)
     std::fprintf(stderr, "nocturnia: error: %s\n", line.c_str());
 }
 
-// The first argument that is neither an option nor the value of --plugins:
+// The first argument that is neither an option nor the value of a global one:
 // the command the user meant.
 std::string FirstWord(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--plugins") {
+        if (argument == "--plugins" || argument == "--max-memory" || argument == "--ocio" ||
+            argument == "--working-space") {
             ++i;
         } else if (argument.empty() || argument[0] != '-') {
             return argument;
@@ -167,6 +168,7 @@ struct CommandLine {
     CLI::Option* editRender = nullptr;
     ServeOptions serve;
     CLI::App* serveCommand = nullptr;
+    CLI::App* colorSpacesCommand = nullptr;
 };
 
 // The exit statuses, as the README lists them: scripts rely on them.
@@ -191,6 +193,11 @@ void AddGlobalOptions(CommandLine& line)
     app.add_option("--max-memory", line.maxMemory,
                    "Refuse work (layers, a render's image, an assembled picture) that needs more memory than this "
                    "(e.g. 2G; default: what the process can have)");
+    app.add_option("--ocio", line.global.color.file,
+                   "OpenColorIO config for every colour conversion (default: $OCIO, else the program's own)");
+    app.add_option("--working-space", line.global.color.workingSpace,
+                   "The config's name for the shader's space, scene-linear Rec.709 (default: the space named or "
+                   "aliased lin_rec709_scene, else the scene_linear role)");
 }
 
 // --frames, --frame, --skip-existing and --report of `render`.
@@ -221,6 +228,7 @@ void AddRenderCommand(CommandLine& line)
     line.renderSet = AddRepeated(*command, "--set", line.renderSets, "LABEL=VALUE: change a parameter first");
     AddRenderWindowOptions(*command, render.tile, render.region);
     AddImageOutputOptions(*command, render.image);
+    AddColorOutputOptions(*command, render.color);
     AddFrameOptions(*command, render);
     command->footer(RenderFooter() + "\n" + kLabelHelp);
     line.renderCommand = command;
@@ -328,6 +336,15 @@ void AddAssembleCommand(CommandLine& line)
     line.assembleCommand = command;
 }
 
+void AddColorSpacesCommand(CommandLine& line)
+{
+    CLI::App* command = line.app.add_subcommand(
+        "colorspaces", "List the colour config's spaces (for --colorspace), displays and views (--display, --view)");
+    command->footer(std::string("The config is --ocio FILE, else $OCIO, else the program's own (") + kOwnConfigName +
+                    " beside it). The shader's values are scene-linear Rec.709 (D65 white).");
+    line.colorSpacesCommand = command;
+}
+
 void AddServeCommand(CommandLine& line)
 {
     ServeOptions& serve = line.serve;
@@ -406,6 +423,7 @@ int RunParsedCommand(CommandLine& line)
     }
     if (line.farmSlurmCommand->parsed()) return RunFarmSlurm(line.global, line.farmSlurm);
     if (line.serveCommand->parsed()) return RunServe(line.global, line.serve);
+    if (line.colorSpacesCommand->parsed()) return RunColorSpaces(line.global);
     return 1;
 }
 
@@ -467,6 +485,7 @@ int main(int argc, char** argv)
     AddAssembleCommand(line);
     line.global.arguments.assign(argv, argv + argc);
     AddServeCommand(line);
+    AddColorSpacesCommand(line);
     if (const std::optional<int> status = Parse(line, argc, argv)) return *status;
     return RunReportingErrors(line);
 }

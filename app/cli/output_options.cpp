@@ -11,6 +11,14 @@ void AddImageOutputOptions(CLI::App& command, ImageOutputOptions& options)
     command.add_option("--depth", options.depth, "PNG bits per channel: 8 (dithered, the default) or 16");
 }
 
+void AddColorOutputOptions(CLI::App& command, ColorOutputOptions& options)
+{
+    std::string unavailable = ColorManagementAvailable() ? "" : std::string(" (") + kWithoutColorManagement + ")";
+    command.add_option("--colorspace", options.colorSpace,
+                       "EXR: write the floats in this space of the colour config (see `nocturnia colorspaces`; "
+                       "default: the shader's own, scene-linear Rec.709, unconverted)" + unavailable);
+}
+
 void AddRenderWindowOptions(CLI::App& command, std::optional<std::string>& tile, std::optional<std::string>& region)
 {
     command.add_option("--tile", tile,

@@ -3,6 +3,7 @@
 // them alike.
 #pragma once
 
+#include "colour/output_color.h"
 #include "image/image_settings.h"
 
 #include <optional>
@@ -16,6 +17,9 @@ namespace nocturnia::cli {
 
 // --half, --compression NAME, --depth 8|16.
 void AddImageOutputOptions(CLI::App& command, ImageOutputOptions& options);
+
+// --colorspace NAME (EXR).
+void AddColorOutputOptions(CLI::App& command, ColorOutputOptions& options);
 
 // --tile I/N and --region X,Y,W,H.
 void AddRenderWindowOptions(CLI::App& command, std::optional<std::string>& tile, std::optional<std::string>& region);

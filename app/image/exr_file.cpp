@@ -4,10 +4,12 @@
 
 #include <Imath/half.h>
 #include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfChromaticitiesAttribute.h>
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfIntAttribute.h>
 #include <OpenEXR/ImfOutputFile.h>
+#include <OpenEXR/ImfRationalAttribute.h>
 #include <OpenEXR/ImfStringAttribute.h>
 
 #include <algorithm>
@@ -42,7 +44,8 @@ void InsertMetadata(Imf::Header& header, const ImageMetadata& metadata)
     const std::pair<const char*, const std::string*> texts[] = {
         {kSoftwareKey, &metadata.software},           {kDocumentKey, &metadata.document},
         {kParameterHashKey, &metadata.parameterHash}, {kTileKey, &metadata.tile},
-        {kCommandLineKey, &metadata.commandLine},
+        {kCommandLineKey, &metadata.commandLine},     {kColorSpaceKey, &metadata.colorSpace},
+        {kColorInteropIdKey, &metadata.colorInteropId},
     };
     for (const auto& [key, value] : texts) {
         if (!value->empty()) {
@@ -50,6 +53,16 @@ void InsertMetadata(Imf::Header& header, const ImageMetadata& metadata)
         }
     }
     header.insert(kFrameKey, Imf::IntAttribute(metadata.frame));
+    if (metadata.chromaticities) {
+        const std::array<float, 8>& c = *metadata.chromaticities;
+        header.insert("chromaticities", Imf::ChromaticitiesAttribute(Imf::Chromaticities(
+                                            Imath::V2f(c[0], c[1]), Imath::V2f(c[2], c[3]), Imath::V2f(c[4], c[5]),
+                                            Imath::V2f(c[6], c[7]))));
+    }
+    if (metadata.framesPerSecond) {
+        header.insert("framesPerSecond", Imf::RationalAttribute(Imf::Rational(metadata.framesPerSecond->first,
+                                                                              metadata.framesPerSecond->second)));
+    }
 }
 
 }  // namespace

@@ -233,6 +233,30 @@ void CheckVariableValue(const std::string& type, std::string_view value, const H
     }
 }
 
+
+// The attributes that say what the values mean: primaries and white, and the
+// frame rate (sizes checked before, by their types).
+void ReadColorAttribute(const std::string& attribute, const std::string& type, std::string_view value,
+                        ExrHeader& header)
+{
+    ByteReader reader(value);
+    if (attribute == "chromaticities" && type == "chromaticities") {
+        std::array<float, 8> c{};
+        for (float& number : c) {
+            std::uint32_t bits = 0;
+            reader.TakeU32(bits);
+            std::memcpy(&number, &bits, sizeof number);
+        }
+        header.chromaticities = c;
+    } else if (attribute == "framesPerSecond" && type == "rational") {
+        std::int32_t numerator = 0;
+        std::uint32_t denominator = 0;
+        reader.TakeI32(numerator);
+        reader.TakeU32(denominator);
+        header.framesPerSecond = std::make_pair(numerator, denominator);
+    }
+}
+
 void ReadKnownValue(const std::string& attribute, const std::string& type, std::string_view value,
                     HeaderReading& reading)
 {
@@ -273,6 +297,8 @@ void ReadKnownValue(const std::string& attribute, const std::string& type, std::
         std::int32_t frame = 0;
         reader.TakeI32(frame);
         header.frame = frame;
+    } else {
+        ReadColorAttribute(attribute, type, value, header);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "image/image_settings.h"
 #include "image/pixel_region.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -19,6 +20,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace nocturnia::cli {
 
@@ -34,6 +36,8 @@ struct ExrHeader {
     std::optional<ExrPixelType> rgbType;       // of R, G and B when all three are there, of one float type
     std::map<std::string, std::string> texts;  // the string attributes
     std::optional<int> frame;                  // nocturnia/frame
+    std::optional<std::array<float, 8>> chromaticities;                      // red, green, blue, white x, y
+    std::optional<std::pair<std::int32_t, std::uint32_t>> framesPerSecond;  // as a fraction
     int compression = 0;                       // the file's compression code (0 none .. 9 DWAB)
     bool decreasingY = false;                  // chunks stored bottom up
     std::size_t bytes = 0;                     // the header's length: the chunk table follows it

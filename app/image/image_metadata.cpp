@@ -4,8 +4,11 @@
 
 #include "runtime/document.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <numeric>
 
 #ifndef NOCTURNIA_VERSION
 #define NOCTURNIA_VERSION "unknown"
@@ -88,6 +91,22 @@ std::string CommandLineText(const std::vector<std::string>& arguments)
         line += " ...";
     }
     return line;
+}
+
+std::pair<std::int32_t, std::uint32_t> FramesPerSecondFraction(double fps)
+{
+    const double whole = std::round(fps);
+    if (std::fabs(fps - whole) < 1e-9 && whole >= 1.0 && whole < 1e6) {
+        return {static_cast<std::int32_t>(whole), 1u};
+    }
+    // NTSC rates: the next whole rate slowed by 1000/1001.
+    const double ntsc = std::round(fps * 1.001);
+    if (std::fabs(fps - ntsc * 1000.0 / 1001.0) < 0.01 && ntsc >= 1.0 && ntsc < 1e6) {
+        return {static_cast<std::int32_t>(ntsc * 1000.0), 1001u};
+    }
+    const std::int64_t thousandths = std::clamp<std::int64_t>(std::llround(fps * 1000.0), 1, INT32_MAX);
+    const std::int64_t divisor = std::gcd(thousandths, std::int64_t{1000});
+    return {static_cast<std::int32_t>(thousandths / divisor), static_cast<std::uint32_t>(1000 / divisor)};
 }
 
 }  // namespace nocturnia::cli

@@ -5,7 +5,10 @@
 // attributes, PNG files as text chunks.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +25,20 @@ struct ImageMetadata {
     int frame = 0;
     std::string tile;  // "I/N" for a tile of a grid, "X,Y,W,H" for a region; empty for a whole image
     std::string commandLine;
+    // The colour space of the values (EXR): its name in the config
+    // (nocturnia/colorSpace, always written), its Color Interop Forum
+    // identifier (colorInteropID) and primaries (chromaticities) where known.
+    std::string colorSpace;
+    std::string colorInteropId;
+    std::optional<std::array<float, 8>> chromaticities;
+    // Frames of an animation: its rate, as numerator / denominator.
+    std::optional<std::pair<std::int32_t, std::uint32_t>> framesPerSecond;
 };
+
+// A document's frame rate as EXR writes it: an integer n as n/1; 23.976,
+// 29.97, 59.94 (and any n x 1000/1001 within 0.01) as n x 1000 / 1001;
+// anything else in thousandths, reduced.
+std::pair<std::int32_t, std::uint32_t> FramesPerSecondFraction(double fps);
 
 // The metadata of a render of `document` (named `documentName`: its file's
 // name, or what stands for the built-in example) with `samples` per pixel
@@ -56,5 +72,7 @@ inline constexpr const char* kParameterHashKey = "nocturnia/parameterHash";
 inline constexpr const char* kFrameKey = "nocturnia/frame";
 inline constexpr const char* kTileKey = "nocturnia/tile";
 inline constexpr const char* kCommandLineKey = "nocturnia/commandLine";
+inline constexpr const char* kColorSpaceKey = "nocturnia/colorSpace";
+inline constexpr const char* kColorInteropIdKey = "colorInteropID";
 
 }  // namespace nocturnia::cli

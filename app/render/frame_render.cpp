@@ -47,6 +47,11 @@ FrameResult RenderFrame(nocturnia::runtime::Node& shader, const FrameRequest& re
 
     RenderProgress progress;
     progress.stop = &InterruptionSignal();
+    if (request.convert != nullptr) {
+        progress.finishRow = [convert = request.convert](float* row, int pixels) {
+            convert->Apply(row, static_cast<std::size_t>(pixels));
+        };
+    }
     result.image = RenderImageRegion(size, request.region, sampler, request.threads, progress, [&] {
         if (request.onProgress) {
             request.onProgress(progress.rowsDone.load(), progress.rowsTotal);

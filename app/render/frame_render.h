@@ -8,6 +8,7 @@
 // render.
 #pragma once
 
+#include "colour/color_config.h"
 #include "image/pixel_region.h"
 #include "render/render_loop.h"
 
@@ -24,6 +25,9 @@ struct FrameRequest {
     int threads = 1;
     bool batch = true;  // the shader's batch entry rather than one Output per sample
     bool quiet = false;
+    // The colour conversion of the output, run on each finished row; none:
+    // the shader's values as they are.
+    const ColorTransform* convert = nullptr;
     // Called on the calling thread while the workers render, with the rows
     // done and the rows in all.
     std::function<void(int rowsDone, int rowsTotal)> onProgress;

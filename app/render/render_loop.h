@@ -168,6 +168,10 @@ struct RenderProgress {
     int rowsTotal = 0;
     // When given and non-zero (a signal arrived), workers take no further row.
     const std::atomic<int>* stop = nullptr;
+    // When given, called by the worker that rendered a row, on the row's
+    // pixels, before the row counts as done: the output's colour
+    // conversion runs on the render threads, on rows still in cache.
+    std::function<void(float* row, int pixels)> finishRow;
 };
 
 // The rows of one render as its workers take them: the next row, and how
@@ -205,8 +209,11 @@ void RenderDispatchedRows(const PixelRegion& region, ImageBuffer& image, RowDisp
         if (y >= region.height) {
             break;
         }
-        renderOne(region.y + y,
-                  image.rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(region.width) * 3);
+        float* row = image.rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(region.width) * 3;
+        renderOne(region.y + y, row);
+        if (progress.finishRow) {
+            progress.finishRow(row, region.width);
+        }
         progress.rowsDone.fetch_add(1, std::memory_order_relaxed);
     }
 }

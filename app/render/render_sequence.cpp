@@ -146,6 +146,7 @@ FrameRecord RenderAndWriteFrame(nocturnia::runtime::Document& document, const Se
     request.threads = job.threads;
     request.batch = job.batch;
     request.quiet = job.quiet;
+    request.convert = job.color.transform ? &*job.color.transform : nullptr;
     request.onProgress = [&](int done, int total) { progress.Update(done, total); };
     const auto frameStart = Clock::now();
     const nocturnia::runtime::AllocationScope scope("the image of frame " + std::to_string(planned.frame));
@@ -154,6 +155,10 @@ FrameRecord RenderAndWriteFrame(nocturnia::runtime::Document& document, const Se
     ImageWriteSettings settings = job.writeSettings;
     settings.metadata =
         RenderMetadata(document, job.documentName, job.size.samples, planned.frame, job.window.name, job.arguments);
+    TagImage(job.color, settings.metadata);
+    if (const std::optional<double> fps = document.Render().fps) {
+        settings.metadata.framesPerSecond = FramesPerSecondFraction(*fps);
+    }
     WriteImage(planned.file, result.image, settings);
     FrameRecord record = RecordOf(planned, FrameRecord::Outcome::Rendered);
     record.seconds = SecondsSince(frameStart);

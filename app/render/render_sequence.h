@@ -5,6 +5,7 @@
 // job with an error naming it; the frames written before it stay.
 #pragma once
 
+#include "colour/output_color.h"
 #include "image/image_settings.h"
 #include "render/render_loop.h"
 #include "render/render_window.h"
@@ -24,6 +25,7 @@ struct SequenceJob {
     RenderSize size;
     RenderWindow window;               // the pixels rendered: all, a tile or a region
     ImageWriteSettings writeSettings;  // the metadata's frame is set per frame
+    OutputColor color;                 // the file's colour: its tags, and the conversion to it
     int threads = 1;
     bool batch = true;                        // the shader's batch entry rather than one Output per sample
     std::filesystem::path output;             // may hold a frame pattern

@@ -3,10 +3,12 @@
 #include "image_reading.h"
 
 #include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfChromaticitiesAttribute.h>
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfInputFile.h>
 #include <OpenEXR/ImfIntAttribute.h>
+#include <OpenEXR/ImfRationalAttribute.h>
 #include <OpenEXR/ImfStringAttribute.h>
 #include <png.h>
 
@@ -42,6 +44,13 @@ Image ReadExr(const std::filesystem::path& path)
             }
             if (const auto* number = dynamic_cast<const Imf::IntAttribute*>(&it.attribute())) {
                 if (std::string(it.name()) == "nocturnia/frame") image.frame = number->value();
+            }
+            if (const auto* c = dynamic_cast<const Imf::ChromaticitiesAttribute*>(&it.attribute())) {
+                const Imf::Chromaticities& v = c->value();
+                image.chromaticities = {v.red.x, v.red.y, v.green.x, v.green.y, v.blue.x, v.blue.y, v.white.x, v.white.y};
+            }
+            if (const auto* rate = dynamic_cast<const Imf::RationalAttribute*>(&it.attribute())) {
+                if (std::string(it.name()) == "framesPerSecond") image.framesPerSecond = {rate->value().n, rate->value().d};
             }
         }
         const char* names[3] = {"R", "G", "B"};

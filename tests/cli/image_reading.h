@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace nocturnia_test {
@@ -28,6 +29,8 @@ struct Image {
     int compression = -1;                      // EXR: Imf::Compression
     std::map<std::string, std::string> texts;  // EXR string attributes, PNG text chunks
     int frame = -1;                            // EXR frame attribute
+    std::vector<float> chromaticities;         // EXR: red, green, blue, white (x, y); empty when absent
+    std::pair<int, unsigned> framesPerSecond;  // EXR: n / d; 0 / 0 when absent
 
     const float* At(int x, int y) const { return pixels.data() + (static_cast<size_t>(y) * width + x) * channels; }
 };

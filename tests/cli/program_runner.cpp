@@ -65,7 +65,7 @@ ProgramRun RunNocturnia(const std::filesystem::path& folder, const std::vector<s
     if (limits.seconds) {
         command += "timeout " + std::to_string(*limits.seconds) + " ";
     }
-    command += "env -u NOCTURNIA_PLUGINS";
+    command += "env -u NOCTURNIA_PLUGINS -u OCIO";
     for (const std::string& setting : environment) {
         command += " " + ShellQuoted(setting);
     }
