@@ -125,7 +125,10 @@ const char* kLabelHelp =
     "LABEL is a parameter's name (\"Gamma\"), qualified by its group where several share it\n"
     "(\"Star Layer 2/Density\"), or its numeric ID (30055). VALUE: a number for reals (50% and 90deg\n"
     "are accepted and stored as 0.5 and radians), true/false, an integer or a cycle label\n"
-    "(\"Single Star\"), r,g,b for colours; a gradient as JSON {\"knots\": [...]}.";
+    "(\"Single Star\"); a gradient as JSON {\"knots\": [...]}. Colours are the shader's scene-linear Rec.709\n"
+    "values (D65 white): r,g,b is stored as typed (0.1,0.2,0.5 shows as #597cbc); #rrggbb and srgb(r,g,b) (0-1)\n"
+    "are sRGB display colours, as a colour picker shows them, converted to linear (also in gradient knots:\n"
+    "\"color\": \"#336699\").";
 
 // The whole command line: the parser, and the options each command fills
 // while it is parsed. The --set and --press options are kept so that their

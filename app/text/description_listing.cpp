@@ -1,5 +1,6 @@
 #include "text/description_listing.h"
 
+#include "text/color_text.h"
 #include "text/entry_kind.h"
 #include "text/mask_edits.h"
 #include "text/number_text.h"
@@ -15,6 +16,13 @@ namespace {
 std::string VectorText(const nocturnia::runtime::Vec3& v)
 {
     return ShortestText(v.x) + "," + ShortestText(v.y) + "," + ShortestText(v.z);
+}
+
+// A colour parameter: its linear values as stored, and the sRGB code a
+// display shows them as ("~" when they lie outside what it can show).
+std::string ColorText(const nocturnia::runtime::Vec3& v)
+{
+    return VectorText(v) + " linear " + HexColorText({v.x, v.y, v.z});
 }
 
 std::string InterpolationName(std::int32_t interpolation)
@@ -135,7 +143,7 @@ std::string ValueDisplay(const nocturnia::runtime::DescriptionEntry& entry, cons
         return std::to_string(number);
     }
     case nocturnia::runtime::ValueType::Real: return ShortestText(value.AsReal()) + UnitSuffix(entry, value.AsReal());
-    case nocturnia::runtime::ValueType::Vector: return VectorText(value.AsVector());
+    case nocturnia::runtime::ValueType::Vector: return ColorText(value.AsVector());
     case nocturnia::runtime::ValueType::String: return "\"" + value.AsString() + "\"";
     case nocturnia::runtime::ValueType::Gradient: return GradientText(*value.AsGradient());
     case nocturnia::runtime::ValueType::Link: return LinkText(value, shader);
@@ -184,7 +192,7 @@ std::string MasksText(const nocturnia::runtime::Node& shader)
         const nocturnia::runtime::Node& mask = *children[i];
         text += "  " + MaskName(shader, i) + " [mask " + std::to_string(i) + "] " + MaskKindName(mask) + " shader\n";
         if (mask.IsColorShader()) {
-            text += "    Color = " + VectorText(mask.ShaderColor()) + "\n";
+            text += "    Color = " + ColorText(mask.ShaderColor()) + "\n";
         } else if (mask.IsGradientShader()) {
             text += std::string("    Axis = ") +
                     (mask.ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v") +
@@ -265,6 +273,10 @@ nocturnia::runtime::Json DescriptionEntryJson(const nocturnia::runtime::Descript
     item["editable"] = entry.editable;
     if (entry.value) {
         item["value"] = nocturnia::runtime::ValueToJson(*entry.value, &shader);
+        if (entry.value->Type() == nocturnia::runtime::ValueType::Vector) {
+            const nocturnia::runtime::Vec3 v = entry.value->AsVector();
+            item["srgb"] = HexColorText({v.x, v.y, v.z});
+        }
     }
     PutLimitsJson(entry, item);
     PutOptionsJson(entry, shader, item);

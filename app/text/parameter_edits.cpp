@@ -1,5 +1,6 @@
 #include "text/parameter_edits.h"
 
+#include "text/color_text.h"
 #include "text/entry_kind.h"
 #include "text/mask_edits.h"
 #include "text/parameter_label.h"
@@ -56,6 +57,29 @@ std::optional<nocturnia::runtime::Value> ParseEntryValue(const nocturnia::runtim
     return ToHostValue(*parsed.value);
 }
 
+// Knot colours typed as "#rrggbb" or "srgb(r,g,b)" replaced by their linear
+// values, which the document stores.
+bool LinearKnotColors(nocturnia::runtime::Json& gradient, std::string& problem)
+{
+    const auto knots = gradient.find("knots");
+    if (knots == gradient.end() || !knots->is_array()) {
+        return true;  // the gradient reader says what is missing
+    }
+    for (std::size_t i = 0; i < knots->size(); ++i) {
+        nocturnia::runtime::Json& knot = (*knots)[i];
+        if (!knot.is_object() || !knot.contains("color") || !knot["color"].is_string()) {
+            continue;
+        }
+        const std::optional<LinearColor> color = ParseDisplayColor(knot["color"].get<std::string>(), problem);
+        if (!color) {
+            problem = "knot " + std::to_string(i) + ": " + problem;
+            return false;
+        }
+        knot["color"] = nocturnia::runtime::Json::array({(*color)[0], (*color)[1], (*color)[2]});
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<nocturnia::runtime::Value> ParseGradientText(const std::string& text, std::string& problem)
@@ -67,8 +91,12 @@ std::optional<nocturnia::runtime::Value> ParseGradientText(const std::string& te
         problem = "expected a gradient as JSON {\"knots\": [...]}";
         return std::nullopt;
     }
+    nocturnia::runtime::Json knots = *json;
+    if (!LinearKnotColors(knots, problem)) {
+        return std::nullopt;
+    }
     nocturnia::runtime::Result<nocturnia::runtime::Gradient> gradient =
-        nocturnia::runtime::GradientFromJson(*json, "the gradient");
+        nocturnia::runtime::GradientFromJson(knots, "the gradient");
     if (!gradient) {
         problem = gradient.error();
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "text/value_text.h"
 
+#include "text/color_text.h"
+
 #include "text/number_text.h"
 #include "text/suggestions.h"
 
@@ -110,13 +112,21 @@ ValueParse ParseRealValue(std::string_view text, const ValueRules& rules)
 
 ValueParse ParseColor(std::string_view text)
 {
+    if (IsDisplayColorText(text)) {
+        std::string problem;
+        const std::optional<LinearColor> display = ParseDisplayColor(text, problem);
+        if (!display) {
+            return {std::nullopt, problem};
+        }
+        return {Color(*display), {}};
+    }
     Color color{};
     std::size_t channel = 0;
     for (;;) {
         const std::size_t comma = text.find(',');
         const std::optional<double> number = ParseReal(text.substr(0, comma));
         if (!number || channel == 3) {
-            return {std::nullopt, "expected a colour as r,g,b"};
+            return {std::nullopt, "expected a colour as r,g,b (linear), #rrggbb or srgb(r,g,b)"};
         }
         color[channel++] = *number;
         if (comma == std::string_view::npos) {
@@ -125,7 +135,7 @@ ValueParse ParseColor(std::string_view text)
         text.remove_prefix(comma + 1);
     }
     if (channel != 3) {
-        return {std::nullopt, "expected a colour as r,g,b"};
+        return {std::nullopt, "expected a colour as r,g,b (linear), #rrggbb or srgb(r,g,b)"};
     }
     return {color, {}};
 }

@@ -1,7 +1,8 @@
 // Parameter values as users write them on the command line: a plain number
 // for reals (with "%" for percent and "deg" for degrees, stored as fractions
 // and radians), true/false, an integer or a cycle entry's label, r,g,b for
-// colours.
+// colours (linear, as stored), or #rrggbb and srgb(r,g,b) for sRGB display
+// colours (color_text.h).
 #pragma once
 
 #include <array>

@@ -1,6 +1,8 @@
 // New, describe and edit as a user runs them, end to end through the plug-in.
 #include "program_runner.h"
 
+#include "text/color_text.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -223,6 +225,34 @@ TEST_F(DocumentWorkflow, LabelsAndValuesAsUsersWriteThem)
     EXPECT_EQ(params["5001"], Json::parse(R"({"bool": false})"));
     EXPECT_EQ(params["5014"], Json::parse(R"({"int": -7})"));
     EXPECT_EQ(params["30056"], Json::parse(R"({"real": 1.0})")) << "layer 1's Density untouched";
+}
+
+TEST_F(DocumentWorkflow, DisplayColorsAreStoredLinearAndDescribedBack)
+{
+    const ProgramRun edit =
+        Run({"edit", "sky.json", "--set", "Star Color=#336699", "--add-mask", "color", "--name", "Tint", "--set",
+             "Tint/Color=srgb(1, 0.8, 0.4)", "--set",
+             R"(Background={"knots": [{"color": "#0a1430", "position": 0}, {"color": [2, 0, 0], "position": 1}]})"});
+    ASSERT_EQ(edit.status, 0) << edit.err;
+    // Stored as linear values: #33 is well below half of full light.
+    Json document = Document();
+    const double red = Params(document)["5017"]["vector"][0].get<double>();
+    EXPECT_GT(red, 0.03);
+    EXPECT_LT(red, 0.04);
+    EXPECT_EQ(Describe()[5017]["srgb"], "#336699");
+    const ProgramRun described = Run({"describe", "sky.json"});
+    ASSERT_EQ(described.status, 0);
+    EXPECT_NE(described.out.find(" linear #336699"), std::string::npos) << described.out;
+    EXPECT_NE(described.out.find(" linear #ffcc66"), std::string::npos) << described.out;
+    // A knot typed as #0a1430 holds that colour's linear values.
+    const Json knot = Describe()[20101]["value"]["gradient"]["knots"][0]["color"];
+    EXPECT_EQ(knot, Json::array({nocturnia::cli::SrgbToLinear(10 / 255.0), nocturnia::cli::SrgbToLinear(20 / 255.0),
+                                 nocturnia::cli::SrgbToLinear(48 / 255.0)}));
+    ASSERT_EQ(Run({"edit", "sky.json", "--set", "Star Color=2,0,0"}).status, 0);
+    EXPECT_EQ(Describe()[5017]["srgb"], "~#ff0000");
+    const ProgramRun bad = Run({"edit", "sky.json", "--set", R"(Background={"knots": [{"color": "#12"}]})"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("knot 0: expected an sRGB colour as #rrggbb"), std::string::npos) << bad.err;
 }
 
 TEST_F(DocumentWorkflow, OperationsApplyInTheOrderGiven)
