@@ -335,6 +335,40 @@ def run_animation(program, folder, browser, failures, keep):
         server.stop()
 
 
+def srgb_code(linear):
+    """The 8-bit code of a linear value through the sRGB curve, undithered."""
+    linear = min(max(linear, 0.0), 1.0)
+    encoded = 12.92 * linear if linear <= 0.0031308 else 1.055 * linear ** (1 / 2.4) - 0.055
+    return round(encoded * 255)
+
+
+def run_flat_background(program, folder, browser, failures, keep):
+    """A flat one-knot Background with no stars: its swatch shows the colour the preview shows, the
+    preview's undithered code, and every preview pixel lies within one code of it."""
+    document = os.path.join(folder, "flat.json")
+    colour = [0.015625, 0.03125, 0.09375]
+    subprocess.run([program, "--quiet", "new", "-o", document], check=True)
+    subprocess.run([program, "--quiet", "edit", document, "--set", "Use Layer=false", "--set",
+                    "Background=" + json.dumps({"knots": [{"color": colour, "position": 0}]})], check=True)
+    server = Server(program, document)
+    try:
+        browser.get(server.page_url())
+        wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, '.row[data-id="20101"] .strip'), "the strip")
+        finished_preview(browser)
+        shown = browser.execute_script(
+            "return getComputedStyle(document.querySelector('.row[data-id=\"20101\"] .strip')).backgroundColor")
+        swatch = [int(c) for c in re.findall(r"\d+", shown)[:3]]
+        expected = [srgb_code(c) for c in colour]
+        if swatch != expected:
+            failures.append(f"the Background swatch shows {swatch}, the preview's undithered code is {expected}")
+        width, height, rows = read_png(shown_png(browser, server))
+        worst = max(abs(row[3 * x + c] - swatch[c]) for row in rows for x in range(width) for c in range(3))
+        if worst > 1:
+            failures.append(f"a preview pixel lies {worst} codes from the Background swatch {swatch}")
+    finally:
+        server.stop()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -344,7 +378,7 @@ def main():
     browser = start_browser()
     try:
         with tempfile.TemporaryDirectory() as folder:
-            for test in (run, run_animation):
+            for test in (run, run_animation, run_flat_background):
                 try:
                     test(options.program, folder, browser, failures, options.keep)
                 except AssertionError as error:

@@ -111,12 +111,19 @@ function valueText(entry, shown) {
 }
 function tidy(number) { return Number.isFinite(number) ? parseFloat(number.toPrecision(10)) : number; }
 
-function hex(channel) {
-  const byte = Math.round(Math.min(Math.max(channel, 0), 1) * 255);
-  return byte.toString(16).padStart(2, "0");
+// Colours are the shader's linear values. Swatches, pickers and strips show
+// them as the preview does, through the sRGB curve (IEC 61966-2-1), so a
+// swatch has the preview's colour; a picked colour is stored linear (the
+// program turns "#rrggbb" into linear values by the same formula).
+function encodeSrgb(linear) {
+  if (!(linear > 0)) return 0;
+  if (linear >= 1) return 1;
+  return linear <= 0.0031308 ? 12.92 * linear : 1.055 * Math.pow(linear, 1 / 2.4) - 0.055;
 }
+function decodeSrgb(encoded) { return encoded <= 0.04045 ? encoded / 12.92 : Math.pow((encoded + 0.055) / 1.055, 2.4); }
+function hex(channel) { return Math.round(encodeSrgb(channel) * 255).toString(16).padStart(2, "0"); }
 function colourHex(rgb) { return "#" + rgb.map(hex).join(""); }
-function hexColour(text) { return [1, 3, 5].map((i) => tidy(parseInt(text.substr(i, 2), 16) / 255)); }
+function hexColour(text) { return [1, 3, 5].map((i) => decodeSrgb(parseInt(text.substr(i, 2), 16) / 255)); }
 
 // ---- controls ----
 
@@ -236,14 +243,14 @@ function colourControl(entry) {
   const picker = element("input", { type: "color" });
   const text = element("span", { className: "unit" });
   text.style.width = "auto";
-  picker.addEventListener("input", () => setValueSoon(entry.id, hexColour(picker.value).join(",")));
+  picker.addEventListener("input", () => setValueSoon(entry.id, picker.value));
   return {
     row: labelledRow(entry, [picker, text]),
     inputs: [picker],
     update(e) {
       if (!e.value || !e.value.vector) return;
       if (!busy.has(e.id)) picker.value = colourHex(e.value.vector);
-      text.textContent = e.value.vector.map((c) => tidy(c).toFixed(3)).join(", ");
+      text.textContent = "linear " + e.value.vector.map((c) => tidy(c).toFixed(3)).join(", ");
     },
   };
 }
@@ -572,11 +579,11 @@ function maskControls(row, mask) {
   if (mask.kind === "color") {
     const picker = element("input", { type: "color" });
     const text = element("span", { className: "unit wide" });
-    picker.addEventListener("input", () => sendSoon("mask-" + row.index, hexColour(picker.value).join(","), set("Color")));
+    picker.addEventListener("input", () => sendSoon("mask-" + row.index, picker.value, set("Color")));
     row.body.append(labelledRow({ name: "Color", id: "mask" }, [picker, text]));
     return { update(m) {
       if (!busy.has("mask-" + row.index)) picker.value = colourHex(m.color);
-      text.textContent = m.color.map((c) => tidy(c).toFixed(3)).join(", ");
+      text.textContent = "linear " + m.color.map((c) => tidy(c).toFixed(3)).join(", ");
     } };
   }
   return { update() {} };
