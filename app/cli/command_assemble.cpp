@@ -277,6 +277,25 @@ ImageWriteSettings AssembledWriteSettings(const GlobalOptions& global, const Ass
     return settings;
 }
 
+// A PNG's colour: the tiles' values encoded for the display asked for.
+// Nothing for an EXR, which keeps the tiles' values and tags.
+std::optional<OutputColor> PictureColor(const GlobalOptions& global, const AssembleOptions& options,
+                                        const TileSet& set, ImageWriteSettings& settings)
+{
+    if (ImageFormatFor(options.output) != ImageFormat::Png) {
+        if (options.color.display || options.color.view) {
+            throw UserError(ErrorKind::kUsage, "--display and --view apply to .png output, not " + options.output);
+        }
+        return std::nullopt;
+    }
+    OutputColor color = ChoosePngColor(global.color, options.color, TileColorSpace(set.first));
+    if (color.warning && !global.quiet) {
+        std::fprintf(stderr, "nocturnia: warning: %s\n", color.warning->c_str());
+    }
+    settings.png = color.png;
+    return color;
+}
+
 // The picture, asked for before it is allocated, with each tile read into
 // its place one after the other.
 ImageBuffer PlaceTiles(const TileSet& set, const ImageWriteSettings& settings)
@@ -315,14 +334,13 @@ int RunAssemble(const GlobalOptions& global, const AssembleOptions& options)
     claims.AddOutput(output, "the picture", true);
     const TileSet set = ReadTileHeaders(options.tiles);
     CheckTileSet(set, output);
-    if (ImageFormatFor(output) == ImageFormat::Png && TileColorSpace(set.first) != kShaderSpaceName) {
-        throw UserError(ErrorKind::kUsage, "cannot write " + output.string() + ": the tiles hold " +
-                                               TileColorSpace(set.first) + " values, and a PNG is encoded from the "
-                                               "shader's own space only; assemble them as .exr");
-    }
-    const ImageWriteSettings settings = AssembledWriteSettings(global, options, set);
+    ImageWriteSettings settings = AssembledWriteSettings(global, options, set);
+    const std::optional<OutputColor> color = PictureColor(global, options, set, settings);
     claims.PrepareFolders();
-    const ImageBuffer picture = PlaceTiles(set, settings);
+    ImageBuffer picture = PlaceTiles(set, settings);
+    if (color && color->transform) {
+        color->transform->Apply(picture.rgb.data(), picture.rgb.size() / 3);
+    }
     WriteImage(output, picture, settings);
     if (!global.quiet) {
         std::fprintf(stderr, "assembled %zu tile%s into %d x %d -> %s\n", set.tiles.size(),

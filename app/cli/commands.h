@@ -55,6 +55,7 @@ struct AssembleOptions {
     std::vector<std::string> tiles;  // EXR files
     std::string output;              // -o: .exr or .png
     ImageOutputOptions image;
+    ColorOutputOptions color;  // --display, --view (PNG)
 };
 
 struct SampleOptions {
@@ -100,6 +101,7 @@ struct FarmSlurmOptions {
     std::optional<int> width;
     std::optional<int> height;
     std::optional<int> samples;
+    ColorOutputOptions color;  // --colorspace, --display, --view, passed on
 };
 
 struct ServeOptions {

@@ -231,7 +231,7 @@ void AddRenderCommand(CommandLine& line)
     line.renderSet = AddRepeated(*command, "--set", line.renderSets, "LABEL=VALUE: change a parameter first");
     AddRenderWindowOptions(*command, render.tile, render.region);
     AddImageOutputOptions(*command, render.image);
-    AddColorOutputOptions(*command, render.color);
+    AddColorOutputOptions(*command, render.color, true);
     AddFrameOptions(*command, render);
     command->footer(RenderFooter() + "\n" + kLabelHelp);
     line.renderCommand = command;
@@ -319,6 +319,7 @@ void AddFarmCommand(CommandLine& line)
     command->add_option("--width", farm.width, "Width in pixels (default: the document's)");
     command->add_option("--height", farm.height, "Height in pixels (default: the document's)");
     command->add_option("--samples", farm.samples, "Samples per pixel side (default: the document's)");
+    AddColorOutputOptions(*command, farm.color, true);
     command->footer(
         "Writes into the job's folder: the document's copy, render.sbatch (the array; task $SLURM_ARRAY_TASK_ID\n"
         "renders its frames or tiles), assemble.sbatch with --tiles, submit.sh, and logs/; the job runs this\n"
@@ -334,8 +335,10 @@ void AddAssembleCommand(CommandLine& line)
     command->add_option("TILES", assemble.tiles, "The tiles (.exr), in any order")->required();
     command->add_option("-o,--output", assemble.output, "Image to write, .exr or .png")->required();
     AddImageOutputOptions(*command, assemble.image);
+    AddColorOutputOptions(*command, assemble.color, false);
     command->footer("The tiles must be of one picture (display window), with the same channels and type and, where\n"
-                    "they say so, the same document, parameters and frame; missing or overlapping tiles are refused.");
+                    "they say so, the same document, parameters, frame and colour space; missing or overlapping tiles\n"
+                    "are refused. A .png is encoded from the tiles' colour space (nocturnia/colorSpace) for --display.");
     line.assembleCommand = command;
 }
 

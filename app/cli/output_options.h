@@ -18,8 +18,9 @@ namespace nocturnia::cli {
 // --half, --compression NAME, --depth 8|16.
 void AddImageOutputOptions(CLI::App& command, ImageOutputOptions& options);
 
-// --colorspace NAME (EXR).
-void AddColorOutputOptions(CLI::App& command, ColorOutputOptions& options);
+// --colorspace NAME (EXR; when `withColorSpace`), --display NAME and
+// --view NAME (PNG).
+void AddColorOutputOptions(CLI::App& command, ColorOutputOptions& options, bool withColorSpace);
 
 // --tile I/N and --region X,Y,W,H.
 void AddRenderWindowOptions(CLI::App& command, std::optional<std::string>& tile, std::optional<std::string>& region);

@@ -245,17 +245,24 @@ ColorTransform ColorConfig::ToSpace(const std::string& space) const
     return transform;
 }
 
-ColorTransform ColorConfig::ToDisplay(const std::string& display, const std::string& view) const
+std::vector<std::string> ColorConfig::DisplaySpaceNames(const std::string& display, const std::string& view) const
+{
+    const char* space = state_->config->getDisplayViewColorSpaceName(display.c_str(), view.c_str());
+    return space != nullptr ? NamesOf(space) : std::vector<std::string>{};
+}
+
+ColorTransform ColorConfig::ToDisplay(const std::string& source, const std::string& display,
+                                      const std::string& view) const
 {
     ColorTransform transform;
     try {
         OCIO::DisplayViewTransformRcPtr displayView = OCIO::DisplayViewTransform::Create();
-        displayView->setSrc(state_->workingSpace.c_str());
+        displayView->setSrc(source.c_str());
         displayView->setDisplay(display.c_str());
         displayView->setView(view.c_str());
         transform.processor_ = FloatProcessor(state_->config->getProcessor(displayView));
     } catch (const OCIO::Exception& failure) {
-        throw UserError(ErrorKind::kInput, "cannot convert " + state_->workingSpace + " for the display " + display +
+        throw UserError(ErrorKind::kInput, "cannot convert " + source + " for the display " + display +
                                                ", view " + view + ": " + failure.what());
     }
     return transform;
@@ -299,7 +306,12 @@ std::vector<std::string> ColorConfig::NamesOf(const std::string&) const { return
 std::string ColorConfig::DisplayNamed(const std::optional<std::string>&) const { return File(); }
 std::string ColorConfig::ViewNamed(const std::string&, const std::optional<std::string>&) const { return File(); }
 ColorTransform ColorConfig::ToSpace(const std::string&) const { File(); return {}; }
-ColorTransform ColorConfig::ToDisplay(const std::string&, const std::string&) const { File(); return {}; }
+std::vector<std::string> ColorConfig::DisplaySpaceNames(const std::string&, const std::string&) const { return {}; }
+ColorTransform ColorConfig::ToDisplay(const std::string&, const std::string&, const std::string&) const
+{
+    File();
+    return {};
+}
 void ColorTransform::Apply(float*, std::size_t) const {}
 
 #endif

@@ -82,9 +82,13 @@ public:
     std::string DisplayNamed(const std::optional<std::string>& display) const;
     std::string ViewNamed(const std::string& display, const std::optional<std::string>& view) const;
 
-    // From the working space into `space`, and to a display's encoded values.
+    // The name and aliases of the space a display's view encodes for.
+    std::vector<std::string> DisplaySpaceNames(const std::string& display, const std::string& view) const;
+
+    // From the working space into `space`, and from `source` (a space of
+    // the config) to a display's encoded values.
     ColorTransform ToSpace(const std::string& space) const;
-    ColorTransform ToDisplay(const std::string& display, const std::string& view) const;
+    ColorTransform ToDisplay(const std::string& source, const std::string& display, const std::string& view) const;
 
     struct State;  // OpenColorIO's config and what was chosen of it (color_config.cpp)
 

@@ -1,5 +1,6 @@
 #include "colour/output_color.h"
 
+#include "colour/display_profile.h"
 #include "colour/interop_spaces.h"
 #include "text/user_error.h"
 
@@ -48,6 +49,32 @@ OutputColor SceneColor(const ColorConfig& config, const std::optional<std::strin
     return color;
 }
 
+PngDisplay DisplayOf(const std::vector<std::string>& names)
+{
+    const InteropSpace* space = InteropSpaceOf(names);
+    const std::string id = space != nullptr ? space->id : "";
+    if (id == "srgb_rec709_display") return PngDisplay::Srgb;
+    if (id == "g24_rec709_display") return PngDisplay::Rec1886;
+    if (id == "srgb_p3d65_display") return PngDisplay::DisplayP3;
+    return PngDisplay::Unknown;
+}
+
+// A PNG for the display and view asked for (default: the config's), from
+// values in `source`.
+OutputColor DisplayColor(const ColorConfig& config, const ColorOutputOptions& options, const std::string& source)
+{
+    OutputColor color = ShaderSpaceColor();
+    const std::string display = config.DisplayNamed(options.display);
+    const std::string view = config.ViewNamed(display, options.view);
+    color.transform = config.ToDisplay(source, display, view);
+    color.png.encoded = true;
+    color.png.display = DisplayOf(config.DisplaySpaceNames(display, view));
+    if (color.png.display == PngDisplay::DisplayP3) {
+        color.png.iccProfile = DisplayP3Profile();
+    }
+    return color;
+}
+
 }  // namespace
 
 bool ColorConfigWanted(const ColorConfigChoice& choice, const ColorOutputOptions& options)
@@ -70,16 +97,37 @@ OutputColor ChooseOutputColor(const ColorConfigChoice& choice, const ColorOutput
         throw UserError(ErrorKind::kUsage, kWithoutColorManagement);
     }
     const ColorConfig config = ColorConfig::Load(choice);
-    OutputColor color = format == ImageFormat::OpenExr ? SceneColor(config, options.colorSpace) : ShaderSpaceColor();
+    OutputColor color = format == ImageFormat::OpenExr ? SceneColor(config, options.colorSpace)
+                                                       : DisplayColor(config, options, config.WorkingSpace());
     color.warning = config.WorkingSpaceWarning();
     return color;
 }
 
-void TagImage(const OutputColor& color, ImageMetadata& metadata)
+OutputColor ChoosePngColor(const ColorConfigChoice& choice, const ColorOutputOptions& options,
+                           const std::string& source)
 {
-    metadata.colorSpace = color.colorSpace;
-    metadata.colorInteropId = color.colorInteropId;
-    metadata.chromaticities = color.chromaticities;
+    if (source == kShaderSpaceName && !ColorConfigWanted(choice, options)) {
+        return ShaderSpaceColor();
+    }
+    if (!ColorManagementAvailable()) {
+        throw UserError(ErrorKind::kUsage, "cannot encode " + source + " values for a display: " +
+                                               kWithoutColorManagement);
+    }
+    const ColorConfig config = ColorConfig::Load(choice);
+    // Files without a colour space hold the shader's values, whatever this
+    // config calls that space.
+    OutputColor color =
+        DisplayColor(config, options, source == kShaderSpaceName ? config.WorkingSpace() : config.SpaceNamed(source));
+    color.warning = config.WorkingSpaceWarning();
+    return color;
+}
+
+void TagImage(const OutputColor& color, ImageWriteSettings& settings)
+{
+    settings.metadata.colorSpace = color.colorSpace;
+    settings.metadata.colorInteropId = color.colorInteropId;
+    settings.metadata.chromaticities = color.chromaticities;
+    settings.png = color.png;
 }
 
 }  // namespace nocturnia::cli

@@ -32,6 +32,9 @@ struct OutputColor {
     std::optional<std::array<float, 8>> chromaticities;
     // From the shader's values to the file's; none: written as rendered.
     std::optional<ColorTransform> transform;
+    // PNG: the program's own sRGB curve, or values encoded by `transform`
+    // for the display the chunks name.
+    PngEncoding png;
     // A warning to show once (the working space guessed).
     std::optional<std::string> warning;
 };
@@ -47,7 +50,12 @@ bool ColorConfigWanted(const ColorConfigChoice& choice, const ColorOutputOptions
 OutputColor ChooseOutputColor(const ColorConfigChoice& choice, const ColorOutputOptions& options,
                               ImageFormat format);
 
-// The tags into the images' metadata.
-void TagImage(const OutputColor& color, ImageMetadata& metadata);
+// The colour of a PNG made of values in `source` (a file's
+// nocturnia/colorSpace: `assemble`), for the display and view asked for.
+OutputColor ChoosePngColor(const ColorConfigChoice& choice, const ColorOutputOptions& options,
+                           const std::string& source);
+
+// The tags into the images' metadata, and the PNG encoding into its settings.
+void TagImage(const OutputColor& color, ImageWriteSettings& settings);
 
 }  // namespace nocturnia::cli

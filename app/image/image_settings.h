@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace nocturnia::cli {
 
@@ -26,6 +27,20 @@ struct ImageOutputOptions {
     std::optional<int> depth;                // --depth 8|16 (PNG)
 };
 
+// Which display a PNG's codes are for, as its colour chunks say: sRGB (sRGB,
+// gAMA and cHRM chunks), Rec.1886 (cHRM of Rec.709, gAMA 1/2.4), Display P3
+// (an ICC profile), or a display the program cannot describe (no chunk).
+enum class PngDisplay { Srgb, Rec1886, DisplayP3, Unknown };
+
+// How a PNG's codes come from the pixels: the program's own sRGB curve on
+// linear values, or values the colour conversion already encoded for the
+// display (clamped, dithered and quantised only).
+struct PngEncoding {
+    bool encoded = false;
+    PngDisplay display = PngDisplay::Srgb;
+    std::vector<unsigned char> iccProfile;  // Display P3: the iCCP chunk's profile
+};
+
 struct ImageWriteSettings {
     int displayWidth = 0;  // the whole picture
     int displayHeight = 0;
@@ -33,6 +48,7 @@ struct ImageWriteSettings {
     ExrPixelType pixelType = ExrPixelType::Float;
     ExrCompression compression = ExrCompression::Zip;
     int pngDepth = 8;
+    PngEncoding png;
     ImageMetadata metadata;
 };
 

@@ -58,4 +58,29 @@ std::uint16_t SrgbWord(float linear)
     return static_cast<std::uint16_t>(std::lround(EncodeSrgb(value) * 65535.0));
 }
 
+std::uint8_t DitheredByte(float encoded, int x, int y, int channel)
+{
+    const double value = static_cast<double>(encoded);
+    if (!(value > 0.0)) {
+        return 0;
+    }
+    if (value >= 1.0) {
+        return 255;
+    }
+    const double code = value * 255.0 + DitherOffset(x, y, channel);
+    return static_cast<std::uint8_t>(std::clamp(std::lround(code), 0L, 255L));
+}
+
+std::uint16_t EncodedWord(float encoded)
+{
+    const double value = static_cast<double>(encoded);
+    if (!(value > 0.0)) {
+        return 0;
+    }
+    if (value >= 1.0) {
+        return 65535;
+    }
+    return static_cast<std::uint16_t>(std::lround(value * 65535.0));
+}
+
 }  // namespace nocturnia::cli

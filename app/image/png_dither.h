@@ -25,4 +25,10 @@ std::uint8_t DitheredSrgbByte(float linear, int x, int y, int channel);
 // The channel as a 16-bit sRGB code: clamped, encoded and rounded.
 std::uint16_t SrgbWord(float linear);
 
+// The same for a value already encoded for its display (by the colour
+// conversion): clamped to [0, 1] (not-a-number counts as 0), offset and
+// rounded; black stays black and 1 stays white.
+std::uint8_t DitheredByte(float encoded, int x, int y, int channel);
+std::uint16_t EncodedWord(float encoded);
+
 }  // namespace nocturnia::cli

@@ -34,20 +34,40 @@ void KeepPngError(png_structp png, png_const_charp message)
 
 void IgnorePngWarning(png_structp, png_const_charp) {}
 
-// One row as 8-bit dithered codes or 16-bit big-endian codes, as PNG stores them.
-void EncodeRow(const ImageBuffer& image, int y, int depth, std::uint8_t* row)
+// One row as 8-bit dithered codes or 16-bit big-endian codes, as PNG
+// stores them: linear values through the sRGB curve, or values encoded for
+// their display already.
+void EncodeRow(const ImageBuffer& image, int y, int depth, bool encoded, std::uint8_t* row)
 {
-    const float* linear = image.Pixel(0, y);
+    const float* value = image.Pixel(0, y);
     for (int x = 0; x < image.width; ++x) {
-        for (int channel = 0; channel < 3; ++channel, ++linear) {
+        for (int channel = 0; channel < 3; ++channel, ++value) {
             if (depth == 16) {
-                const std::uint16_t code = SrgbWord(*linear);
+                const std::uint16_t code = encoded ? EncodedWord(*value) : SrgbWord(*value);
                 *row++ = static_cast<std::uint8_t>(code >> 8);
                 *row++ = static_cast<std::uint8_t>(code & 0xFF);
             } else {
-                *row++ = DitheredSrgbByte(*linear, x, y, channel);
+                *row++ = encoded ? DitheredByte(*value, x, y, channel) : DitheredSrgbByte(*value, x, y, channel);
             }
         }
+    }
+}
+
+// The chunks that say which display the codes are for; never an sRGB chunk
+// on an image for another display.
+void SetColorChunks(png_structp png, png_infop info, const PngEncoding& encoding)
+{
+    switch (encoding.display) {
+    case PngDisplay::Srgb: png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_ABSOLUTE); break;
+    case PngDisplay::Rec1886:
+        png_set_cHRM(png, info, 0.3127, 0.3290, 0.64, 0.33, 0.30, 0.60, 0.15, 0.06);
+        png_set_gAMA(png, info, 1.0 / 2.4);
+        break;
+    case PngDisplay::DisplayP3:
+        png_set_iCCP(png, info, "Display P3", PNG_COMPRESSION_TYPE_BASE, encoding.iccProfile.data(),
+                     static_cast<png_uint_32>(encoding.iccProfile.size()));
+        break;
+    case PngDisplay::Unknown: break;
     }
 }
 
@@ -106,8 +126,8 @@ void FlushNothing(png_structp) {}
 // The libpng part, free of C++ objects with destructors, because a libpng
 // error jumps out of it. Returns false with `error` set on failure.
 // Writes to `file`, or to `memory` when `file` is null.
-bool EncodePng(std::FILE* file, PngMemory* memory, const ImageBuffer& image, int depth, png_text* texts, int textCount,
-               std::uint8_t* row, PngErrorText& error)
+bool EncodePng(std::FILE* file, PngMemory* memory, const ImageBuffer& image, int depth, const PngEncoding& encoding,
+               png_text* texts, int textCount, std::uint8_t* row, PngErrorText& error)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, KeepPngError, IgnorePngWarning);
     if (png == nullptr) {
@@ -131,13 +151,13 @@ bool EncodePng(std::FILE* file, PngMemory* memory, const ImageBuffer& image, int
     }
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), depth,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_ABSOLUTE);
+    SetColorChunks(png, info, encoding);
     if (textCount > 0) {
         png_set_text(png, info, texts, textCount);
     }
     png_write_info(png, info);
     for (int y = 0; y < image.height; ++y) {
-        EncodeRow(image, y, depth, row);
+        EncodeRow(image, y, depth, encoding.encoded, row);
         png_write_row(png, row);
     }
     png_write_end(png, info);
@@ -160,7 +180,8 @@ void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, c
     }
     PngErrorText error;
     const bool encoded =
-        EncodePng(file, nullptr, image, depth, texts.data(), static_cast<int>(texts.size()), row.data(), error);
+        EncodePng(file, nullptr, image, depth, settings.png, texts.data(), static_cast<int>(texts.size()), row.data(),
+                  error);
     const bool flushed = std::ferror(file) == 0;
     const bool closed = std::fclose(file) == 0;
     const int reason = errno;
@@ -172,7 +193,7 @@ void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, c
     }
 }
 
-std::vector<std::uint8_t> EncodePngBytes(const ImageBuffer& image)
+std::vector<std::uint8_t> EncodePngBytes(const ImageBuffer& image, const PngEncoding& encoding)
 {
     std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3);
     png_text software;
@@ -182,7 +203,7 @@ std::vector<std::uint8_t> EncodePngBytes(const ImageBuffer& image)
     software.text = const_cast<char*>("Nocturnia");
     PngMemory memory;
     PngErrorText error;
-    const bool encoded = EncodePng(nullptr, &memory, image, 8, &software, 1, row.data(), error);
+    const bool encoded = EncodePng(nullptr, &memory, image, 8, encoding, &software, 1, row.data(), error);
     std::vector<std::uint8_t> bytes;
     if (encoded) {
         bytes.assign(memory.bytes, memory.bytes + memory.size);

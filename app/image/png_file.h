@@ -1,6 +1,7 @@
-// PNG output: sRGB, each channel clamped and encoded, 8-bit codes dithered
-// by pixel position (png_dither) or 16-bit codes, tagged as sRGB, with the
-// metadata as text chunks. Always a whole picture: PNG has no data window.
+// PNG output: each channel clamped and encoded (by the program's sRGB curve,
+// or already by the colour conversion for another display), 8-bit codes
+// dithered by pixel position (png_dither) or 16-bit codes, tagged with the
+// display's colour chunks, with the metadata as text chunks. Always a whole picture: PNG has no data window.
 // Rows are encoded and handed to libpng one at a time, so writing holds one
 // row of codes, not a copy of the image.
 #pragma once
@@ -21,6 +22,6 @@ void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, c
 
 // The same PNG as WritePngFile writes, as bytes in memory (the preview of
 // `serve`). Throws UserError on failure.
-std::vector<std::uint8_t> EncodePngBytes(const ImageBuffer& image);
+std::vector<std::uint8_t> EncodePngBytes(const ImageBuffer& image, const PngEncoding& encoding = {});
 
 }  // namespace nocturnia::cli

@@ -155,7 +155,7 @@ FrameRecord RenderAndWriteFrame(nocturnia::runtime::Document& document, const Se
     ImageWriteSettings settings = job.writeSettings;
     settings.metadata =
         RenderMetadata(document, job.documentName, job.size.samples, planned.frame, job.window.name, job.arguments);
-    TagImage(job.color, settings.metadata);
+    TagImage(job.color, settings);
     if (const std::optional<double> fps = document.Render().fps) {
         settings.metadata.framesPerSecond = FramesPerSecondFraction(*fps);
     }

@@ -8,11 +8,15 @@
 #include <gtest/gtest.h>
 
 #if defined(NOCTURNIA_HAVE_IMAGE_LIBRARIES) && defined(NOCTURNIA_TEST_HAVE_OCIO)
+#include "image/png_dither.h"
 #include "image_reading.h"
 
 #include <OpenColorIO/OpenColorIO.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <set>
 
 namespace nocturnia_test {
 namespace {
@@ -195,6 +199,101 @@ TEST_F(ColorManagement, AssembleKeepsTheTagsAndRefusesMixedSpaces)
     EXPECT_EQ(mixed.status, 3);
     EXPECT_NE(mixed.err.find("colour space"), std::string::npos) << mixed.err;
     EXPECT_FALSE(std::filesystem::exists(Path("mixed.exr")));
+}
+
+// OpenColorIO's encoding of linear Rec.709 `pixels` for a display's view.
+std::vector<float> ForDisplay(std::vector<float> pixels, const char* display, const char* view)
+{
+    const std::string config = (ProgramFolder() / "nocturnia.ocio").string();
+    OCIO::DisplayViewTransformRcPtr transform = OCIO::DisplayViewTransform::Create();
+    transform->setSrc("Linear Rec.709");
+    transform->setDisplay(display);
+    transform->setView(view);
+    OCIO::ConstCPUProcessorRcPtr processor =
+        OCIO::Config::CreateFromFile(config.c_str())
+            ->getProcessor(transform)
+            ->getOptimizedCPUProcessor(OCIO::BIT_DEPTH_F32, OCIO::BIT_DEPTH_F32, OCIO::OPTIMIZATION_DEFAULT);
+    OCIO::PackedImageDesc image(pixels.data(), static_cast<long>(pixels.size() / 3), 1, 3);
+    processor->apply(image);
+    return pixels;
+}
+
+TEST_F(ColorManagement, PngsAreEncodedForTheirDisplayAndSaySo)
+{
+    // The default keeps the program's own sRGB curve (the reference image's
+    // codes, RenderCommand.MatchesTheReferenceImage). OpenColorIO's sRGB
+    // display, un-tone-mapped, computes in single precision through two
+    // matrices: a code whose value lies within a rounding of a step's middle
+    // may move by one (1 of the 15552 codes of the reference image), never more.
+    const std::string reference = SourceFile("tests/data/reference-sky.json").string();
+    ASSERT_EQ(Run({"render", reference, "-o", "own.png", "--quiet"}).status, 0);
+    ASSERT_EQ(Run({"render", reference, "-o", "ocio.png", "--display", "sRGB", "--view", "Un-tone-mapped", "--quiet"})
+                  .status,
+              0);
+    const Image own = ReadImage(Path("own.png"));
+    const Image ocio = ReadImage(Path("ocio.png"));
+    ASSERT_EQ(own.bytes.size(), ocio.bytes.size());
+    std::size_t moved = 0;
+    for (std::size_t i = 0; i < own.bytes.size(); ++i) {
+        EXPECT_LE(std::abs(int(own.bytes[i]) - int(ocio.bytes[i])), 1) << i;
+        moved += own.bytes[i] != ocio.bytes[i];
+    }
+    EXPECT_LE(moved, own.bytes.size() / 1000);
+
+    struct Expected {
+        const char* display;
+        const char* view;
+        std::set<std::string> chunks;
+    };
+    ASSERT_EQ(Render("linear.exr").status, 0);
+    const Image linear = ReadImage(Path("linear.exr"));
+    for (const Expected& e : {Expected{"sRGB", "Un-tone-mapped", {"sRGB", "gAMA", "cHRM"}},
+                              Expected{"Rec.1886", "Un-tone-mapped", {"gAMA", "cHRM"}},
+                              Expected{"Display P3", "Un-tone-mapped", {"iCCP"}},
+                              Expected{"sRGB", "ACES 1.0 - SDR Video", {"sRGB", "gAMA", "cHRM"}}}) {
+        SCOPED_TRACE(std::string(e.display) + " / " + e.view);
+        ASSERT_EQ(Render("d.png", {"--display", e.display, "--view", e.view}).status, 0);
+        const Image png = ReadImage(Path("d.png"));
+        EXPECT_EQ(png.colorChunks, e.chunks);
+        if (std::string(e.display) == "Rec.1886") {
+            EXPECT_NEAR(png.pngGamma, 1 / 2.4, 1e-5);
+        }
+        // OpenColorIO's floats, then the program's own dither and rounding.
+        const std::vector<float> encoded = ForDisplay(linear.pixels, e.display, e.view);
+        ASSERT_EQ(png.bytes.size(), encoded.size());
+        std::size_t differing = 0;
+        for (std::size_t i = 0; i < encoded.size(); ++i) {
+            const int pixel = static_cast<int>(i / 3);
+            differing += png.bytes[i] != nocturnia::cli::DitheredByte(encoded[i], pixel % 40, pixel / 40,
+                                                                      static_cast<int>(i % 3));
+        }
+        EXPECT_EQ(differing, 0u);
+    }
+    const ProgramRun unknown = Render("d.png", {"--display", "Rec.1886", "--view", "Filmic"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("(it has Un-tone-mapped, ACES 1.0 - SDR Video)"), std::string::npos) << unknown.err;
+    EXPECT_EQ(Render("d.exr", {"--display", "sRGB"}).status, 2);
+}
+
+TEST_F(ColorManagement, AssembledPngsAreEncodedFromTheTilesSpace)
+{
+    for (int i = 0; i < 2; ++i) {
+        const std::string tile = std::to_string(i) + "/2";
+        ASSERT_EQ(Render("cg" + std::to_string(i) + ".exr", {"--colorspace", "ACEScg", "--tile", tile}).status, 0);
+    }
+    ASSERT_EQ(Run({"assemble", "cg0.exr", "cg1.exr", "-o", "p3.png", "--display", "Display P3", "--quiet"}).status, 0);
+    ASSERT_EQ(Render("p3-whole.png", {"--display", "Display P3"}).status, 0);
+    const Image assembled = ReadImage(Path("p3.png"));
+    const Image whole = ReadImage(Path("p3-whole.png"));
+    EXPECT_EQ(assembled.colorChunks, std::set<std::string>{"iCCP"});
+    ASSERT_EQ(assembled.bytes.size(), whole.bytes.size());
+    // Through ACEScg and back: the same picture, up to float rounding that
+    // may move a dithered code by one.
+    int worst = 0;
+    for (std::size_t i = 0; i < whole.bytes.size(); ++i) {
+        worst = std::max(worst, std::abs(int(assembled.bytes[i]) - int(whole.bytes[i])));
+    }
+    EXPECT_LE(worst, 1);
 }
 
 }  // namespace

@@ -106,6 +106,13 @@ bool DecodePng(std::FILE* file, Image& image)
     png_init_io(png, file);
     png_read_info(png, info);
     image.depth = png_get_bit_depth(png, info);
+    for (const auto& [flag, name] : {std::pair{PNG_INFO_sRGB, "sRGB"}, std::pair{PNG_INFO_gAMA, "gAMA"},
+                                     std::pair{PNG_INFO_cHRM, "cHRM"}, std::pair{PNG_INFO_iCCP, "iCCP"}}) {
+        if (png_get_valid(png, info, flag) != 0) {
+            image.colorChunks.insert(name);
+        }
+    }
+    png_get_gAMA(png, info, &image.pngGamma);
     const bool plain = (image.depth == 8 || image.depth == 16) && png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB &&
                        png_get_interlace_type(png, info) == PNG_INTERLACE_NONE;
     if (plain) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,8 @@ struct Image {
     int frame = -1;                            // EXR frame attribute
     std::vector<float> chromaticities;         // EXR: red, green, blue, white (x, y); empty when absent
     std::pair<int, unsigned> framesPerSecond;  // EXR: n / d; 0 / 0 when absent
+    std::set<std::string> colorChunks;         // PNG: which of sRGB, gAMA, cHRM, iCCP it has
+    double pngGamma = 0.0;                     // PNG: the gAMA chunk's value
 
     const float* At(int x, int y) const { return pixels.data() + (static_cast<size_t>(y) * width + x) * channels; }
 };
