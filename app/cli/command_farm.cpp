@@ -107,6 +107,44 @@ FrameNaming CheckedFrameNaming(const std::string& output)
     return naming;
 }
 
+// The colour options, checked against the config now, and passed on:
+// --colorspace to the renders (tiles keep it through the assembly),
+// --display and --view to what writes the PNG (the render, or with tiles
+// the assembly), --working-space before every command. The config itself
+// is copied into the job's folder with the document (RunFarmSlurm).
+void PlanColor(const GlobalOptions& global, const FarmSlurmOptions& options, SlurmJobPlan& plan)
+{
+    ChooseOutputColor(global.color, options.color, *ImageFormatFor(options.output));
+    const auto pass = [](std::vector<std::string>& to, const char* flag, const std::optional<std::string>& value) {
+        if (value) {
+            to.insert(to.end(), {flag, *value});
+        }
+    };
+    pass(plan.programArguments, "--working-space", global.color.workingSpace);
+    pass(plan.renderArguments, "--colorspace", options.color.colorSpace);
+    std::vector<std::string>& display = plan.tiles > 0 ? plan.assembleArguments : plan.renderArguments;
+    pass(display, "--display", options.color.display);
+    pass(display, "--view", options.color.view);
+}
+
+// The config the job's commands read, copied beside the document, so that
+// every task converts alike whatever $OCIO says on the nodes.
+void CopyColorConfig(const GlobalOptions& global, const FarmSlurmOptions& options, const fs::path& folder,
+                     SlurmJobPlan& plan)
+{
+    if (!ColorConfigWanted(global.color, options.color)) {
+        return;
+    }
+    const nocturnia::runtime::Result<std::string> text =
+        nocturnia::runtime::ReadTextFile(ColorConfig::Load(global.color).File());
+    if (!text) {
+        throw UserError(ErrorKind::kInput, "cannot read " + text.error());
+    }
+    const fs::path copy = folder / "config.ocio";
+    ThrowUnlessOk(nocturnia::runtime::WriteFileAtomically(copy, *text), ErrorKind::kOutput);
+    plan.programArguments.insert(plan.programArguments.begin(), {"--ocio", copy.string()});
+}
+
 // The options checked as `render` and `assemble` would check them, before
 // anything reaches a cluster; the plan of the job they ask for, without what
 // the document's copy tells (its size, its memory).
@@ -136,6 +174,7 @@ SlurmJobPlan CheckedPlan(const GlobalOptions& global, const FarmSlurmOptions& op
             plan.renderArguments.insert(plan.renderArguments.end(), {flag, std::to_string(*value)});
         }
     }
+    PlanColor(global, options, plan);
     plan.program = options.program ? fs::absolute(*options.program).string()
                                    : (nocturnia::runtime::ProgramFolder() / "nocturnia").string();
     plan.pluginFolder = fs::absolute(nocturnia::runtime::ChoosePluginFolder(global.pluginFolder)).string();
@@ -259,6 +298,7 @@ int RunFarmSlurm(const GlobalOptions& global, const FarmSlurmOptions& options)
     SlurmScripts scripts;
     try {
         CopyAndCheckDocument(options, copy, plan);
+        CopyColorConfig(global, options, folder.path, plan);
         scripts = WriteJob(folder.path, plan);
     } catch (...) {
         RemoveUnfinishedJob(folder);

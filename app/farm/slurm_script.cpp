@@ -64,6 +64,23 @@ void WriteCommonDirectives(std::ostringstream& script, const SlurmJobPlan& plan)
     }
 }
 
+// The arguments as a shell array's words: " 'a' 'b'".
+std::string ArrayWords(const std::vector<std::string>& arguments)
+{
+    std::string words;
+    for (const std::string& argument : arguments) {
+        words += " " + ShellQuoted(argument);
+    }
+    return words;
+}
+
+// What every command is started with: the plug-ins, and the colour config
+// when the job has one.
+std::string ProgramStart(const SlurmJobPlan& plan)
+{
+    return "\"$program\" --plugins \"$plugins\"" + ArrayWords(plan.programArguments);
+}
+
 // The variables both scripts start with.
 void WriteProgramVariables(std::ostringstream& script, const SlurmJobPlan& plan)
 {
@@ -119,7 +136,7 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
                << "last=$((first + items_per_task - 1))\n"
                << "if ((last > last_frame)); then last=$last_frame; fi\n"
                << "echo \"task $task: frames $first-$last\"\n"
-               << "\"$program\" --plugins \"$plugins\" render \"$document\" --frames \"$first-$last\" "
+               << ProgramStart(plan) << " render \"$document\" --frames \"$first-$last\" "
                   "\"${render_options[@]}\" \\\n"
                << "    -o " << ShellQuoted(plan.outputPattern) << "\n";
         return script.str();
@@ -135,7 +152,7 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
            << "    tile=$((item % tiles))\n"
            << "    printf -v tile_name '" << kTileNameFormat << "' \"$frame\" \"$tile\"\n"
            << "    echo \"task $task: frame $frame, tile $tile/$tiles\"\n"
-           << "    \"$program\" --plugins \"$plugins\" render \"$document\" --frame \"$frame\" --tile "
+           << "    " << ProgramStart(plan) << " render \"$document\" --frame \"$frame\" --tile "
               "\"$tile/$tiles\" \\\n"
            << "        \"${render_options[@]}\" -o \"$tile_folder/$tile_name\"\n"
            << "done\n";
@@ -174,7 +191,8 @@ std::string AssembleScript(const SlurmJobPlan& plan)
            << "    printf -v frame_digits '%0*d' \"$output_digits\" \"$frame\"\n"
            << "    output=\"$output_before$frame_digits$output_after\"\n"
            << "    echo \"frame $frame -> $output\"\n"
-           << "    \"$program\" --plugins \"$plugins\" assemble \"${tile_files[@]}\" -o \"$output\"\n"
+           << "    " << ProgramStart(plan) << " assemble \"${tile_files[@]}\"" << ArrayWords(plan.assembleArguments)
+           << " -o \"$output\"\n"
            << "done\n";
     return script.str();
 }

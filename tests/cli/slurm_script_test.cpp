@@ -212,6 +212,20 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
                                         "--plugins /opt/noc assemble " + t + "frame0000010.tile0000.exr " + t +
                                             "frame0000010.tile0001.exr -o /out/100%/sky.0010.exr"}))
         << out;
+
+    // The colour config's copy goes before every command; the display and
+    // view to the assembly, which writes the frames.
+    tiled.lastFrame = 9;
+    tiled.programArguments = {"--ocio", "/jobs/sky-1/config.ocio"};
+    tiled.assembleArguments = {"--display", "Display P3"};
+    const SlurmScripts colored = nocturnia::cli::WriteSlurmScripts(tiled);
+    const std::vector<std::string> renders = ProgramRuns(RunScript(folder, colored.render, 0));
+    ASSERT_FALSE(renders.empty());
+    EXPECT_EQ(renders[0].rfind("--plugins /opt/noc --ocio /jobs/sky-1/config.ocio render ", 0), 0u) << renders[0];
+    EXPECT_EQ(ProgramRuns(RunScript(folder, *colored.assemble, std::nullopt)),
+              (std::vector<std::string>{"--plugins /opt/noc --ocio /jobs/sky-1/config.ocio assemble " + t +
+                                        "frame0000009.tile0000.exr " + t +
+                                        "frame0000009.tile0001.exr --display Display P3 -o /out/100%/sky.0009.exr"}));
 }
 
 TEST(SlurmScripts, MemoryRequestCoversARealRender)
