@@ -279,8 +279,8 @@ ImageWriteSettings AssembledWriteSettings(const GlobalOptions& global, const Ass
 
 // A PNG's colour: the tiles' values encoded for the display asked for.
 // Nothing for an EXR, which keeps the tiles' values and tags.
-std::optional<OutputColor> PictureColor(const GlobalOptions& global, const AssembleOptions& options,
-                                        const TileSet& set, ImageWriteSettings& settings)
+std::optional<OutputColor> PictureColor(const GlobalOptions& global, const AssembleOptions& options, const TileSet& set,
+                                        ImageWriteSettings& settings)
 {
     if (ImageFormatFor(options.output) != ImageFormat::Png) {
         if (options.color.display || options.color.view) {

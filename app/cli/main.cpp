@@ -336,9 +336,10 @@ void AddAssembleCommand(CommandLine& line)
     command->add_option("-o,--output", assemble.output, "Image to write, .exr or .png")->required();
     AddImageOutputOptions(*command, assemble.image);
     AddColorOutputOptions(*command, assemble.color, false);
-    command->footer("The tiles must be of one picture (display window), with the same channels and type and, where\n"
-                    "they say so, the same document, parameters, frame and colour space; missing or overlapping tiles\n"
-                    "are refused. A .png is encoded from the tiles' colour space (nocturnia/colorSpace) for --display.");
+    command->footer(
+        "The tiles must be of one picture (display window), with the same channels and type and, where\n"
+        "they say so, the same document, parameters, frame and colour space; missing or overlapping tiles\n"
+        "are refused. A .png is encoded from the tiles' colour space (nocturnia/colorSpace) for --display.");
     line.assembleCommand = command;
 }
 

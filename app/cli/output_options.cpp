@@ -13,19 +13,21 @@ void AddImageOutputOptions(CLI::App& command, ImageOutputOptions& options)
 
 void AddColorOutputOptions(CLI::App& command, ColorOutputOptions& options, bool withColorSpace)
 {
-    const std::string unavailable =
-        ColorManagementAvailable() ? "" : std::string(" (") + kWithoutColorManagement + ")";
+    const std::string unavailable = ColorManagementAvailable() ? "" : std::string(" (") + kWithoutColorManagement + ")";
     if (withColorSpace) {
         command.add_option("--colorspace", options.colorSpace,
                            "EXR: write the floats in this space of the colour config (see `nocturnia colorspaces`; "
-                           "default: the shader's own, scene-linear Rec.709, unconverted)" + unavailable);
+                           "default: the shader's own, scene-linear Rec.709, unconverted)" +
+                               unavailable);
     }
     command.add_option("--display", options.display,
                        "PNG: encode for this display of the colour config (default: its default display; in the "
-                       "program's own config sRGB)" + unavailable);
+                       "program's own config sRGB)" +
+                           unavailable);
     command.add_option("--view", options.view,
                        "PNG: the display's view (default: the display's default; in the program's own config "
-                       "Un-tone-mapped, the shader's values as they are)" + unavailable);
+                       "Un-tone-mapped, the shader's values as they are)" +
+                           unavailable);
 }
 
 void AddRenderWindowOptions(CLI::App& command, std::optional<std::string>& tile, std::optional<std::string>& region)

@@ -102,8 +102,11 @@ void ChooseWorkingSpace(ColorConfig::State& state, const std::optional<std::stri
                                                "shader's space (scene-linear Rec.709) with --working-space");
     }
     state.workingSpace = space->getName();
-    state.warning = "the colour config " + state.file + " has no space lin_rec709_scene: taking its scene_linear "
-                    "role, " + state.workingSpace + ", as the shader's space (scene-linear Rec.709); name it with "
+    state.warning = "the colour config " + state.file +
+                    " has no space lin_rec709_scene: taking its scene_linear "
+                    "role, " +
+                    state.workingSpace +
+                    ", as the shader's space (scene-linear Rec.709); name it with "
                     "--working-space to be sure";
 }
 
@@ -239,8 +242,8 @@ ColorTransform ColorConfig::ToSpace(const std::string& space) const
         transform.processor_ =
             FloatProcessor(state_->config->getProcessor(state_->workingSpace.c_str(), space.c_str()));
     } catch (const OCIO::Exception& failure) {
-        throw UserError(ErrorKind::kInput, "cannot convert " + state_->workingSpace + " to " + space + ": " +
-                                               failure.what());
+        throw UserError(ErrorKind::kInput,
+                        "cannot convert " + state_->workingSpace + " to " + space + ": " + failure.what());
     }
     return transform;
 }
@@ -262,8 +265,8 @@ ColorTransform ColorConfig::ToDisplay(const std::string& source, const std::stri
         displayView->setView(view.c_str());
         transform.processor_ = FloatProcessor(state_->config->getProcessor(displayView));
     } catch (const OCIO::Exception& failure) {
-        throw UserError(ErrorKind::kInput, "cannot convert " + source + " for the display " + display +
-                                               ", view " + view + ": " + failure.what());
+        throw UserError(ErrorKind::kInput, "cannot convert " + source + " for the display " + display + ", view " +
+                                               view + ": " + failure.what());
     }
     return transform;
 }
@@ -284,10 +287,7 @@ struct ColorConfig::State {};
 
 bool ColorManagementAvailable() { return false; }
 
-ColorConfig ColorConfig::Load(const ColorConfigChoice&)
-{
-    throw UserError(ErrorKind::kUsage, kWithoutColorManagement);
-}
+ColorConfig ColorConfig::Load(const ColorConfigChoice&) { throw UserError(ErrorKind::kUsage, kWithoutColorManagement); }
 
 const std::string& ColorConfig::File() const { throw UserError(ErrorKind::kUsage, kWithoutColorManagement); }
 bool ColorConfig::IsOwn() const { return false; }
@@ -305,7 +305,11 @@ std::string ColorConfig::SpaceNamed(const std::string&) const { return File(); }
 std::vector<std::string> ColorConfig::NamesOf(const std::string&) const { return {}; }
 std::string ColorConfig::DisplayNamed(const std::optional<std::string>&) const { return File(); }
 std::string ColorConfig::ViewNamed(const std::string&, const std::optional<std::string>&) const { return File(); }
-ColorTransform ColorConfig::ToSpace(const std::string&) const { File(); return {}; }
+ColorTransform ColorConfig::ToSpace(const std::string&) const
+{
+    File();
+    return {};
+}
 std::vector<std::string> ColorConfig::DisplaySpaceNames(const std::string&, const std::string&) const { return {}; }
 ColorTransform ColorConfig::ToDisplay(const std::string&, const std::string&, const std::string&) const
 {

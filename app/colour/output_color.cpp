@@ -86,8 +86,7 @@ bool ColorConfigWanted(const ColorConfigChoice& choice, const ColorOutputOptions
     return ColorManagementAvailable() && environment != nullptr && *environment != '\0';
 }
 
-OutputColor ChooseOutputColor(const ColorConfigChoice& choice, const ColorOutputOptions& options,
-                              ImageFormat format)
+OutputColor ChooseOutputColor(const ColorConfigChoice& choice, const ColorOutputOptions& options, ImageFormat format)
 {
     CheckOptionsFitFormat(options, format);
     if (!ColorConfigWanted(choice, options)) {
@@ -110,8 +109,8 @@ OutputColor ChoosePngColor(const ColorConfigChoice& choice, const ColorOutputOpt
         return ShaderSpaceColor();
     }
     if (!ColorManagementAvailable()) {
-        throw UserError(ErrorKind::kUsage, "cannot encode " + source + " values for a display: " +
-                                               kWithoutColorManagement);
+        throw UserError(ErrorKind::kUsage,
+                        "cannot encode " + source + " values for a display: " + kWithoutColorManagement);
     }
     const ColorConfig config = ColorConfig::Load(choice);
     // Files without a colour space hold the shader's values, whatever this

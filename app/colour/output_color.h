@@ -47,8 +47,7 @@ bool ColorConfigWanted(const ColorConfigChoice& choice, const ColorOutputOptions
 // of the other format, an unknown name (listing the config's), or a colour
 // option in a build without OpenColorIO; (input) for a config that cannot be
 // read.
-OutputColor ChooseOutputColor(const ColorConfigChoice& choice, const ColorOutputOptions& options,
-                              ImageFormat format);
+OutputColor ChooseOutputColor(const ColorConfigChoice& choice, const ColorOutputOptions& options, ImageFormat format);
 
 // The colour of a PNG made of values in `source` (a file's
 // nocturnia/colorSpace: `assemble`), for the display and view asked for.

@@ -136,7 +136,8 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
                << "last=$((first + items_per_task - 1))\n"
                << "if ((last > last_frame)); then last=$last_frame; fi\n"
                << "echo \"task $task: frames $first-$last\"\n"
-               << ProgramStart(plan) << " render \"$document\" --frames \"$first-$last\" "
+               << ProgramStart(plan)
+               << " render \"$document\" --frames \"$first-$last\" "
                   "\"${render_options[@]}\" \\\n"
                << "    -o " << ShellQuoted(plan.outputPattern) << "\n";
         return script.str();
@@ -152,7 +153,8 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
            << "    tile=$((item % tiles))\n"
            << "    printf -v tile_name '" << kTileNameFormat << "' \"$frame\" \"$tile\"\n"
            << "    echo \"task $task: frame $frame, tile $tile/$tiles\"\n"
-           << "    " << ProgramStart(plan) << " render \"$document\" --frame \"$frame\" --tile "
+           << "    " << ProgramStart(plan)
+           << " render \"$document\" --frame \"$frame\" --tile "
               "\"$tile/$tiles\" \\\n"
            << "        \"${render_options[@]}\" -o \"$tile_folder/$tile_name\"\n"
            << "done\n";

@@ -43,7 +43,7 @@ struct SlurmJobPlan {
     std::string jobName;
     std::optional<std::string> partition;
     std::optional<std::string> timeLimit;
-    std::vector<std::string> renderArguments;  // e.g. --width 1920, passed on to every render
+    std::vector<std::string> renderArguments;    // e.g. --width 1920, passed on to every render
     std::vector<std::string> programArguments;   // before the command, e.g. --ocio JOB/config.ocio
     std::vector<std::string> assembleArguments;  // e.g. --display sRGB, passed on to every assembly
 };

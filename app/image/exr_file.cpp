@@ -42,9 +42,12 @@ Imf::Compression LibraryCompression(ExrCompression compression)
 void InsertMetadata(Imf::Header& header, const ImageMetadata& metadata)
 {
     const std::pair<const char*, const std::string*> texts[] = {
-        {kSoftwareKey, &metadata.software},           {kDocumentKey, &metadata.document},
-        {kParameterHashKey, &metadata.parameterHash}, {kTileKey, &metadata.tile},
-        {kCommandLineKey, &metadata.commandLine},     {kColorSpaceKey, &metadata.colorSpace},
+        {kSoftwareKey, &metadata.software},
+        {kDocumentKey, &metadata.document},
+        {kParameterHashKey, &metadata.parameterHash},
+        {kTileKey, &metadata.tile},
+        {kCommandLineKey, &metadata.commandLine},
+        {kColorSpaceKey, &metadata.colorSpace},
         {kColorInteropIdKey, &metadata.colorInteropId},
     };
     for (const auto& [key, value] : texts) {
@@ -55,9 +58,9 @@ void InsertMetadata(Imf::Header& header, const ImageMetadata& metadata)
     header.insert(kFrameKey, Imf::IntAttribute(metadata.frame));
     if (metadata.chromaticities) {
         const std::array<float, 8>& c = *metadata.chromaticities;
-        header.insert("chromaticities", Imf::ChromaticitiesAttribute(Imf::Chromaticities(
-                                            Imath::V2f(c[0], c[1]), Imath::V2f(c[2], c[3]), Imath::V2f(c[4], c[5]),
-                                            Imath::V2f(c[6], c[7]))));
+        header.insert("chromaticities", Imf::ChromaticitiesAttribute(
+                                            Imf::Chromaticities(Imath::V2f(c[0], c[1]), Imath::V2f(c[2], c[3]),
+                                                                Imath::V2f(c[4], c[5]), Imath::V2f(c[6], c[7]))));
     }
     if (metadata.framesPerSecond) {
         header.insert("framesPerSecond", Imf::RationalAttribute(Imf::Rational(metadata.framesPerSecond->first,

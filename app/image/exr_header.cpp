@@ -233,7 +233,6 @@ void CheckVariableValue(const std::string& type, std::string_view value, const H
     }
 }
 
-
 // The attributes that say what the values mean: primaries and white, and the
 // frame rate (sizes checked before, by their types).
 void ReadColorAttribute(const std::string& attribute, const std::string& type, std::string_view value,

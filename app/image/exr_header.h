@@ -36,15 +36,15 @@ struct ExrHeader {
     std::optional<ExrPixelType> rgbType;       // of R, G and B when all three are there, of one float type
     std::map<std::string, std::string> texts;  // the string attributes
     std::optional<int> frame;                  // nocturnia/frame
-    std::optional<std::array<float, 8>> chromaticities;                      // red, green, blue, white x, y
+    std::optional<std::array<float, 8>> chromaticities;                     // red, green, blue, white x, y
     std::optional<std::pair<std::int32_t, std::uint32_t>> framesPerSecond;  // as a fraction
-    int compression = 0;                       // the file's compression code (0 none .. 9 DWAB)
-    bool decreasingY = false;                  // chunks stored bottom up
-    std::size_t bytes = 0;                     // the header's length: the chunk table follows it
-    int linesPerChunk = 1;                     // scanlines in one chunk, by the compression
-    std::uint64_t bytesPerLine = 0;            // one scanline of every channel, uncompressed
-    std::uint64_t chunkCount = 0;              // chunks of the data window
-    std::set<std::string> typeNames;           // the attributes' types, as the file names them
+    int compression = 0;              // the file's compression code (0 none .. 9 DWAB)
+    bool decreasingY = false;         // chunks stored bottom up
+    std::size_t bytes = 0;            // the header's length: the chunk table follows it
+    int linesPerChunk = 1;            // scanlines in one chunk, by the compression
+    std::uint64_t bytesPerLine = 0;   // one scanline of every channel, uncompressed
+    std::uint64_t chunkCount = 0;     // chunks of the data window
+    std::set<std::string> typeNames;  // the attributes' types, as the file names them
 };
 
 // Whether the checks read values of the attribute type `typeName` exactly as

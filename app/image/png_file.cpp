@@ -179,9 +179,8 @@ void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, c
         throw UserError(ErrorKind::kOutput, "cannot write " + shownName.string() + ": " + std::strerror(errno));
     }
     PngErrorText error;
-    const bool encoded =
-        EncodePng(file, nullptr, image, depth, settings.png, texts.data(), static_cast<int>(texts.size()), row.data(),
-                  error);
+    const bool encoded = EncodePng(file, nullptr, image, depth, settings.png, texts.data(),
+                                   static_cast<int>(texts.size()), row.data(), error);
     const bool flushed = std::ferror(file) == 0;
     const bool closed = std::fclose(file) == 0;
     const int reason = errno;

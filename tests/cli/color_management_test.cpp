@@ -32,8 +32,8 @@ protected:
     ProgramRun Render(const std::string& output, std::vector<std::string> extra = {},
                       const std::vector<std::string>& environment = {})
     {
-        std::vector<std::string> arguments = {"render", "sky.json", "-o", output, "--width", "40", "--height", "24",
-                                              "--samples", "2", "--quiet"};
+        std::vector<std::string> arguments = {"render",   "sky.json", "-o",        output, "--width", "40",
+                                              "--height", "24",       "--samples", "2",    "--quiet"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return Run(arguments, environment);
     }
@@ -54,10 +54,10 @@ protected:
 std::vector<float> Converted(std::vector<float> pixels, const char* from, const char* to)
 {
     const std::string config = (ProgramFolder() / "nocturnia.ocio").string();
-    OCIO::ConstCPUProcessorRcPtr processor = OCIO::Config::CreateFromFile(config.c_str())
-                                                 ->getProcessor(from, to)
-                                                 ->getOptimizedCPUProcessor(OCIO::BIT_DEPTH_F32, OCIO::BIT_DEPTH_F32,
-                                                                            OCIO::OPTIMIZATION_DEFAULT);
+    OCIO::ConstCPUProcessorRcPtr processor =
+        OCIO::Config::CreateFromFile(config.c_str())
+            ->getProcessor(from, to)
+            ->getOptimizedCPUProcessor(OCIO::BIT_DEPTH_F32, OCIO::BIT_DEPTH_F32, OCIO::OPTIMIZATION_DEFAULT);
     OCIO::PackedImageDesc image(pixels.data(), static_cast<long>(pixels.size() / 3), 1, 3);
     processor->apply(image);
     return pixels;
@@ -168,9 +168,9 @@ TEST_F(ColorManagement, AStudioConfigInTheEnvironmentIsHonoured)
     ASSERT_EQ(guessed.status, 0) << guessed.err;
     EXPECT_NE(guessed.err.find("warning: the colour config"), std::string::npos) << guessed.err;
     EXPECT_EQ(ReadImage(Path("guess.exr")).texts["nocturnia/colorSpace"], "studio linear");
-    const ProgramRun named = Run({"--working-space", "shader_linear", "render", "sky.json", "-o", "named.exr",
-                                  "--width", "8", "--height", "8"},
-                                 {unmarked});
+    const ProgramRun named = Run(
+        {"--working-space", "shader_linear", "render", "sky.json", "-o", "named.exr", "--width", "8", "--height", "8"},
+        {unmarked});
     ASSERT_EQ(named.status, 0) << named.err;
     EXPECT_EQ(named.err.find("warning"), std::string::npos) << named.err;
     EXPECT_EQ(Run({"--working-space", "nothing", "colorspaces"}, {unmarked}).status, 2);
@@ -179,9 +179,10 @@ TEST_F(ColorManagement, AStudioConfigInTheEnvironmentIsHonoured)
 TEST_F(ColorManagement, AssembleKeepsTheTagsAndRefusesMixedSpaces)
 {
     for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(Render("cg" + std::to_string(i) + ".exr", {"--colorspace", "ACEScg", "--tile", std::to_string(i) + "/2"})
-                      .status,
-                  0);
+        ASSERT_EQ(
+            Render("cg" + std::to_string(i) + ".exr", {"--colorspace", "ACEScg", "--tile", std::to_string(i) + "/2"})
+                .status,
+            0);
     }
     ASSERT_EQ(Render("lin1.exr", {"--tile", "1/2"}).status, 0);
     ASSERT_EQ(Run({"assemble", "cg0.exr", "cg1.exr", "-o", "cg.exr", "--quiet"}).status, 0);
@@ -227,9 +228,9 @@ TEST_F(ColorManagement, PngsAreEncodedForTheirDisplayAndSaySo)
     // may move by one (1 of the 15552 codes of the reference image), never more.
     const std::string reference = SourceFile("tests/data/reference-sky.json").string();
     ASSERT_EQ(Run({"render", reference, "-o", "own.png", "--quiet"}).status, 0);
-    ASSERT_EQ(Run({"render", reference, "-o", "ocio.png", "--display", "sRGB", "--view", "Un-tone-mapped", "--quiet"})
-                  .status,
-              0);
+    ASSERT_EQ(
+        Run({"render", reference, "-o", "ocio.png", "--display", "sRGB", "--view", "Un-tone-mapped", "--quiet"}).status,
+        0);
     const Image own = ReadImage(Path("own.png"));
     const Image ocio = ReadImage(Path("ocio.png"));
     ASSERT_EQ(own.bytes.size(), ocio.bytes.size());
@@ -247,10 +248,10 @@ TEST_F(ColorManagement, PngsAreEncodedForTheirDisplayAndSaySo)
     };
     ASSERT_EQ(Render("linear.exr").status, 0);
     const Image linear = ReadImage(Path("linear.exr"));
-    for (const Expected& e : {Expected{"sRGB", "Un-tone-mapped", {"sRGB", "gAMA", "cHRM"}},
-                              Expected{"Rec.1886", "Un-tone-mapped", {"gAMA", "cHRM"}},
-                              Expected{"Display P3", "Un-tone-mapped", {"iCCP"}},
-                              Expected{"sRGB", "ACES 1.0 - SDR Video", {"sRGB", "gAMA", "cHRM"}}}) {
+    for (const Expected& e :
+         {Expected{"sRGB", "Un-tone-mapped", {"sRGB", "gAMA", "cHRM"}},
+          Expected{"Rec.1886", "Un-tone-mapped", {"gAMA", "cHRM"}}, Expected{"Display P3", "Un-tone-mapped", {"iCCP"}},
+          Expected{"sRGB", "ACES 1.0 - SDR Video", {"sRGB", "gAMA", "cHRM"}}}) {
         SCOPED_TRACE(std::string(e.display) + " / " + e.view);
         ASSERT_EQ(Render("d.png", {"--display", e.display, "--view", e.view}).status, 0);
         const Image png = ReadImage(Path("d.png"));
@@ -264,8 +265,8 @@ TEST_F(ColorManagement, PngsAreEncodedForTheirDisplayAndSaySo)
         std::size_t differing = 0;
         for (std::size_t i = 0; i < encoded.size(); ++i) {
             const int pixel = static_cast<int>(i / 3);
-            differing += png.bytes[i] != nocturnia::cli::DitheredByte(encoded[i], pixel % 40, pixel / 40,
-                                                                      static_cast<int>(i % 3));
+            differing += png.bytes[i] !=
+                         nocturnia::cli::DitheredByte(encoded[i], pixel % 40, pixel / 40, static_cast<int>(i % 3));
         }
         EXPECT_EQ(differing, 0u);
     }

@@ -47,10 +47,12 @@ Image ReadExr(const std::filesystem::path& path)
             }
             if (const auto* c = dynamic_cast<const Imf::ChromaticitiesAttribute*>(&it.attribute())) {
                 const Imf::Chromaticities& v = c->value();
-                image.chromaticities = {v.red.x, v.red.y, v.green.x, v.green.y, v.blue.x, v.blue.y, v.white.x, v.white.y};
+                image.chromaticities = {v.red.x,  v.red.y,  v.green.x, v.green.y,
+                                        v.blue.x, v.blue.y, v.white.x, v.white.y};
             }
             if (const auto* rate = dynamic_cast<const Imf::RationalAttribute*>(&it.attribute())) {
-                if (std::string(it.name()) == "framesPerSecond") image.framesPerSecond = {rate->value().n, rate->value().d};
+                if (std::string(it.name()) == "framesPerSecond")
+                    image.framesPerSecond = {rate->value().n, rate->value().d};
             }
         }
         const char* names[3] = {"R", "G", "B"};

@@ -104,23 +104,25 @@ TEST(ValueText, DisplayColorsAreSrgbByTheStandardsFormula)
         char hex[8];
         std::snprintf(hex, sizeof hex, "#%02x%02X%02x", code, 255 - code, code / 2);
         const Color linear = std::get<Color>(*ParseValueText(hex, color).value);
-        EXPECT_EQ(HexColorText(linear), std::string(hex).substr(0, 3) + [&] {
-            char rest[8];
-            std::snprintf(rest, sizeof rest, "%02x%02x", 255 - code, code / 2);
-            return std::string(rest);
-        }()) << hex;
+        EXPECT_EQ(
+            HexColorText(linear), std::string(hex).substr(0, 3) +
+                                      [&] {
+                                          char rest[8];
+                                          std::snprintf(rest, sizeof rest, "%02x%02x", 255 - code, code / 2);
+                                          return std::string(rest);
+                                      }())
+            << hex;
     }
     // The curve's two pieces and where they meet, against the standard's numbers.
     EXPECT_EQ(SrgbToLinear(0.04045), 0.04045 / 12.92);
     EXPECT_NEAR(SrgbToLinear(0.5), 0.21404114048223255, 1e-15);
-    EXPECT_EQ(std::get<Color>(*ParseValueText("srgb(0, 1, 0.5)", color).value),
-              (Color{0.0, 1.0, SrgbToLinear(0.5)}));
+    EXPECT_EQ(std::get<Color>(*ParseValueText("srgb(0, 1, 0.5)", color).value), (Color{0.0, 1.0, SrgbToLinear(0.5)}));
     EXPECT_EQ(HexColorText({0.2, 0.5, 1.0}), HexColorText(std::get<Color>(*ParseValueText("#7cbcff", color).value)));
     // Values a display cannot show are clamped, and say so.
     EXPECT_EQ(HexColorText({1.5, 0.0, -0.1}), "~#ff0000");
     EXPECT_EQ(HexColorText({std::nan(""), 0.0, 0.0}), "~#000000");
-    for (const char* text : {"#12345", "#1234567", "#12345g", "srgb(1,2,0)", "srgb(0.1,0.2)", "srgb(0.1,0.2,0.3",
-                             "srgb(-0.1,0,0)", "#"}) {
+    for (const char* text :
+         {"#12345", "#1234567", "#12345g", "srgb(1,2,0)", "srgb(0.1,0.2)", "srgb(0.1,0.2,0.3", "srgb(-0.1,0,0)", "#"}) {
         EXPECT_FALSE(ParseValueText(text, color).value.has_value()) << text;
     }
 }
