@@ -125,11 +125,7 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
     WriteProgramVariables(script, plan);
     script << "document=" << ShellQuoted(plan.document) << "\n"
            << "items_per_task=" << itemsPerTask << "\n"
-           << "render_options=(--threads " << plan.cpusPerTask;
-    for (const std::string& argument : plan.renderArguments) {
-        script << " " << ShellQuoted(argument);
-    }
-    script << ")\n"
+           << "render_options=(--threads " << plan.cpusPerTask << ArrayWords(plan.renderArguments) << ")\n"
            << "task=${SLURM_ARRAY_TASK_ID:?this is an array job: submit it with sbatch}\n\n";
     if (!tiled) {
         script << "first=$((first_frame + task * items_per_task))\n"
