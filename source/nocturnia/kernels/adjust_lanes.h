@@ -1,15 +1,12 @@
-// The colour adjustments of many samples, lane by lane in AdjustColor's
-// order: contrast and brightness offset per channel, the saturation factor
-// clamped to [0, 1] in HSV, then gamma and NaN to black. Gamma's power is the
-// C library's pow called per lane (a vector power would round differently),
-// and is skipped for a gamma of exactly 1 as AdjustColor skips it.
+// The shader-wide colour adjustments, in this order: contrast and
+// brightness offset per channel, the saturation scaled and clamped to [0, 1]
+// in HSV, then gamma. A channel that the arithmetic turns into NaN (a
+// negative value under a non-integer gamma, or an overflow of absurd
+// settings) comes out black. Gamma's power is the C library's pow called per
+// lane (a vector power would round differently); pow(x, 1) is x for every x
+// (signed zeros, infinities and NaN too), so a gamma of exactly 1 skips it.
 //
-// Included by a kernel variant's file after field_kernel_body.h, whose lane
-// operations it uses.
-#include <cmath>
-
-namespace NOC_KERNEL_NS {
-namespace {
+// Include this only inside a kernel target's namespace, after hsv_lanes.h.
 
 // The saturation step (RGB to HSV, saturation scaled and clamped, back to
 // RGB) of greys (x, x, x) below +infinity, for a finite saturation factor:
@@ -17,19 +14,19 @@ namespace {
 // +-0, which counts as grey on the way back, so the colour is x again. Zero
 // (of either sign, in any channel) and negatives have value +0 and come back
 // as +0. (+infinity has s = NaN and takes the whole way; NaN is no grey.)
-D GreyThroughSaturation(D x) { return Keep(Greater(x, Set(0.0)), x); }
+inline D GreyThroughSaturation(D x) { return Keep(Greater(x, Set(0.0)), x); }
 
 // Whether every lane holds such a grey.
-bool AllFiniteGreys(const RgbLanes& c)
+inline bool AllFiniteGreys(const RgbLanes& c)
 {
     constexpr int kAllLanes = (1 << kLanes) - 1;
     const M grey = And(And(Equal(c.r, c.g), Equal(c.g, c.b)), Less(c.r, Set(__builtin_inf())));
     return Bits(grey) == kAllLanes;
 }
 
-}  // namespace
-
-void AdjustColors(const AdjustmentView& adjustment, const double* const channels[3], int count, double* colours)
+// The adjusted colour of (channels[0][i], channels[1][i], channels[2][i]),
+// i < count, to colors[3 i ..].
+inline void AdjustColors(const AdjustmentView& adjustment, const double* const channels[3], int count, double* colors)
 {
     const D spread = Set(adjustment.spread);
     const D offset = Set(adjustment.brightnessOffset);
@@ -48,12 +45,12 @@ void AdjustColors(const AdjustmentView& adjustment, const double* const channels
         if (greyStaysGrey && AllFiniteGreys(rgb)) {
             rgb.r = rgb.g = rgb.b = GreyThroughSaturation(rgb.r);
         } else {
-            HsvLanes hsv = RgbToHsvLanes(rgb);
+            HsvLanes hsv = RgbToHsv(rgb);
             D S = Mul(hsv.s, Set(adjustment.saturationFactor));
             S = Select(Less(S, Set(0.0)), Set(0.0), S);
             S = Select(Greater(S, Set(1.0)), Set(1.0), S);
             hsv.s = S;
-            rgb = HsvToRgbLanes(hsv);
+            rgb = HsvToRgb(hsv);
         }
 
         if (powered) {
@@ -69,8 +66,6 @@ void AdjustColors(const AdjustmentView& adjustment, const double* const channels
         } else {
             for (int c = 0; c < 3; ++c) *lanes[c] = Select(IsNaN(*lanes[c]), Set(0.0), *lanes[c]);
         }
-        StoreEvery3(colours + 3 * start, rgb.r, rgb.g, rgb.b, n);
+        StoreEvery3(colors + 3 * start, rgb.r, rgb.g, rgb.b, n);
     }
 }
-
-}  // namespace NOC_KERNEL_NS
