@@ -34,6 +34,9 @@ ShapeView ShapeViewOf(const LayerRecord& record)
     view.flareSin = record.flareSin;
     view.flareWidthComplement = record.flareWidthComplement;
     view.flareLengthComplement = record.flareLengthComplement;
+    view.crossesCanVanish = std::isfinite(record.flareCos) && std::isfinite(record.flareSin) &&
+                            std::fabs(record.flareWidthComplement) <= kBoundedFlareReach &&
+                            std::fabs(record.flareLengthComplement) <= kBoundedFlareReach;
     // A star-field star never takes sunspots.
     if (record.mode == LayerMode::kSingleStar && record.sunspotNoise != nullptr) {
         view.noise = record.sunspotNoise;

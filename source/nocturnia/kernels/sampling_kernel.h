@@ -19,6 +19,10 @@ enum class KernelFlares : int {
     kAlways,         // each cross's streak
 };
 
+// A point lying farther than this from a star (and flare settings bounded
+// by it) keeps every product of the flare crosses finite; see ShapeView.
+constexpr double kBoundedFlareReach = 1e100;
+
 // What the star shape reads of a layer.
 struct ShapeView {
     double glow;
@@ -27,6 +31,11 @@ struct ShapeView {
     bool secondCross;  // Flare Type "Two Crosses"
     double flareCos, flareSin;
     double flareWidthComplement, flareLengthComplement;
+    // A finite rotation, and width and length complements of at most
+    // kBoundedFlareReach in size: then a cross whose length fall-off has
+    // clamped to 0 adds exactly +0, which the kernel proves for a whole group
+    // of lanes before it computes the crosses.
+    bool crossesCanVanish;
     // The sunspots inside a single star's core (noise null: none; a field
     // star never has them): the host's noise at a point, the offset and
     // frequency of that point, the extent.

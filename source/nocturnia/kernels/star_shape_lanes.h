@@ -38,11 +38,33 @@ NOC_KERNEL_STEP D ShownFlare(const ShapeView& shape, D streak, D flareWeight)
     return shape.flares == KernelFlares::kSizeDependent ? Mul(streak, flareWeight) : streak;
 }
 
+// Whether both crosses add exactly +0 in every lane of `relevant`, so that
+// they need not be computed. With bounded settings and r at most
+// kBoundedFlareReach, every product of a cross is finite and its band l lies
+// in [0, 1], never -0 (1 - |p| is +0 at |p| = 1). Where fade >= 1, fade x l
+// >= l (rounding is monotonic), so fade x (-l) + l is +0 or below 0 (a
+// difference of doubles is 0 only when they are equal) and the streak is +0;
+// where the flare weight is +-0 ("Size Dependent"), the finite streak times
+// it is +-0. A NaN flare weight would make the term NaN. The intensity is
+// never -0 (a square, or a core value above 2), so adding +-0 leaves it as it
+// is.
+NOC_KERNEL_STEP bool CrossesVanish(const ShapeView& shape, D r, D fade, D flareWeight, M relevant)
+{
+    if (!shape.crossesCanVanish) return false;
+    M vanish = GreaterEqual(fade, Set(1.0));
+    if (shape.flares == KernelFlares::kSizeDependent) {
+        vanish = And(Or(vanish, Equal(flareWeight, Set(0.0))), Equal(flareWeight, flareWeight));
+    }
+    vanish = And(vanish, LessEqual(r, Set(kBoundedFlareReach)));
+    return Bits(AndNot(relevant, vanish)) == 0;
+}
+
 // The flare crosses added to `intensity` at (dx, dy), the point turned by the
 // flare rotation; the second cross turned by pi/4 further.
-NOC_KERNEL_STEP D WithFlares(const ShapeView& shape, D intensity, D dx, D dy, D r, D flareWeight)
+NOC_KERNEL_STEP D WithFlares(const ShapeView& shape, D intensity, D dx, D dy, D r, D flareWeight, M relevant)
 {
     const D fade = Mul(Mul(r, Set(shape.flareLengthComplement)), Set(20.0));
+    if (CrossesVanish(shape, r, fade, flareWeight, relevant)) return intensity;
 
     const D c = Set(shape.flareCos);
     const D s = Set(shape.flareSin);
@@ -91,8 +113,8 @@ inline D WithSunspots(const ShapeView& shape, D intensity, D q, D dx, D dy, D dz
 
 // The shape of a star at d = (dx, dy, dz) from its centre, in star-local
 // units. `flareWeight` (0 to 1) scales the flares shown "Size Dependent".
-// `relevant` holds the lanes whose result is used: only they ask for sunspot
-// noise.
+// `relevant` holds the lanes whose result is used: only they decide whether
+// the crosses can be skipped, and only they ask for sunspot noise.
 NOC_KERNEL_STEP StarShapeLanes StarShape(const ShapeView& shape, D dx, D dy, D dz, D flareWeight, M relevant)
 {
     // The distance (squares summed in the order x, y, z) and the core value.
@@ -105,7 +127,7 @@ NOC_KERNEL_STEP StarShapeLanes StarShape(const ShapeView& shape, D dx, D dy, D d
     const M outside = Less(q, Set(2.0));
     D intensity = Select(outside, Mul(glow, glow), core);
 
-    if (shape.flares != KernelFlares::kNone) intensity = WithFlares(shape, intensity, dx, dy, r, flareWeight);
+    if (shape.flares != KernelFlares::kNone) intensity = WithFlares(shape, intensity, dx, dy, r, flareWeight, relevant);
     if (shape.noise != nullptr) intensity = WithSunspots(shape, intensity, q, dx, dy, dz, relevant);
     return StarShapeLanes{intensity, Or(GreaterEqual(q, Set(2.0)), IsNaN(q))};
 }
