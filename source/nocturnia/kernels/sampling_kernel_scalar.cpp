@@ -67,7 +67,9 @@ Vector StarFieldPass(const LayerRecord& record, const Vector& point, bool lastPa
 {
     const FieldLayerView layer = FieldLayerViewOf(record);
     double pass[3];
-    kernels_scalar::StarFieldPass(layer, point.x, point.y, lastPass ? layer.lastPassThreshold : 0.0, 1, pass);
+    kernels_scalar::BlockColors colors;
+    kernels_scalar::StarFieldPass(layer, point.x, point.y, lastPass ? layer.lastPassThreshold : 0.0, 1, pass, false,
+                                  colors);
     return Vector(pass[0], pass[1], pass[2]);
 }
 

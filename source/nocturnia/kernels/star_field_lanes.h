@@ -14,7 +14,13 @@
 //   never becomes -0, so adding it changes nothing;
 // - the colours of a pass's lit cells are looked up in one call, and a cell
 //   whose hash has the same bits in every lane has its colour looked up and
-//   hue shifted once.
+//   hue shifted once;
+// - where every cell is lit (glow or flares), a group whose samples' cells
+//   form a small block visits each cell of the block once for all lanes, its
+//   hash, star and colour computed once, each lane adding the cells of its
+//   own 3 x 3 in its own cell order; the passes go over all groups one pass
+//   after the other, and a cell the group before met takes the colour found
+//   then (a cell's colour depends on the cell alone).
 //
 // One sample alone (per-sample Output) would fill one lane of a group, so on
 // a wider target its reachable cells go in the lanes instead, and their
@@ -110,6 +116,10 @@ NOC_KERNEL_STEP D StarLightFactor(const FieldLayerView& layer, D F, D W, D offse
 }
 
 // ---- one pass, a sample in each lane --------------------------------------
+
+// The most cells a pass of a group visits: a lane's 3 x 3, or the block of
+// its lanes' cells (GroupBlock).
+constexpr int kMaxCells = 18;
 
 // The cell (X0, Y0) that holds the pass point (x, y), and the point's offset
 // (ox, oy) from that cell's centre.
@@ -220,6 +230,36 @@ inline int LitCells(const FieldLayerView& layer, const PointCell& cell, const Ce
     return count;
 }
 
+// The block of cells a group of lanes visits: every valid lane's 3 x 3
+// cells, the columns X0 .. X0 + columns - 1 and rows Y0 .. Y0 + rows - 1.
+struct CellBlock {
+    double X0, Y0;
+    int columns, rows;
+};
+
+// Whether the valid lanes' cells form a block of at most kMaxCells cells in
+// which every cell number is exact (below 2^52 in size, so that X + 1 is the
+// next cell); false for NaN too.
+inline bool GroupBlock(const PointCell& cell, int valid, CellBlock& block)
+{
+    constexpr double kExact = 4503599627370496.0;  // 2^52
+    double X0[kLanes], Y0[kLanes];
+    Store(X0, cell.X0);
+    Store(Y0, cell.Y0);
+    double left = X0[0], right = X0[0], bottom = Y0[0], top = Y0[0];
+    for (int i = 0; i < kLanes; ++i) {
+        if (((valid >> i) & 1) == 0) continue;
+        if (!(std::fabs(X0[i]) < kExact && std::fabs(Y0[i]) < kExact)) return false;
+        left = X0[i] < left ? X0[i] : left;
+        right = X0[i] > right ? X0[i] : right;
+        bottom = Y0[i] < bottom ? Y0[i] : bottom;
+        top = Y0[i] > top ? Y0[i] : top;
+    }
+    if (!(right - left <= kMaxCells && top - bottom <= kMaxCells)) return false;
+    block = CellBlock{left - 1.0, bottom - 1.0, static_cast<int>(right - left) + 3, static_cast<int>(top - bottom) + 3};
+    return block.columns * block.rows <= kMaxCells;
+}
+
 // The star colours K[j] of cells[j] in every lane (a lane without a star has
 // a hash and a colour too; only lit lanes are summed). A star's colour
 // depends on its cell's hash alone, and neighbouring samples mostly share
@@ -268,14 +308,173 @@ inline void CellColors(const FieldLayerView& layer, const LitCell* cells, int ce
     }
 }
 
+// ---- one pass of a group, cell by cell over its block ----------------------
+
+// The values of each cell of a block that depend on the cell alone (cell k
+// at column k % columns and row k / columns), computed for kLanes cells at a
+// time: the star's place from the cell's centre (h - 0.5, frac(10 h) - 0.5),
+// its size factor and flare weight, its colour's position and, for the cells
+// lit in some lane, its colour.
+struct BlockCells {
+    double X[kMaxCells + kLanes], Y[kMaxCells + kLanes];
+    double centreX[kMaxCells + kLanes], centreY[kMaxCells + kLanes];
+    double sizeFactor[kMaxCells + kLanes], flareWeight[kMaxCells + kLanes], position[kMaxCells + kLanes];
+    double color[3][kMaxCells];
+    int occupied;  // bit k: cell k's hash lies above the threshold
+};
+
+inline void BlockCellValues(const FieldLayerView& layer, const CellBlock& block, double threshold, BlockCells& cells)
+{
+    const int count = block.columns * block.rows;
+    for (int r = 0, k = 0; r < block.rows; ++r) {
+        for (int c = 0; c < block.columns; ++c, ++k) {
+            cells.X[k] = block.X0 + c;
+            cells.Y[k] = block.Y0 + r;
+        }
+    }
+    for (int k = count; k < count + kLanes; ++k) cells.X[k] = cells.Y[k] = 0.0;
+    const D seed = Set(layer.seed);
+    const D half = Set(0.5);
+    cells.occupied = 0;
+    for (int k = 0; k < count; k += kLanes) {
+        const D h = CellHash(Load(cells.X + k), Load(cells.Y + k), seed);
+        Store(cells.centreX + k, Sub(h, half));
+        Store(cells.centreY + k, Sub(Frac(Mul(h, Set(10.0))), half));
+        const D F = SizeFactor(layer, h);
+        Store(cells.sizeFactor + k, F);
+        Store(cells.flareWeight + k, FlareWeightOf(layer, F));
+        Store(cells.position + k, ColorPosition(layer, h));
+        cells.occupied |= Bits(Greater(h, Set(threshold))) << k;
+    }
+    cells.occupied &= (1 << count) - 1;
+}
+
+// The colours of the lit cells of the last block a layer's passes visited.
+// A cell's colour depends on the cell alone, and the next group of samples
+// mostly visits the same cells: they take their colours from here.
+struct BlockColors {
+    bool filled = false;
+    CellBlock block{0.0, 0.0, 0, 0};
+    int lit = 0;  // bit k: cell k's colour is here
+    double color[3][kMaxCells];
+};
+
+// The cells' colours that `previous` holds, and the other lit cells'
+// positions to look up, in cell order; their count.
+inline int ReuseBlockColors(const CellBlock& block, const int* litCells, int litCount, const BlockColors& previous,
+                            BlockCells& cells, int* lookups)
+{
+    int count = 0;
+    for (int i = 0; i < litCount; ++i) {
+        const int k = litCells[i];
+        // Whole numbers below 2^52: exact differences.
+        const double c = block.X0 + k % block.columns - previous.block.X0;
+        const double r = block.Y0 + k / block.columns - previous.block.Y0;
+        const bool inside =
+            previous.filled && c >= 0.0 && c < previous.block.columns && r >= 0.0 && r < previous.block.rows;
+        const int j = inside ? static_cast<int>(r) * previous.block.columns + static_cast<int>(c) : 0;
+        if (inside && ((previous.lit >> j) & 1) != 0) {
+            for (int ch = 0; ch < 3; ++ch) cells.color[ch][k] = previous.color[ch][j];
+        } else {
+            lookups[count++] = k;
+        }
+    }
+    return count;
+}
+
+// The colours of the lit cells: those the last block holds, the others
+// looked up in one call and hue shifted kLanes at a time. Then the block's
+// colours replace the last block's.
+inline void BlockCellColors(const FieldLayerView& layer, const CellBlock& block, const int* litCells, int litCount,
+                            BlockCells& cells, BlockColors& previous)
+{
+    int lookups[kMaxCells];
+    const int count = ReuseBlockColors(block, litCells, litCount, previous, cells, lookups);
+    double positions[kMaxCells];
+    for (int i = 0; i < count; ++i) positions[i] = cells.position[lookups[i]];
+    double colors[3 * (kMaxCells + kLanes)];
+    if (count > 0) layer.colors.colorsAt(layer.colors.gradient, positions, count, colors);
+    // The last group's spare lanes read these; they are never used.
+    for (int i = 3 * count; i < 3 * (count + kLanes); ++i) colors[i] = 0.0;
+    for (int start = 0; start < count; start += kLanes) {
+        const RgbLanes K = StarColors(layer, colors + 3 * start);
+        double shifted[3][kLanes];
+        Store(shifted[0], K.r);
+        Store(shifted[1], K.g);
+        Store(shifted[2], K.b);
+        for (int j = 0; j < Fewer(kLanes, count - start); ++j) {
+            for (int c = 0; c < 3; ++c) cells.color[c][lookups[start + j]] = shifted[c][j];
+        }
+    }
+    previous.filled = true;
+    previous.block = block;
+    previous.lit = 0;
+    for (int i = 0; i < litCount; ++i) {
+        previous.lit |= 1 << litCells[i];
+        for (int c = 0; c < 3; ++c) previous.color[c][litCells[i]] = cells.color[c][litCells[i]];
+    }
+}
+
+// A pass of a group whose cells form a block (GroupBlock): each cell of the
+// block is visited once, rows and columns ascending, and adds its light in
+// every lane whose 3 x 3 cells hold it, so that each lane meets its own cells
+// in its cell order (rows outer). A cell's offset from a lane's cell, X - X0
+// and Y - Y0, is exact.
+inline void BlockPass(const FieldLayerView& layer, const PointCell& cell, const CellBlock& block, double threshold,
+                      M valid, D pass[3], BlockColors& previous)
+{
+    BlockCells cells;
+    BlockCellValues(layer, block, threshold, cells);
+    D dx[kMaxCells / 3], dy[kMaxCells / 3];
+    M column[kMaxCells / 3], row[kMaxCells / 3];
+    for (int c = 0; c < block.columns; ++c) {
+        dx[c] = Sub(Set(block.X0 + c), cell.X0);
+        column[c] = LessEqual(Abs(dx[c]), Set(1.0));
+    }
+    int litCells[kMaxCells], litRow[kMaxCells], litColumn[kMaxCells];
+    int litCount = 0;
+    for (int r = 0, k = 0; r < block.rows; ++r) {
+        dy[r] = Sub(Set(block.Y0 + r), cell.Y0);
+        row[r] = And(valid, LessEqual(Abs(dy[r]), Set(1.0)));
+        for (int c = 0; c < block.columns; ++c, ++k) {
+            if (((cells.occupied >> k) & 1) == 0 || Bits(And(row[r], column[c])) == 0) continue;
+            litCells[litCount] = k;
+            litRow[litCount] = r;
+            litColumn[litCount++] = c;
+        }
+    }
+
+    D sum[3] = {Set(0.0), Set(0.0), Set(0.0)};
+    if (litCount > 0) BlockCellColors(layer, block, litCells, litCount, cells, previous);
+    for (int i = 0; i < litCount; ++i) {
+        const int k = litCells[i], r = litRow[i], c = litColumn[i];
+        const M lit = And(row[r], column[c]);
+        const D offsetX = Sub(Sub(cell.ox, dx[c]), Set(cells.centreX[k]));
+        const D offsetY = Sub(Sub(cell.oy, dy[r]), Set(cells.centreY[k]));
+        const D g = StarLightFactor(layer, Set(cells.sizeFactor[k]), Set(cells.flareWeight[k]), offsetX, offsetY, lit);
+        for (int ch = 0; ch < 3; ++ch) sum[ch] = Select(lit, Add(sum[ch], Mul(Set(cells.color[ch][k]), g)), sum[ch]);
+    }
+    ClampedPass(layer, sum, pass);
+}
+
 // The light of the stars in the 3 x 3 cells around the pass points (x, y)
 // (cell units), per channel, clamped and scaled. Only cells whose hash lies
 // above `threshold` hold a star. `valid` has a bit for each lane that holds a
-// sample.
-inline void StarFieldPass(const FieldLayerView& layer, D x, D y, double threshold, int valid, D pass[3])
+// sample; `previous` the colours of the cells met before, for groups that
+// follow each other (`following`).
+inline void StarFieldPass(const FieldLayerView& layer, D x, D y, double threshold, int valid, D pass[3], bool following,
+                          BlockColors& previous)
 {
     if (layer.gradientFailed) return FailedGradientPass(layer, x, y, threshold, pass);
     const PointCell cell = CellOfPoint(x, y);
+    // Every cell of a layer with glow or flares lights its star's 3 x 3
+    // neighbourhood: the group's cells are then visited once each, and take
+    // the colours the group before found. Culled cells are few and cheap
+    // either way, and a single lane alone gains nothing.
+    CellBlock block;
+    if (!layer.cullOutsideCore && (kLanes > 1 || following) && GroupBlock(cell, valid, block)) {
+        return BlockPass(layer, cell, block, threshold, FirstLanes(__builtin_popcount(valid)), pass, previous);
+    }
     CellRange range;
     if (layer.cullOutsideCore && layer.boundedHashes) range = ReachableCells(x, y, cell, valid);
     LitCell cells[9];
@@ -464,14 +663,17 @@ inline void EmptyPass(const FieldLayerView& layer, D light[3])
 
 // The light of a star-field layer at the centred sample points (px[i],
 // py[i]), i < count (a chunk at most), to L[c][i] (with room for a whole
-// group beyond count): the sum of its passes in pass order. The mask is not
-// applied here.
+// group beyond count): the sum of its passes in pass order. Each pass visits
+// every group of samples before the next pass begins, so that neighbouring
+// groups meet the same cells one after the other. The mask is not applied
+// here.
 inline void LayerLight(const FieldLayerView& layer, const double* px, const double* py, int count,
                        double L[3][NOC_BATCH_CHUNK + kLanes])
 {
     for (int c = 0; c < 3; ++c) {
         for (int i = 0; i < count + kLanes; ++i) L[c][i] = 0.0;
     }
+    BlockColors previous;
     ForEachPass(layer, [&](const LayerPass& pass) {
         for (int start = 0; start < count; start += kLanes) {
             const int n = Fewer(kLanes, count - start);
@@ -481,7 +683,7 @@ inline void LayerLight(const FieldLayerView& layer, const double* px, const doub
             } else {
                 const D x = Add(Mul(Set(pass.zoom), LoadFirst(px + start, n)), Set(pass.offset));
                 const D y = Add(Mul(Set(pass.zoom), LoadFirst(py + start, n)), Set(pass.offset));
-                StarFieldPass(layer, x, y, pass.threshold, (1 << n) - 1, light);
+                StarFieldPass(layer, x, y, pass.threshold, (1 << n) - 1, light, count > 1, previous);
             }
             for (int c = 0; c < 3; ++c) Store(L[c] + start, Add(Load(L[c] + start), light[c]));
         }
