@@ -250,13 +250,12 @@ inline void StoreEvery3(double* p, D r, D g, D b, int n)
 #elif defined(NOC_LANES_AVX512)
     if (n == kLanes) {
         // Each output vector takes two lanes' worth of r and g, then b's.
-        const auto pick = [](D x, D y, __m512i from) { return _mm512_permutex2var_pd(x, from, y); };
-        const D rg0 = pick(r, g, _mm512_set_epi64(10, 2, 0, 9, 1, 0, 8, 0));
-        const D rg1 = pick(r, g, _mm512_set_epi64(5, 0, 12, 4, 0, 11, 3, 0));
-        const D rg2 = pick(r, g, _mm512_set_epi64(0, 15, 7, 0, 14, 6, 0, 13));
-        _mm512_storeu_pd(p, pick(rg0, b, _mm512_set_epi64(7, 6, 9, 4, 3, 8, 1, 0)));
-        _mm512_storeu_pd(p + 8, pick(rg1, b, _mm512_set_epi64(7, 12, 5, 4, 11, 2, 1, 10)));
-        _mm512_storeu_pd(p + 16, pick(rg2, b, _mm512_set_epi64(15, 6, 5, 14, 3, 2, 13, 0)));
+        const D rg0 = _mm512_permutex2var_pd(r, _mm512_set_epi64(10, 2, 0, 9, 1, 0, 8, 0), g);
+        const D rg1 = _mm512_permutex2var_pd(r, _mm512_set_epi64(5, 0, 12, 4, 0, 11, 3, 0), g);
+        const D rg2 = _mm512_permutex2var_pd(r, _mm512_set_epi64(0, 15, 7, 0, 14, 6, 0, 13), g);
+        _mm512_storeu_pd(p, _mm512_permutex2var_pd(rg0, _mm512_set_epi64(7, 6, 9, 4, 3, 8, 1, 0), b));
+        _mm512_storeu_pd(p + 8, _mm512_permutex2var_pd(rg1, _mm512_set_epi64(7, 12, 5, 4, 11, 2, 1, 10), b));
+        _mm512_storeu_pd(p + 16, _mm512_permutex2var_pd(rg2, _mm512_set_epi64(15, 6, 5, 14, 3, 2, 13, 0), b));
         return;
     }
 #endif
@@ -282,7 +281,7 @@ inline D MinLikeStd(D a, D b) { return Select(Less(b, a), b, a); }
 // A mask of the first n lanes (1 to kLanes).
 inline M FirstLanes(int n)
 {
-    static constexpr double kIndex[8] = {0.0, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0};
+    static constexpr double kIndex[8] = {0, 1, 2, 3, 4, 5, 6, 7};
     return Less(Load(kIndex), Set(static_cast<double>(n)));
 }
 // Whether every lane of `m` with a bit in `lanes` holds.
