@@ -24,6 +24,36 @@ inline bool AllFiniteGreys(const RgbLanes& c)
     return Bits(grey) == kAllLanes;
 }
 
+// The saturation step: RGB to HSV, the saturation scaled and clamped to
+// [0, 1], back to RGB; greys that stay grey take the short way.
+inline RgbLanes ScaledSaturation(const AdjustmentView& adjustment, const RgbLanes& rgb)
+{
+    if (std::isfinite(adjustment.saturationFactor) && AllFiniteGreys(rgb)) {
+        const D grey = GreyThroughSaturation(rgb.r);
+        return RgbLanes{grey, grey, grey};
+    }
+    HsvLanes hsv = RgbToHsv(rgb);
+    D S = Mul(hsv.s, Set(adjustment.saturationFactor));
+    S = Select(Less(S, Set(0.0)), Set(0.0), S);
+    S = Select(Greater(S, Set(1.0)), Set(1.0), S);
+    hsv.s = S;
+    return HsvToRgb(hsv);
+}
+
+// x to the power gamma in the first n lanes, NaN black; the C library's pow
+// lane by lane (a gamma of exactly 1 takes none).
+inline D WithGamma(D x, double gamma, int n)
+{
+    if (gamma == 1.0) return Select(IsNaN(x), Set(0.0), x);
+    double lanes[kLanes];
+    Store(lanes, x);
+    for (int i = 0; i < n; ++i) {
+        const double v = std::pow(lanes[i], gamma);
+        lanes[i] = std::isnan(v) ? 0.0 : v;
+    }
+    return Load(lanes);
+}
+
 // The adjusted colour of (channels[0][i], channels[1][i], channels[2][i]),
 // i < count, to colors[3 i ..].
 inline void AdjustColors(const AdjustmentView& adjustment, const double* const channels[3], int count, double* colors)
@@ -31,41 +61,16 @@ inline void AdjustColors(const AdjustmentView& adjustment, const double* const c
     const D spread = Set(adjustment.spread);
     const D offset = Set(adjustment.brightnessOffset);
     const D half = Set(0.5);
-    const bool powered = adjustment.gamma != 1.0;
-    const bool greyStaysGrey = std::isfinite(adjustment.saturationFactor);
+    // Contrast and brightness: (a - 0.5) x (1 + contrast) + 0.5 + offset.
+    const auto contrasted = [&](D a) { return Add(Add(Mul(Sub(a, half), spread), half), offset); };
     for (int start = 0; start < count; start += kLanes) {
         const int n = Fewer(kLanes, count - start);
-        RgbLanes rgb;
-        D* const lanes[3] = {&rgb.r, &rgb.g, &rgb.b};
-        for (int c = 0; c < 3; ++c) {
-            const D a = n == kLanes ? Load(channels[c] + start) : LoadFirst(channels[c] + start, n);
-            *lanes[c] = Add(Add(Mul(Sub(a, half), spread), half), offset);
-        }
-
-        if (greyStaysGrey && AllFiniteGreys(rgb)) {
-            rgb.r = rgb.g = rgb.b = GreyThroughSaturation(rgb.r);
-        } else {
-            HsvLanes hsv = RgbToHsv(rgb);
-            D S = Mul(hsv.s, Set(adjustment.saturationFactor));
-            S = Select(Less(S, Set(0.0)), Set(0.0), S);
-            S = Select(Greater(S, Set(1.0)), Set(1.0), S);
-            hsv.s = S;
-            rgb = HsvToRgb(hsv);
-        }
-
-        if (powered) {
-            double out[3][kLanes];
-            for (int c = 0; c < 3; ++c) {
-                Store(out[c], *lanes[c]);
-                for (int i = 0; i < n; ++i) {
-                    const double v = std::pow(out[c][i], adjustment.gamma);
-                    out[c][i] = std::isnan(v) ? 0.0 : v;
-                }
-            }
-            for (int c = 0; c < 3; ++c) *lanes[c] = Load(out[c]);
-        } else {
-            for (int c = 0; c < 3; ++c) *lanes[c] = Select(IsNaN(*lanes[c]), Set(0.0), *lanes[c]);
-        }
-        StoreEvery3(colors + 3 * start, rgb.r, rgb.g, rgb.b, n);
+        const auto channel = [&](int c) {
+            return n == kLanes ? Load(channels[c] + start) : LoadFirst(channels[c] + start, n);
+        };
+        const RgbLanes rgb = ScaledSaturation(
+            adjustment, RgbLanes{contrasted(channel(0)), contrasted(channel(1)), contrasted(channel(2))});
+        StoreEvery3(colors + 3 * start, WithGamma(rgb.r, adjustment.gamma, n), WithGamma(rgb.g, adjustment.gamma, n),
+                    WithGamma(rgb.b, adjustment.gamma, n), n);
     }
 }
