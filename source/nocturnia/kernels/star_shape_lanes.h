@@ -45,15 +45,15 @@ NOC_KERNEL_STEP D ShownFlare(const ShapeView& shape, D streak, D flareWeight)
 // >= l (rounding is monotonic), so fade x (-l) + l is +0 or below 0 (a
 // difference of doubles is 0 only when they are equal) and the streak is +0;
 // where the flare weight is +-0 ("Size Dependent"), the finite streak times
-// it is +-0. A NaN flare weight would make the term NaN. The intensity is
-// never -0 (a square, or a core value above 2), so adding +-0 leaves it as it
-// is.
+// it is +-0. A flare weight that is NaN or infinite (+0 x infinity is NaN)
+// would make the term NaN, so it takes the whole way. The intensity is never
+// -0 (a square, or a core value above 2), so adding +-0 leaves it as it is.
 NOC_KERNEL_STEP bool CrossesVanish(const ShapeView& shape, D r, D fade, D flareWeight, M relevant)
 {
     if (!shape.crossesCanVanish) return false;
     M vanish = GreaterEqual(fade, Set(1.0));
     if (shape.flares == KernelFlares::kSizeDependent) {
-        vanish = And(Or(vanish, Equal(flareWeight, Set(0.0))), Equal(flareWeight, flareWeight));
+        vanish = And(Or(vanish, Equal(flareWeight, Set(0.0))), Less(Abs(flareWeight), Set(__builtin_inf())));
     }
     vanish = And(vanish, LessEqual(r, Set(kBoundedFlareReach)));
     return Bits(AndNot(relevant, vanish)) == 0;
