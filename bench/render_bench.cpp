@@ -2,11 +2,11 @@
 // CPUs, through the program's own render loop and sampler: the sampling alone,
 // and beside it the writing of that frame as EXR and as PNG.
 #include "bench_scenes.h"
-#include "cli/image_file.h"
-#include "cli/render_loop.h"
-#include "cli/session_sampler.h"
-#include "cli/usable_cpus.h"
-#include "cli/user_error.h"
+#include "image/image_file.h"
+#include "io/usable_cpus.h"
+#include "render/render_loop.h"
+#include "render/session_sampler.h"
+#include "text/user_error.h"
 
 #include "runtime/render_session.h"
 

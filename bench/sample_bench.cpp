@@ -3,8 +3,8 @@
 // loop does: a new path (e.g. a batched one) is one more sampler factory in
 // kSamplingPaths below, and every scene gets a case for it.
 #include "bench_scenes.h"
-#include "cli/render_loop.h"
-#include "cli/session_sampler.h"
+#include "render/render_loop.h"
+#include "render/session_sampler.h"
 
 #include "runtime/render_session.h"
 

@@ -1,8 +1,8 @@
 #include "nocturnia/render_preparation.h"
 
-#include "nocturnia/batch_evaluation.h"
 #include "nocturnia/nocturnia.h"
 #include "nocturnia/parameter_ids.h"
+#include "nocturnia/sample_evaluation.h"
 #include "nocturnia/sunspots.h"
 
 #include <charconv>
@@ -168,7 +168,7 @@ Int32 PrepareRender(RenderState& state, BaseShader* shader, const InitRenderStru
         record.mask->InitRender(irs);
         ++record.maskInitCount;
     }
-    PrepareBatchSampling(state);
+    PrepareSampling(state);
     return state.document != nullptr ? NOC_INITRENDER_OK : NOC_INITRENDER_OUTOFMEMORY;
 }
 

@@ -3,7 +3,7 @@
 // sampling threads.
 #pragma once
 
-#include "nocturnia/kernels/field_kernel.h"
+#include "nocturnia/kernels/sampling_kernel.h"
 #include "nocturnia/layer_record.h"
 #include "nocturnia/prepared_gradient.h"
 
@@ -32,19 +32,16 @@ struct RenderState {
     PreparedGradient background;      // the node's Background gradient prepared for this render
     std::vector<HeldMask> heldMasks;  // see HeldMask
 
-    // The batched sampling's star-field kernel, chosen for this CPU at
-    // preparation (null: every sample takes the per-sample code), and its
-    // view of each layer (same index as `layers`).
-    FieldLayerKernel fieldKernel = nullptr;
+    // The sampling kernel chosen for this CPU at preparation (null before
+    // the first), and what it reads: the views of the enabled star-field
+    // and single-star layers (pointing into `layers`) and the adjustments,
+    // for batches and for one sample alone (which differ only in the code of
+    // the adjustments).
+    SamplingKernel kernel = nullptr;
     std::vector<FieldLayerView> fieldViews;
-    // The colour adjustments' kernel of the same variant, and their values.
-    AdjustColorsKernel adjustKernel = nullptr;
-    // The kernels for one sample at a time: the chosen star-field kernel and
-    // the colour adjustments of SingleSampleVariant.
-    FieldLayerKernel singleFieldKernel = nullptr;
-    AdjustColorsKernel singleAdjustKernel = nullptr;
-    AdjustmentView adjustment{};
-    bool singleStars = false;  // some layer draws a single star
+    std::vector<SingleStarView> singleStarViews;
+    SamplingView view{};
+    SamplingView oneSampleView{};
 };
 
 }  // namespace nocturnia

@@ -1,15 +1,68 @@
 #include "nocturnia/sample_evaluation.h"
 
-#include "nocturnia/batch_evaluation.h"
-
-#include "color_hsv.h"
+#include "nocturnia/kernels/kernel_variants.h"
 #include "nocturnia/nocturnia.h"
 #include "nocturnia/single_star.h"
 #include "nocturnia/star_field.h"
 
-#include <cmath>
+#include <string>
 
 namespace nocturnia {
+
+namespace {
+
+void MaskColorOf(const void* layer, NocChannelData* samples, int index, double out[3])
+{
+    const Vector M = SampleMask(*static_cast<const LayerRecord*>(layer), &samples[index]);
+    out[0] = M.x;
+    out[1] = M.y;
+    out[2] = M.z;
+}
+
+// The enabled layers' views, in layer order, for the kernel.
+void FillLayerViews(RenderState& state)
+{
+    state.fieldViews.clear();
+    state.singleStarViews.clear();
+    for (const LayerRecord& record : state.layers) {
+        if (record.enabled && record.mode == LayerMode::kStarField) {
+            FieldLayerView view = FieldLayerViewOf(record);
+            if (record.mask != nullptr) {
+                view.mask = &record;
+                view.maskAt = &MaskColorOf;
+            }
+            state.fieldViews.push_back(view);
+        }
+        if (DrawsSingleStar(record)) state.singleStarViews.push_back(SingleStarViewOf(record, state.aspect));
+    }
+}
+
+}  // namespace
+
+AdjustmentView AdjustmentViewOf(const RenderState& state)
+{
+    return AdjustmentView{1.0 + state.contrast, state.brightnessOffset, state.saturationFactor, state.gamma};
+}
+
+void PrepareSampling(RenderState& state)
+{
+    std::string note;
+    const KernelVariant variant = ChooseKernelVariant(note);
+    if (!note.empty()) ApplicationOutput(note);
+    state.kernel = SamplingKernelOf(variant);
+    FillLayerViews(state);
+    state.view = SamplingView{state.aspect,
+                              state.fieldViews.data(),
+                              static_cast<int>(state.fieldViews.size()),
+                              state.singleStarViews.data(),
+                              static_cast<int>(state.singleStarViews.size()),
+                              AdjustmentViewOf(state),
+                              AdjustColorsKernelOf(variant)};
+    // One colour fills one lane: wider vectors only add work, and the bits
+    // are the same in every target.
+    state.oneSampleView = state.view;
+    state.oneSampleView.adjustColors = AdjustColorsKernelOf(KernelVariant::Scalar);
+}
 
 Vector SampleMask(const LayerRecord& record, ChannelData* cd)
 {
@@ -42,71 +95,40 @@ Vector SampleMask(const LayerRecord& record, ChannelData* cd)
     return M;
 }
 
-namespace {
-
-double BlackIfNaN(double v) { return std::isnan(v) ? 0.0 : v; }
-
-}  // namespace
-
-Vector AdjustColor(const RenderState& state, const Vector& A)
+void EvaluateSamples(const RenderState& state, const PreparedGradient& background, ChannelData* samples, int count,
+                     double* colors)
 {
-    const double spread = 1.0 + state.contrast;
-    const auto contrast = [&](double a) { return (a - 0.5) * spread + 0.5 + state.brightnessOffset; };
-    Vector hsv = RgbToHsv(Vector(contrast(A.x), contrast(A.y), contrast(A.z)));
-
-    double S = hsv.y * state.saturationFactor;
-    if (S < 0.0) S = 0.0;
-    if (S > 1.0) S = 1.0;
-    hsv.y = S;
-    const Vector rgb = HsvToRgb(hsv);
-
-    // pow(x, 1) is x for every x (signed zeros, infinities and NaN too).
-    if (state.gamma == 1.0) return Vector(BlackIfNaN(rgb.x), BlackIfNaN(rgb.y), BlackIfNaN(rgb.z));
-    return Vector(BlackIfNaN(std::pow(rgb.x, state.gamma)), BlackIfNaN(std::pow(rgb.y, state.gamma)),
-                  BlackIfNaN(std::pow(rgb.z, state.gamma)));
+    if (state.kernel == nullptr) {
+        for (int i = 0; i < 3 * count; ++i) colors[i] = 0.0;
+        return;
+    }
+    const SamplingView& view = count == 1 ? state.oneSampleView : state.view;
+    state.kernel(view, BackgroundView{background.failed, ColorSourceOf(background)}, samples, count, colors);
 }
 
-Vector EvaluateSample(const RenderState& state, ChannelData* cd)
+void EvaluateOneSample(const RenderState& state, ChannelData* cd, double color[3])
 {
-    if (state.background.failed) return Vector();
-    // (y - 0.5) + 0.5 is not y for every y (it rounds away bits below 2^-53
-    // and turns tiny values into 0): the background is looked up exactly there.
-    Vector A = state.background.ColorAt((cd->p[1] - 0.5) + 0.5);
-
-    // A product with -1 rather than 0.5 - y or a negation: it gives -0 at the
-    // centre line and keeps a NaN's sign, which `sample` prints.
-    const Vector P((cd->p[0] - 0.5) * state.aspect, (cd->p[1] - 0.5) * (-1.0), cd->p[2]);
-
-    for (const LayerRecord& record : state.layers) {
-        if (!record.enabled || record.mode != LayerMode::kStarField) continue;
-        Vector L = StarFieldLayer(record, P);
-        if (record.mask != nullptr) {
-            const Vector M = SampleMask(record, cd);
-            L = L * M;
-        }
-        A = A + L;
+    if (state.kernel == nullptr) {
+        color[0] = color[1] = color[2] = 0.0;
+        return;
     }
-
-    A = SingleStarPass(state, P, A);
-    return AdjustColor(state, A);
+    const GradientOfOneCall background(state.background.gradient, state.document);
+    state.kernel(state.oneSampleView, BackgroundView{background.Failed(), background.Colors()}, cd, 1, color);
 }
 
 Vector Nocturnia::Output(BaseShader* sh, ChannelData* cd)
 {
     (void)sh;
     if (cd == nullptr) return Vector();
-    // The single-sample kernels (the star-field kernel with a sample's cells
-    // in its lanes) have the hardware floor of their instruction set and the
-    // batch's exact shortcuts; the "scalar" variant keeps the per-sample code.
-    double colour[3];
-    if (EvaluateOneSample(render_, cd, colour)) return Vector(colour[0], colour[1], colour[2]);
-    return EvaluateSample(render_, cd);
+    double color[3];
+    EvaluateOneSample(render_, cd, color);
+    return Vector(color[0], color[1], color[2]);
 }
 
-void Nocturnia::OutputBatch(BaseShader* sh, ChannelData* samples, Int32 count, double* colours)
+void Nocturnia::OutputBatch(BaseShader* sh, ChannelData* samples, Int32 count, double* colors)
 {
     (void)sh;
-    EvaluateBatch(render_, samples, count, colours);
+    EvaluateSamples(render_, render_.background, samples, count, colors);
 }
 
 }  // namespace nocturnia

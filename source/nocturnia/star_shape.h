@@ -1,7 +1,10 @@
 // The profile every star shares: a bright core, a glow falling off with the
-// square of the distance, and optional flares along one or two crosses.
+// square of the distance, and optional flares along one or two crosses. Its
+// maths is the sampling kernel's (kernels/star_shape_lanes.h); here are the
+// kernel's view of a layer's shape and the shape at one point.
 #pragma once
 
+#include "nocturnia/kernels/sampling_kernel.h"
 #include "nocturnia/layer_record.h"
 
 namespace nocturnia {
@@ -11,22 +14,19 @@ struct StarShapeResult {
     bool covered = false;    // the point lies inside the core (r <= 0.025)
 };
 
-// The core value 0.05 / r grows without bound towards the centre. Where it
-// is no longer finite (the exact centre, or a distance so small that the
-// division overflows) the shape takes this value instead: far above the
-// point (2) where every colour saturates, yet small enough that colour x
-// intensity x size factor stays finite and a black channel stays black.
-inline constexpr double kStarCentreIntensity = 1e12;
+// The cosine and sine of pi/4 that turn the first cross into the second, as
+// the kernel has them: the C library's, which differ in the last bit.
+extern const double kCos45;
+extern const double kSin45;
 
-// Cosine and sine of pi/4 as the C library computes them (they differ in the
-// last bit), turning the first cross into the second.
-inline constexpr double kCos45 = 0.7071067811865476;
-inline constexpr double kSin45 = 0.7071067811865475;
+// What the kernel reads of the star shape of `record`: glow, flares and,
+// for a single star with a noise generator, its sunspots.
+ShapeView ShapeViewOf(const LayerRecord& record);
 
 // The shape of a star of `record` at `d`, the point relative to the star's
-// centre in star-local units. `flareWeight` (0 to 1) scales the flares when
-// they are shown "Size Dependent". Inside the core of a single star the
-// sunspot factor applies.
+// centre in star-local units, with the one-lane kernel. `flareWeight` (0 to
+// 1) scales the flares when they are shown "Size Dependent". Inside the core
+// of a single star the sunspot factor applies.
 StarShapeResult StarShape(const LayerRecord& record, const Vector& d, double flareWeight);
 
 }  // namespace nocturnia

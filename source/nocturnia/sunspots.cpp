@@ -28,12 +28,10 @@ void ReleaseSunspots(LayerRecord& record)
     record.sunspotNoise = nullptr;
 }
 
-double SunspotFactor(const LayerRecord& record, const Vector& d)
+double SunspotNoiseAt(const void* noise, const double point[3])
 {
-    const double k = record.sunspotFrequency;
-    const Vector point = (d + record.sunspotOffset) * k;
-    const double n = record.sunspotNoise->Noise(NOISE_TYPE_32, true, point, 0.0, 8.0, true, 0.25, 0.25, 0);
-    return SunspotFactorOfNoise(n, record.sunspotExtent);
+    const Vector p(point[0], point[1], point[2]);
+    return static_cast<const C4DNoise*>(noise)->Noise(NOISE_TYPE_32, true, p, 0.0, 8.0, true, 0.25, 0.25, 0);
 }
 
 }  // namespace nocturnia

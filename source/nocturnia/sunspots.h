@@ -1,4 +1,6 @@
-// Sunspots: dark noise spots inside the core of a single star.
+// Sunspots: dark noise spots inside the core of a single star. Render
+// preparation sets up each layer's offset and noise generator; the sampling
+// kernel applies the factor (kernels/star_shape_lanes.h).
 #pragma once
 
 #include "nocturnia/layer_record.h"
@@ -25,16 +27,14 @@ void SetUpSunspots(LayerRecord& record);
 // Frees the layer's noise generator and empties the handle.
 void ReleaseSunspots(LayerRecord& record);
 
-// The factor for the core intensity at the star-local point d: 0 inside a
-// spot, the noise value itself on a spot's thin edge, 1 on clear surface.
-double SunspotFactor(const LayerRecord& record, const Vector& d);
+// The host's noise of a layer's generator (`noise`) at a point, as sunspots
+// sample it: noise type 32, two-dimensional, time 0, 8 octaves, absolute
+// value, sample radius and detail attenuation 0.25, no repeat.
+double SunspotNoiseAt(const void* noise, const double point[3]);
 
-// The same rule on a given noise value n and extent m.
-inline double SunspotFactorOfNoise(double n, double m)
-{
-    double f = (n <= m - 0.01) ? 0.0 : n;
-    if (m <= f) f = 1.0;
-    return f;
-}
+// The factor for the core intensity on a noise value n under the extent m
+// (the one-lane kernel's): 0 inside a spot, the noise value itself on a
+// spot's thin edge, 1 on clear surface.
+double SunspotFactorOfNoise(double n, double m);
 
 }  // namespace nocturnia

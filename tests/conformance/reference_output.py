@@ -13,6 +13,15 @@ Not modelled: sunspots (their pattern is the host's noise). Documents used
 with this model keep every "Sunspots Extent" at 0, where the sunspot factor
 is exactly 1.
 
+Where the documented arithmetic leaves a value open, the model takes the
+plug-in's documented choices, so that documents with extreme values (huge
+points and seeds, overflowing adjustments) can be checked too: floor leaves
+infinities and NaN as they are; a hue that is not a finite number converts
+back through the last row of the sector table with f = 0; a channel that
+ends as NaN is black; a single star of size 0 draws nothing. A star's exact
+centre, where the core value 0.05 / r is not finite, raises AtStarCentre
+unless a centre intensity is given (the plug-in's is 1e12).
+
 Usage as a program: reference_output.py DOC < points, one "u v [w]" per line;
 prints "r g b" per point with 17 significant digits, like `nocturnia sample`.
 """
@@ -34,8 +43,17 @@ class AtStarCentre(ArithmeticError):
     and the colour is the implementation's choice."""
 
 
+def c_floor(a):
+    """floor() as the C library has it: infinities and NaN stay as they are."""
+    return float(math.floor(a)) if math.isfinite(a) else a
+
+
 def frac(a):
-    return a - math.floor(a)
+    return a - c_floor(a)
+
+
+def black_if_nan(a):
+    return 0.0 if math.isnan(a) else a
 
 
 def c_pow(base, exponent):
@@ -126,8 +144,11 @@ def hsv_to_rgb(hsv):
     if h == 1.0:
         h = 0.0
     x = 6.0 * h
-    i = int(math.floor(x))
-    f = x - math.floor(x)
+    whole = c_floor(x)
+    i = int(whole) if 0.0 <= whole < 6.0 else 6     # outside [0, 6) or NaN: the last row
+    f = x - whole
+    if not math.isfinite(f):
+        f = 0.0
     p = (1.0 - s) * v
     q = (1.0 - f * s) * v
     t = (1.0 - (1.0 - f) * s) * v
@@ -226,7 +247,8 @@ def _layer_ids(index):
 
 
 class Shader:
-    def __init__(self, document):
+    def __init__(self, document, centre_intensity=None):
+        self.centre_intensity = centre_intensity
         shader = document.get("material", {}).get("shader", {})
         params = shader.get("params", {})
         children = shader.get("children", [])
@@ -253,19 +275,18 @@ class Shader:
 
     # ------------------------------------------------------------ star shape
 
-    @staticmethod
-    def star_shape(layer, d, weight):
+    def star_shape(self, layer, d, weight):
         dx, dy, dz = d
         r = math.sqrt(dx * dx + dy * dy + dz * dz)
-        if r == 0.0:
+        q = 0.05 / r if r != 0.0 else math.inf
+        if math.isinf(q) and self.centre_intensity is None:
             raise AtStarCentre()
-        q = 0.05 / r
         if q < 2.0:
             covered = False
             intensity = (q * layer.glow) * (q * layer.glow)
         else:
             covered = True
-            intensity = q
+            intensity = self.centre_intensity if math.isinf(q) else q
         if layer.flare_width_complement < 1.0 and layer.flare_length_complement < 1.0 \
                 and layer.show_flares != 2:
             def add(term):
@@ -312,8 +333,8 @@ class Shader:
 
     def star_field_pass(self, layer, point, last_pass):
         x, y = point[0], point[1]
-        x0 = float(math.floor(x))
-        y0 = float(math.floor(y))
+        x0 = c_floor(x)
+        y0 = c_floor(y)
         ox = x - x0 - 0.5
         oy = y - y0 - 0.5
         sr = sg = sb = 0.0
@@ -357,7 +378,7 @@ class Shader:
     def single_star_colour(self, layer, point):
         px, py, pz = point
         g = layer.star_size
-        inverse = 1.0 / g
+        inverse = 1.0 / g if g != 0.0 else math.inf
         d = ((px - layer.position_x * self.aspect) * inverse, (-py - layer.position_y) * inverse,
              pz * inverse)
         if g <= 0.8:
@@ -406,7 +427,7 @@ class Shader:
             accumulated = tuple(accumulated[i] + total[i] for i in range(3))
 
         for layer in self.layers:
-            if not (layer.enabled and layer.mode == 1):
+            if not (layer.enabled and layer.mode == 1 and layer.star_size != 0.0):
                 continue
             out, covered = self.single_star_colour(layer, point)
             if covered:
@@ -423,7 +444,7 @@ class Shader:
         if s > 1.0:
             s = 1.0
         adjusted = hsv_to_rgb((h, s, value))
-        return tuple(c_pow(a, self.gamma) for a in adjusted)
+        return tuple(black_if_nan(c_pow(a, self.gamma)) for a in adjusted)
 
 
 def main(argv):

@@ -290,7 +290,7 @@ TEST_F(RenderWithHost, FailedGradientPreparation)
     for (const nocturnia::runtime::Vec3& c : Grid(10)) EXPECT_NEAR(c.x, 0.25, 1e-12);
 }
 
-TEST_F(RenderWithHost, ThreadsSeeTheSameColoursAsOneThread)
+TEST_F(RenderWithHost, ThreadsSeeTheSameColorsAsOneThread)
 {
     Params().SetInt(kExtraLayerCount, 1);
     Describe(*scene_.shader);  // writes the extra layer's defaults

@@ -20,6 +20,16 @@ ChannelData At(double u, double v)
 
 bool HasNaN(const Vector& c) { return std::isnan(c.x) || std::isnan(c.y) || std::isnan(c.z); }
 
+// The batch evaluation of one sample, as Output runs it, with the state's
+// background; the layers are prepared for sampling as they are now.
+Vector EvaluateSample(RenderState& state, ChannelData* cd)
+{
+    PrepareSampling(state);
+    double color[3];
+    EvaluateSamples(state, state.background, cd, 1, color);
+    return Vector(color[0], color[1], color[2]);
+}
+
 }  // namespace
 
 TEST(AdjustColor, ContrastBrightnessSaturationGamma)
@@ -57,7 +67,7 @@ TEST(AdjustColor, AbsurdSettingsGiveNoNaN)
     }
 }
 
-TEST(EvaluateSample, BackgroundThenStarFieldsThenSingleStars)
+TEST(EvaluateSamples, BackgroundThenStarFieldsThenSingleStars)
 {
     static const Vector navy(0.05, 0.1, 0.3);
     RenderState state;
@@ -85,7 +95,7 @@ TEST(EvaluateSample, BackgroundThenStarFieldsThenSingleStars)
     ExpectNear(EvaluateSample(state, &centre), Vector(0.9, 0.69, 0.25));
 }
 
-TEST(EvaluateSample, AspectSpacesStarsHorizontally)
+TEST(EvaluateSamples, AspectSpacesStarsHorizontally)
 {
     RenderState wide, square;
     wide.aspect = 2.0;
@@ -98,7 +108,7 @@ TEST(EvaluateSample, AspectSpacesStarsHorizontally)
     }
 }
 
-TEST(EvaluateSample, FailedBackgroundIsBlackWithoutAdjustments)
+TEST(EvaluateSamples, FailedBackgroundIsBlackWithoutAdjustments)
 {
     RenderState state;
     state.background.failed = true;
@@ -108,7 +118,7 @@ TEST(EvaluateSample, FailedBackgroundIsBlackWithoutAdjustments)
     ExpectSame(EvaluateSample(state, &cd), Vector(0.0, 0.0, 0.0));
 }
 
-TEST(EvaluateSample, NoNaNForUnusableLayersOrAtStarCentres)
+TEST(EvaluateSamples, NoNaNForUnusableLayersOrAtStarCentres)
 {
     RenderState state;
     LayerRecord sizeZero = DefaultLayer(1);

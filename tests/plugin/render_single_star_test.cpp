@@ -21,7 +21,7 @@ LayerRecord Star(double size = 0.5, const Vector& color = kDefaultStarColor, dou
 
 }  // namespace
 
-TEST(SingleStar, CoreShowsTheColourExactlyAndCovers)
+TEST(SingleStar, CoreShowsTheColorExactlyAndCovers)
 {
     RenderState state;
     state.layers.push_back(Star());

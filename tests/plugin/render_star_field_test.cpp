@@ -48,7 +48,7 @@ TEST(StarFieldPass, LastPassThinsCellsByTheDensitysFraction)
     for (int X = 1; X < 30; ++X) EXPECT_FALSE(IsBlack(StarFieldPass(r, StarCentreOfCell(X, 4, r.seed), false)));
 }
 
-TEST(StarFieldPass, ColourBrightnessAndGradientFailure)
+TEST(StarFieldPass, ColorBrightnessAndGradientFailure)
 {
     LayerRecord r = DefaultLayer(0, 0.5, 0.2);
     int X = 1;  // a cell with a large star and a hash well inside (0, 1)

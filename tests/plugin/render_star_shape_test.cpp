@@ -98,3 +98,27 @@ TEST(StarShape, CentreIsFiniteAndCovered)
         }
     }
 }
+
+TEST(StarShape, CrossesBeyondTheirLengthAddExactlyNothing)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    LayerRecord plain = Flared(kNever, kTwoCrosses);
+    plain.glow = 1.0;
+    for (Int32 show : {kSizeDependent, kAlways}) {
+        LayerRecord r = Flared(show, kTwoCrosses);
+        r.glow = 1.0;
+        for (double W : {1.0, 0.0, -0.0}) {
+            // Beyond the end at 1/15 the glow alone, to the bit.
+            const double beyond = I(r, 0.07, 0.0, W);
+            EXPECT_EQ(beyond, I(plain, 0.07, 0.0));
+            EXPECT_FALSE(std::signbit(beyond));
+        }
+        // A distance without bound makes the crosses' products NaN: no shortcut
+        // may hide that.
+        EXPECT_TRUE(std::isnan(I(r, inf, 0.0, 1.0))) << show;
+    }
+    // +0 x an infinite or NaN weight is NaN, beyond the length too.
+    EXPECT_TRUE(std::isnan(I(Flared(kSizeDependent, kOneCross), 0.07, 0.0, inf)));
+    EXPECT_TRUE(std::isnan(I(Flared(kSizeDependent, kOneCross), 0.07, 0.0, nan)));
+}

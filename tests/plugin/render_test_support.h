@@ -27,12 +27,20 @@ inline void PositionColorLookup(const NocGradientRender* data, double position, 
     out[2] = 0.25;
 }
 
+// The lookup at many positions of a lookup at one.
+template <GradientColorLookup lookup>
+void EachColorLookup(const NocGradientRender* data, const double* positions, int32_t count, double* out)
+{
+    for (int32_t i = 0; i < count; ++i) lookup(data, positions[i], out + 3 * i);
+}
+
 // `color` must outlive the gradient's use.
 inline void UseColor(PreparedGradient& gradient, const Vector& color)
 {
     gradient.failed = false;
     gradient.source = reinterpret_cast<const NocGradientRender*>(&color);
     gradient.lookup = &ConstantColorLookup;
+    gradient.lookupMany = &EachColorLookup<&ConstantColorLookup>;
 }
 
 inline void UsePositionColor(PreparedGradient& gradient)
@@ -40,6 +48,7 @@ inline void UsePositionColor(PreparedGradient& gradient)
     static const Vector unused;
     UseColor(gradient, unused);
     gradient.lookup = &PositionColorLookup;
+    gradient.lookupMany = &EachColorLookup<&PositionColorLookup>;
 }
 
 inline const Vector kWhite(1.0, 1.0, 1.0);

@@ -1,11 +1,17 @@
-// RGB to HSV and back lane by lane: RgbToHsv and HsvToRgb of color_hsv.h
-// with every branch turned into a choice between lanes. Each lane takes the
-// branch the scalar code takes for its values and computes the same
-// operations, so the bits are the scalar's, NaN and infinities included (the
-// division of a lane whose result is thrown away may trap nothing: floating
-// point exceptions are masked).
+// RGB to HSV and back, with the hue in turns (0 red, 1/3 green, 2/3 blue),
+// and the hue shift of star colours. Neither conversion clamps.
 //
-// Include this only inside a kernel variant's namespace, after simd_lanes.h.
+// Every step of the conversions is a choice between lanes, so each lane takes
+// the branch its own values call for: black, negative or not a number (no
+// hue, no saturation), near grey (saturation below 0.001: the value is then
+// the smallest component, and the way back gives grey), else the sector of
+// the largest component, red winning ties before green. Operations whose
+// result a lane throws away trap nothing: floating-point exceptions are
+// masked. NaN and infinities follow the same arithmetic. On the way back a
+// hue outside [0, 1] takes the last row of the sector table (v, t, p), like
+// sector 0; a hue that is not a finite number does so too, with f = 0.
+//
+// Include this only inside a kernel target's namespace, after simd_lanes.h.
 
 struct HsvLanes {
     D h, s, v;
@@ -15,7 +21,8 @@ struct RgbLanes {
     D r, g, b;
 };
 
-inline HsvLanes RgbToHsvLanes(const RgbLanes& c)
+// (r, g, b) -> (hue in [0, 1), saturation, value).
+inline HsvLanes RgbToHsv(const RgbLanes& c)
 {
     D max = c.r;
     max = Select(Greater(c.g, max), c.g, max);
@@ -25,7 +32,7 @@ inline HsvLanes RgbToHsvLanes(const RgbLanes& c)
     min = Select(Less(c.b, min), c.b, min);
 
     // Black, negative or not a number: (0, 0, 0); near grey: (0, 0, min).
-    const M coloured = Greater(max, Set(0.0));
+    const M colored = Greater(max, Set(0.0));
     const D s = Sub(Set(1.0), Div(min, max));
     const M grey = Less(s, Set(0.001));
 
@@ -38,15 +45,16 @@ inline HsvLanes RgbToHsvLanes(const RgbLanes& c)
     D h = Div(h6, Set(6.0));
     h = Select(Less(h, Set(0.0)), Add(h, Set(1.0)), h);
 
-    const M hued = AndNot(coloured, grey);
+    const M hued = AndNot(colored, grey);
     HsvLanes out;
     out.h = Keep(hued, h);
     out.s = Keep(hued, s);
-    out.v = Keep(coloured, Select(grey, min, max));
+    out.v = Keep(colored, Select(grey, min, max));
     return out;
 }
 
-inline RgbLanes HsvToRgbLanes(const HsvLanes& hsv)
+// (hue in turns, saturation, value) -> (r, g, b). Hue 1 is read as hue 0.
+inline RgbLanes HsvToRgb(const HsvLanes& hsv)
 {
     const D s = hsv.s;
     const D v = hsv.v;
@@ -86,11 +94,14 @@ inline RgbLanes HsvToRgbLanes(const HsvLanes& hsv)
     return RgbLanes{Select(grey, v, r), Select(grey, v, g), Select(grey, v, b)};
 }
 
-// ShiftHue of hue_shift.h.
-inline RgbLanes ShiftHueLanes(const RgbLanes& c, double turns)
+// Adds `turns` (expected in [0, 1]) to the hue of `c`. A sum beyond one turn
+// is brought back once; a sum of exactly 1 is left for HsvToRgb. Called only
+// for shifts above 0, so that an unshifted colour never takes the lossy trip
+// through HSV.
+inline RgbLanes ShiftHue(const RgbLanes& c, double turns)
 {
-    HsvLanes hsv = RgbToHsvLanes(c);
+    HsvLanes hsv = RgbToHsv(c);
     const D h = Add(hsv.h, Set(turns));
     hsv.h = Select(Greater(h, Set(1.0)), Sub(h, Set(1.0)), h);
-    return HsvToRgbLanes(hsv);
+    return HsvToRgb(hsv);
 }

@@ -1,5 +1,6 @@
 #include "nocturnia/kernels/kernel_variants.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,29 +9,11 @@
 #define NOC_KERNELS_X86 1
 #endif
 
-// Each variant's copy of the kernel, in its own namespace.
-#ifdef NOC_KERNELS_X86
-namespace kernels_sse2 {
-void FieldLayer(const FieldLayerView&, const double*, const double*, int, const double* const*, double* const[3]);
-void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
-}  // namespace kernels_sse2
-namespace kernels_sse41 {
-void FieldLayer(const FieldLayerView&, const double*, const double*, int, const double* const*, double* const[3]);
-void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
-}  // namespace kernels_sse41
-namespace kernels_avx2 {
-void FieldLayer(const FieldLayerView&, const double*, const double*, int, const double* const*, double* const[3]);
-void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
-}  // namespace kernels_avx2
-namespace kernels_avx512 {
-void FieldLayer(const FieldLayerView&, const double*, const double*, int, const double* const*, double* const[3]);
-void AdjustColors(const AdjustmentView&, const double* const[3], int, double*);
-}  // namespace kernels_avx512
-#endif
-
 namespace {
 
 struct CpuSupport {
+    bool anyCpu = true;
+    bool sse2 = false;
     bool sse41 = false;
     bool avx2 = false;
     bool avx512f = false;
@@ -53,6 +36,7 @@ CpuSupport DetectCpu()
     CpuSupport cpu;
 #ifdef NOC_KERNELS_X86
     unsigned int a = 0, b = 0, c = 0, d = 0;
+    cpu.sse2 = true;  // every x86-64 CPU has it
     if (__get_cpuid(1, &a, &b, &c, &d) == 0) return cpu;
     cpu.sse41 = (c & bit_SSE4_1) != 0;
     const bool osSaves = (c & bit_OSXSAVE) != 0;
@@ -74,60 +58,58 @@ const CpuSupport& Cpu()
     return cpu;
 }
 
+// One entry per target of NOC_KERNEL_TARGETS, in its order.
+struct Target {
+    const char* name;
+    SamplingKernel evaluate;
+    AdjustColorsKernel adjust;
+    bool CpuSupport::*needs;
+};
+
+constexpr Target kTargets[] = {
+#define NOC_KERNEL_TARGET(variant, name, ns, needs)                                                                    \
+    {name, &ns::EvaluateSamples, &ns::AdjustSamples, &CpuSupport::needs},
+    NOC_KERNEL_TARGETS(NOC_KERNEL_TARGET)
+#undef NOC_KERNEL_TARGET
+};
+static_assert(sizeof(kTargets) / sizeof(kTargets[0]) == static_cast<std::size_t>(KernelVariant::Count));
+
+const Target* TargetOf(KernelVariant variant)
+{
+    const int index = static_cast<int>(variant);
+    return index >= 0 && index < static_cast<int>(KernelVariant::Count) ? &kTargets[index] : nullptr;
+}
+
+// "scalar, sse2, ...".
+std::string VariantNames()
+{
+    std::string names;
+    for (const Target& target : kTargets) names += (names.empty() ? "" : ", ") + std::string(target.name);
+    return names;
+}
+
 }  // namespace
 
 const char* KernelVariantName(KernelVariant variant)
 {
-    switch (variant) {
-    case KernelVariant::Scalar: return "scalar";
-    case KernelVariant::Sse2: return "sse2";
-    case KernelVariant::Sse41: return "sse41";
-    case KernelVariant::Avx2: return "avx2";
-    case KernelVariant::Avx512: return "avx512";
-    default: return "unknown";
-    }
+    const Target* target = TargetOf(variant);
+    return target != nullptr ? target->name : "unknown";
 }
 
 bool KernelVariantRuns(KernelVariant variant)
 {
-    switch (variant) {
-    case KernelVariant::Scalar: return true;
-#ifdef NOC_KERNELS_X86
-    case KernelVariant::Sse2: return true;
-    case KernelVariant::Sse41: return Cpu().sse41;
-    case KernelVariant::Avx2: return Cpu().avx2;
-    case KernelVariant::Avx512: return Cpu().avx512f;
-#endif
-    default: return false;
-    }
+    const Target* target = TargetOf(variant);
+    return target != nullptr && Cpu().*(target->needs);
 }
 
-FieldLayerKernel FieldLayerKernelOf(KernelVariant variant)
+SamplingKernel SamplingKernelOf(KernelVariant variant)
 {
-    if (!KernelVariantRuns(variant)) return nullptr;
-    switch (variant) {
-#ifdef NOC_KERNELS_X86
-    case KernelVariant::Sse2: return &kernels_sse2::FieldLayer;
-    case KernelVariant::Sse41: return &kernels_sse41::FieldLayer;
-    case KernelVariant::Avx2: return &kernels_avx2::FieldLayer;
-    case KernelVariant::Avx512: return &kernels_avx512::FieldLayer;
-#endif
-    default: return nullptr;
-    }
+    return KernelVariantRuns(variant) ? TargetOf(variant)->evaluate : nullptr;
 }
 
 AdjustColorsKernel AdjustColorsKernelOf(KernelVariant variant)
 {
-    if (!KernelVariantRuns(variant)) return nullptr;
-    switch (variant) {
-#ifdef NOC_KERNELS_X86
-    case KernelVariant::Sse2: return &kernels_sse2::AdjustColors;
-    case KernelVariant::Sse41: return &kernels_sse41::AdjustColors;
-    case KernelVariant::Avx2: return &kernels_avx2::AdjustColors;
-    case KernelVariant::Avx512: return &kernels_avx512::AdjustColors;
-#endif
-    default: return nullptr;
-    }
+    return KernelVariantRuns(variant) ? TargetOf(variant)->adjust : nullptr;
 }
 
 KernelVariant ChooseKernelVariant(std::string& note)
@@ -149,17 +131,7 @@ KernelVariant ChooseKernelVariant(std::string& note)
         note = std::string("NOCTURNIA_SIMD=") + forced + ": this CPU cannot run it; using " + KernelVariantName(widest);
         return widest;
     }
-    note = std::string("NOCTURNIA_SIMD=") + forced + " is not a variant (scalar, sse2, sse41, avx2, avx512); using " +
+    note = std::string("NOCTURNIA_SIMD=") + forced + " is not a variant (" + VariantNames() + "); using " +
            KernelVariantName(widest);
     return widest;
-}
-
-KernelVariant SingleSampleVariant(KernelVariant chosen)
-{
-    const char* forced = std::getenv("NOCTURNIA_SIMD");
-    if (forced != nullptr && forced[0] != '\0') return chosen;
-    if (static_cast<int>(chosen) > static_cast<int>(KernelVariant::Sse41) && KernelVariantRuns(KernelVariant::Sse41)) {
-        return KernelVariant::Sse41;
-    }
-    return chosen;
 }

@@ -1,12 +1,14 @@
-// The few lane-wise double operations the kernels use, for the instruction
-// set this copy is compiled for (NOC_LANES_SSE2, _SSE41, _AVX2 or _AVX512).
-// Each is the IEEE operation of the scalar code applied per lane, so a kernel
-// written with them gives the scalar code's bits lane by lane: no fused
-// multiply-add, floor exact for every input (also |x| >= 2^52, -0, NaN and
-// infinities), comparisons false on NaN.
+// The few lane-wise double operations the sampling kernel uses, for the
+// target this copy is compiled for (NOC_LANES_SCALAR, _SSE2, _SSE41, _AVX2
+// or _AVX512). Each is the IEEE operation applied per lane, so the kernel
+// gives the same bits lane by lane on every target: no fused multiply-add,
+// floor exact for every input (also |x| >= 2^52, -0, NaN and infinities),
+// comparisons false on NaN. The scalar target has one plain double per
+// "vector" and a bool per mask.
 //
-// Include this only inside the variant's own namespace (see
-// field_kernel_body.h): every copy then has its own functions.
+// Include this only inside the target's own namespace (see
+// sampling_kernel_body.h), after <cmath> and <immintrin.h>: every copy then
+// has its own functions.
 //
 // LoadEvery3(p) reads p[0], p[3], p[6], ... (one channel of interleaved RGB)
 // and LoadFirst(p, n) the first n (1 to kLanes) of p[0], p[1], ... with +0 in
@@ -18,6 +20,41 @@
 // move) waits for the store and pays the move's start-up on every group.
 // First(a) is lane 0; SameInLanes(a, valid) tells whether every lane with a
 // bit in `valid` holds lane 0's bits exactly (lane 0 is always one of them).
+
+// ---- Scalar: one lane -------------------------------------------------------
+#if defined(NOC_LANES_SCALAR)
+constexpr int kLanes = 1;
+using D = double;
+using M = bool;
+
+inline D Set(double x) { return x; }
+inline D Load(const double* p) { return p[0]; }
+inline D LoadEvery3(const double* p) { return p[0]; }
+inline D LoadFirst(const double* p, int) { return p[0]; }
+inline void Store(double* p, D a) { p[0] = a; }
+inline void StoreFirst(double* p, D a, int) { p[0] = a; }
+inline D Add(D a, D b) { return a + b; }
+inline D Sub(D a, D b) { return a - b; }
+inline D Mul(D a, D b) { return a * b; }
+inline D Div(D a, D b) { return a / b; }
+inline D Sqrt(D a) { return std::sqrt(a); }
+inline D Abs(D a) { return std::fabs(a); }
+inline D Negate(D a) { return -a; }
+inline M Greater(D a, D b) { return a > b; }
+inline M Less(D a, D b) { return a < b; }
+inline M GreaterEqual(D a, D b) { return a >= b; }
+inline M LessEqual(D a, D b) { return a <= b; }
+inline M Equal(D a, D b) { return a == b; }
+inline M IsNaN(D a) { return std::isnan(a); }
+inline M And(M a, M b) { return a && b; }
+inline M Or(M a, M b) { return a || b; }
+inline M AndNot(M a, M b) { return a && !b; }
+inline int Bits(M m) { return m ? 1 : 0; }
+inline double First(D a) { return a; }
+inline bool SameInLanes(D, int) { return true; }
+inline D Select(M m, D a, D b) { return m ? a : b; }
+inline D Floor(D a) { return std::floor(a); }
+#endif
 
 // ---- SSE2 and SSE4.1: two lanes ---------------------------------------------
 #if defined(NOC_LANES_SSE2) || defined(NOC_LANES_SSE41)
@@ -185,6 +222,12 @@ inline D Floor(D a) { return _mm512_roundscale_pd(a, _MM_FROUND_TO_NEG_INF | _MM
 // p[1] = g[0], p[2] = b[0], p[3] = r[1], ...
 inline void StoreEvery3(double* p, D r, D g, D b, int n)
 {
+#if defined(NOC_LANES_SCALAR)
+    (void)n;
+    p[0] = r;
+    p[1] = g;
+    p[2] = b;
+#else
 #if defined(NOC_LANES_SSE2) || defined(NOC_LANES_SSE41)
     if (n == kLanes) {
         _mm_storeu_pd(p, _mm_unpacklo_pd(r, g));        // r0 g0
@@ -207,13 +250,12 @@ inline void StoreEvery3(double* p, D r, D g, D b, int n)
 #elif defined(NOC_LANES_AVX512)
     if (n == kLanes) {
         // Each output vector takes two lanes' worth of r and g, then b's.
-        const auto pick = [](D x, D y, __m512i from) { return _mm512_permutex2var_pd(x, from, y); };
-        const D rg0 = pick(r, g, _mm512_set_epi64(10, 2, 0, 9, 1, 0, 8, 0));
-        const D rg1 = pick(r, g, _mm512_set_epi64(5, 0, 12, 4, 0, 11, 3, 0));
-        const D rg2 = pick(r, g, _mm512_set_epi64(0, 15, 7, 0, 14, 6, 0, 13));
-        _mm512_storeu_pd(p, pick(rg0, b, _mm512_set_epi64(7, 6, 9, 4, 3, 8, 1, 0)));
-        _mm512_storeu_pd(p + 8, pick(rg1, b, _mm512_set_epi64(7, 12, 5, 4, 11, 2, 1, 10)));
-        _mm512_storeu_pd(p + 16, pick(rg2, b, _mm512_set_epi64(15, 6, 5, 14, 3, 2, 13, 0)));
+        const D rg0 = _mm512_permutex2var_pd(r, _mm512_set_epi64(10, 2, 0, 9, 1, 0, 8, 0), g);
+        const D rg1 = _mm512_permutex2var_pd(r, _mm512_set_epi64(5, 0, 12, 4, 0, 11, 3, 0), g);
+        const D rg2 = _mm512_permutex2var_pd(r, _mm512_set_epi64(0, 15, 7, 0, 14, 6, 0, 13), g);
+        _mm512_storeu_pd(p, _mm512_permutex2var_pd(rg0, _mm512_set_epi64(7, 6, 9, 4, 3, 8, 1, 0), b));
+        _mm512_storeu_pd(p + 8, _mm512_permutex2var_pd(rg1, _mm512_set_epi64(7, 12, 5, 4, 11, 2, 1, 10), b));
+        _mm512_storeu_pd(p + 16, _mm512_permutex2var_pd(rg2, _mm512_set_epi64(15, 6, 5, 14, 3, 2, 13, 0), b));
         return;
     }
 #endif
@@ -226,12 +268,22 @@ inline void StoreEvery3(double* p, D r, D g, D b, int n)
         p[1] = lanes[1][i];
         p[2] = lanes[2][i];
     }
+#endif
 }
 
 // The lanes of a where m holds, +0 elsewhere.
 inline D Keep(M m, D a) { return Select(m, a, Set(0.0)); }
-// a - floor(a), as the scalar Frac.
+// The fractional part a - floor(a): in [0, 1) for negative a too.
 inline D Frac(D a) { return Sub(a, Floor(a)); }
 // std::max(a, b) is (a < b) ? b : a; std::min(a, b) is (b < a) ? b : a.
 inline D MaxLikeStd(D a, D b) { return Select(Less(a, b), b, a); }
 inline D MinLikeStd(D a, D b) { return Select(Less(b, a), b, a); }
+// A mask of the first n lanes (1 to kLanes).
+inline M FirstLanes(int n)
+{
+    static constexpr double kIndex[8] = {0, 1, 2, 3, 4, 5, 6, 7};
+    return Less(Load(kIndex), Set(static_cast<double>(n)));
+}
+// Whether every lane of `m` with a bit in `lanes` holds.
+inline bool AllOf(M m, int lanes) { return (Bits(m) & lanes) == lanes; }
+inline int Fewer(int a, int b) { return a < b ? a : b; }
