@@ -118,6 +118,35 @@ void BindRendering(py::class_<PythonDocument>& document)
         "progress(done, total) is called on this thread; returning False stops the render (Cancelled).");
 }
 
+void BindFileRendering(py::class_<PythonDocument>& document)
+{
+    document.def(
+        "render_to_file",
+        [](PythonDocument& self, const std::string& path, py::handle frames, std::optional<int> frame,
+           std::optional<int> width, std::optional<int> height, std::optional<int> samples,
+           std::optional<int> threads, py::handle tile, py::handle region, bool half,
+           std::optional<std::string> compression, std::optional<int> depth, bool skipExisting,
+           std::optional<std::string> report, py::object progress, std::string sampler) {
+            const FileRenderArguments arguments{
+                path,    FrameListText(frames), frame,        width,  height,
+                samples, threads,               TileText(tile), RegionText(region), half,
+                std::move(compression), depth, skipExisting, std::move(report), std::move(progress),
+                std::move(sampler)};
+            return RenderToFile(self, arguments);
+        },
+        py::arg("path"), py::kw_only(), py::arg("frames") = py::none(), py::arg("frame") = py::none(),
+        py::arg("width") = py::none(), py::arg("height") = py::none(), py::arg("samples") = py::none(),
+        py::arg("threads") = py::none(), py::arg("tile") = py::none(), py::arg("region") = py::none(),
+        py::arg("half") = false, py::arg("compression") = py::none(), py::arg("depth") = py::none(),
+        py::arg("skip_existing") = false, py::arg("report") = py::none(), py::arg("progress") = py::none(),
+        py::arg("sampler") = "batch",
+        "Renders and writes the image files `nocturnia render` writes, frame by frame, and returns\n"
+        "the report --report writes, as a dict.\n\n"
+        "path: .exr or .png, with a frame pattern (\"sky.####.exr\") for several frames;\n"
+        "frames: \"1-100x5,200\" or a list of frames; half, compression, depth: as --half,\n"
+        "--compression, --depth; skip_existing: leave frames whose file exists alone.");
+}
+
 }  // namespace
 
 }  // namespace nocturnia::python
@@ -135,4 +164,5 @@ PYBIND11_MODULE(_nocturnia, module)
     BindEdits(document);
     BindMasks(document);
     BindRendering(document);
+    BindFileRendering(document);
 }

@@ -2,12 +2,15 @@
 
 #include "python_errors.h"
 #include "python_host.h"
+#include "python_values.h"
 
 #include "io/interruption.h"
 #include "io/usable_cpus.h"
 #include "render/document_frame.h"
 #include "render/frame_render.h"
+#include "image/image_file.h"
 #include "render/render_limits.h"
+#include "render/sequence_plan.h"
 #include "render/render_window.h"
 #include "text/number_text.h"
 #include "text/parameter_edits.h"
@@ -19,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -253,6 +257,82 @@ std::optional<std::string> JoinedNumbers(py::handle value, std::size_t count, co
 }
 
 }  // namespace
+
+namespace {
+
+nocturnia::cli::SequenceRequest SequenceRequestOf(const FileRenderArguments& arguments)
+{
+    nocturnia::cli::SequenceRequest request;
+    request.output = arguments.path;
+    request.width = arguments.width;
+    request.height = arguments.height;
+    request.samples = arguments.samples;
+    request.threads = arguments.threads;
+    request.tile = arguments.tile;
+    request.region = arguments.region;
+    request.image.half = arguments.half;
+    request.image.compression = arguments.compression;
+    request.image.depth = arguments.depth;
+    request.frames = arguments.frames;
+    request.frame = arguments.frame;
+    request.skipExisting = arguments.skipExisting;
+    request.report = arguments.report;
+    request.batch = UsesBatch(arguments.sampler);
+    return request;
+}
+
+}  // namespace
+
+py::object RenderToFile(PythonDocument& self, const FileRenderArguments& arguments)
+{
+    const nocturnia::cli::SequenceRequest request = SequenceRequestOf(arguments);
+    std::atomic<int> stop{0};
+    nocturnia::cli::RenderReport report;
+    {
+        py::gil_scoped_release release;
+        std::lock_guard lock(PluginLock());
+        nocturnia::cli::CheckImageOutputFormat(request.output);
+        nocturnia::runtime::Document copy = self.Copy();
+        nocturnia::cli::SequenceJob job = nocturnia::cli::PlanSequence(copy, request);
+        job.documentPath = self.path;
+        job.documentName = self.path ? std::filesystem::path(*self.path).filename().string() : "untitled";
+        job.arguments = {"nocturnia (Python)", "render_to_file", arguments.path};
+        job.quiet = true;
+        job.stop = &stop;
+        job.reportOut = &report;
+        job.onProgress = [&](int framesDone, int frames, int rowsDone, int rowsTotal) {
+            LookAtPython(arguments.progress, framesDone * rowsTotal + rowsDone, frames * rowsTotal, stop);
+        };
+        try {
+            nocturnia::cli::RenderSequence(copy, job);
+        } catch (const nocturnia::cli::Interrupted&) {
+            // Told below, with the GIL.
+        }
+    }
+    FlushConsoleLines();
+    if (stop.load() == kStopForCallback) {
+        throw CancelledByCallback();
+    }
+    if (stop.load() != 0) {
+        throw py::error_already_set();
+    }
+    return JsonToPython(report.ToJson());
+}
+
+std::optional<std::string> FrameListText(py::handle frames)
+{
+    if (frames.is_none()) {
+        return std::nullopt;
+    }
+    if (PyUnicode_Check(frames.ptr())) {
+        return frames.cast<std::string>();
+    }
+    std::string text;
+    for (py::handle frame : py::reinterpret_borrow<py::iterable>(frames)) {
+        text += (text.empty() ? "" : ",") + std::to_string(frame.cast<long long>());
+    }
+    return text;
+}
 
 std::optional<std::string> RegionText(py::handle region) { return JoinedNumbers(region, 4, ",", "region"); }
 

@@ -36,6 +36,32 @@ struct RenderArguments {
 // (H, W the region's or tile's when one is asked for).
 pybind11::array Render(PythonDocument& self, const RenderArguments& arguments);
 
+struct FileRenderArguments {
+    std::string path;  // may hold a frame pattern: "sky.####.exr"
+    std::optional<std::string> frames;  // "1-100x5,200"
+    std::optional<int> frame;
+    std::optional<int> width;
+    std::optional<int> height;
+    std::optional<int> samples;
+    std::optional<int> threads;
+    std::optional<std::string> tile;
+    std::optional<std::string> region;
+    bool half = false;
+    std::optional<std::string> compression;
+    std::optional<int> depth;
+    bool skipExisting = false;
+    std::optional<std::string> report;
+    pybind11::object progress;
+    std::string sampler = "batch";
+};
+
+// Renders and writes every frame as `nocturnia render` does; the report
+// (what --report writes) as a dict.
+pybind11::object RenderToFile(PythonDocument& self, const FileRenderArguments& arguments);
+
+// "1-100x5" as it is; a sequence of frames as "1,5,7"; nothing for None.
+std::optional<std::string> FrameListText(pybind11::handle frames);
+
 // "X,Y,W,H" and "I/N" from a string or a tuple of numbers; nothing for None.
 std::optional<std::string> RegionText(pybind11::handle region);
 std::optional<std::string> TileText(pybind11::handle tile);

@@ -63,3 +63,10 @@ class Document:
                threads: Optional[int] = None, progress: Optional[Callable[[int, int], Any]] = None,
                dtype: str = "float32", sampler: str = "batch") -> numpy.ndarray:
         """Renders the document: an (H, W, 3) array of linear pixels, what an EXR float render holds."""
+    def render_to_file(self, path: str, *, frames: Union[str, Sequence[int], None] = None, frame: Optional[int] = None,
+                       width: Optional[int] = None, height: Optional[int] = None, samples: Optional[int] = None,
+                       threads: Optional[int] = None, tile: Optional[Tile] = None, region: Optional[Region] = None,
+                       half: bool = False, compression: Optional[str] = None, depth: Optional[int] = None,
+                       skip_existing: bool = False, report: Optional[str] = None,
+                       progress: Optional[Callable[[int, int], Any]] = None, sampler: str = "batch") -> dict:
+        """Renders and writes the image files `nocturnia render` writes; returns the report as a dict."""

@@ -56,3 +56,21 @@ def test_tiles_regions_frames_and_float64(nocturnia, tmp_path):
     assert wide.dtype == numpy.float64 and (wide == pixels.astype(numpy.float64)).all()
     # Rendering at a frame leaves the document's stored values alone.
     assert doc.to_json() == nocturnia.Document.open(document).to_json()
+
+
+def test_render_to_file_writes_what_render_writes(nocturnia, tmp_path):
+    from conftest import exr_pixels
+    document = [d for d in DOCUMENTS if d.endswith("crossing-star.json")][0]
+    run_program("render", document, "--frames", "1-48x23", "-o", str(tmp_path / "cli.####.exr"), "--width", "32",
+                "--height", "18", "--samples", "2", "--half", "--quiet")
+    doc = nocturnia.Document.open(document)
+    seen = []
+    report = doc.render_to_file(str(tmp_path / "py.####.exr"), frames="1-48x23", width=32, height=18, samples=2,
+                                half=True, progress=lambda done, total: seen.append((done, total)))
+    assert report["status"] == "complete" and [f["frame"] for f in report["frames"]] == [1, 24, 47]
+    for frame in (1, 24, 47):
+        assert exr_pixels.same_pixels(tmp_path / f"cli.{frame:04d}.exr", tmp_path / f"py.{frame:04d}.exr") == ""
+    assert seen[-1][0] == seen[-1][1] and seen == sorted(seen)
+    again = doc.render_to_file(str(tmp_path / "py.####.exr"), frames=[1, 24], width=32, height=18, samples=2,
+                               half=True, skip_existing=True)
+    assert [f["status"] for f in again["frames"]] == ["skipped", "skipped"]
