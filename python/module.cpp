@@ -48,7 +48,8 @@ void BindEdits(py::class_<PythonDocument>& document)
                  "Sets a parameter as `edit --set` does: float, int, bool, a cycle's label, (r, g, b),\n"
                  "a gradient's knots, or a mask's name (None clears a Mask link).");
     document.def(
-        "press", [](PythonDocument& self, const std::string& label) {
+        "press",
+        [](PythonDocument& self, const std::string& label) {
             ApplyOperations(self, {MakeOperation(Kind::Press, label)});
         },
         py::arg("label"), "Presses a button, e.g. \"Add Layer\".");
@@ -105,8 +106,16 @@ void BindRendering(py::class_<PythonDocument>& document)
         [](PythonDocument& self, std::optional<int> width, std::optional<int> height, std::optional<int> samples,
            std::optional<int> frame, py::handle region, py::handle tile, std::optional<int> threads,
            py::object progress, std::string dtype, std::string sampler) {
-            RenderArguments arguments{width, height, samples, frame, RegionText(region), TileText(tile), threads,
-                                      std::move(progress), std::move(dtype), std::move(sampler)};
+            RenderArguments arguments{width,
+                                      height,
+                                      samples,
+                                      frame,
+                                      RegionText(region),
+                                      TileText(tile),
+                                      threads,
+                                      std::move(progress),
+                                      std::move(dtype),
+                                      std::move(sampler)};
             return Render(self, arguments);
         },
         py::arg("width") = py::none(), py::arg("height") = py::none(), py::arg("samples") = py::none(),
@@ -123,15 +132,26 @@ void BindFileRendering(py::class_<PythonDocument>& document)
     document.def(
         "render_to_file",
         [](PythonDocument& self, const std::string& path, py::handle frames, std::optional<int> frame,
-           std::optional<int> width, std::optional<int> height, std::optional<int> samples,
-           std::optional<int> threads, py::handle tile, py::handle region, bool half,
-           std::optional<std::string> compression, std::optional<int> depth, bool skipExisting,
-           std::optional<std::string> report, py::object progress, std::string sampler) {
-            const FileRenderArguments arguments{
-                path,    FrameListText(frames), frame,        width,  height,
-                samples, threads,               TileText(tile), RegionText(region), half,
-                std::move(compression), depth, skipExisting, std::move(report), std::move(progress),
-                std::move(sampler)};
+           std::optional<int> width, std::optional<int> height, std::optional<int> samples, std::optional<int> threads,
+           py::handle tile, py::handle region, bool half, std::optional<std::string> compression,
+           std::optional<int> depth, bool skipExisting, std::optional<std::string> report, py::object progress,
+           std::string sampler) {
+            const FileRenderArguments arguments{path,
+                                                FrameListText(frames),
+                                                frame,
+                                                width,
+                                                height,
+                                                samples,
+                                                threads,
+                                                TileText(tile),
+                                                RegionText(region),
+                                                half,
+                                                std::move(compression),
+                                                depth,
+                                                skipExisting,
+                                                std::move(report),
+                                                std::move(progress),
+                                                std::move(sampler)};
             return RenderToFile(self, arguments);
         },
         py::arg("path"), py::kw_only(), py::arg("frames") = py::none(), py::arg("frame") = py::none(),
@@ -159,7 +179,8 @@ PYBIND11_MODULE(_nocturnia, module)
     module.def("load_plugins", &EnsureHost, py::arg("plugins") = py::none(),
                "Loads the plug-ins (once per process) from plugins, NOCTURNIA_PLUGINS or the package's folder.");
     module.def("plugin_folder", &LoadedPluginFolder, "The folder the plug-ins were loaded from, or None.");
-    py::class_<PythonDocument> document(module, "Document", "A Nocturnia document: a night-sky shader and its render settings.");
+    py::class_<PythonDocument> document(module, "Document",
+                                        "A Nocturnia document: a night-sky shader and its render settings.");
     BindLifetime(document);
     BindEdits(document);
     BindMasks(document);

@@ -4,14 +4,14 @@
 #include "python_host.h"
 #include "python_values.h"
 
+#include "image/image_file.h"
 #include "io/interruption.h"
 #include "io/usable_cpus.h"
 #include "render/document_frame.h"
 #include "render/frame_render.h"
-#include "image/image_file.h"
 #include "render/render_limits.h"
-#include "render/sequence_plan.h"
 #include "render/render_window.h"
+#include "render/sequence_plan.h"
 #include "text/number_text.h"
 #include "text/parameter_edits.h"
 #include "text/user_error.h"
@@ -89,8 +89,7 @@ PointRows ReadPoints(py::handle points)
 }
 
 // Samples every point in chunks; false when Python's signal handler raised.
-bool SampleWatched(const nocturnia::runtime::RenderSession& render, const PointRows& rows, double* colors,
-                   bool batch)
+bool SampleWatched(const nocturnia::runtime::RenderSession& render, const PointRows& rows, double* colors, bool batch)
 {
     constexpr std::size_t kChunk = 4096;
     auto nextLook = std::chrono::steady_clock::now() + kSignalLook;
@@ -170,9 +169,9 @@ py::array ImageArray(nocturnia::cli::ImageBuffer&& image, const std::string& dty
 {
     auto* pixels = new std::vector<float>(std::move(image.rgb));
     const py::capsule owner(pixels, [](void* held) { delete static_cast<std::vector<float>*>(held); });
-    py::array_t<float> array({static_cast<py::ssize_t>(image.height), static_cast<py::ssize_t>(image.width),
-                              static_cast<py::ssize_t>(3)},
-                             pixels->data(), owner);
+    py::array_t<float> array(
+        {static_cast<py::ssize_t>(image.height), static_cast<py::ssize_t>(image.width), static_cast<py::ssize_t>(3)},
+        pixels->data(), owner);
     if (dtype == "float64") {
         return array.attr("astype")("float64");
     }
@@ -187,8 +186,9 @@ nocturnia::cli::FrameRequest PlanRender(nocturnia::runtime::Document& copy, cons
     request.region =
         nocturnia::cli::ChosenRenderWindow(arguments.tile, arguments.region, request.size.width, request.size.height)
             .region;
-    request.threads = nocturnia::cli::CheckedInRange(arguments.threads.value_or(nocturnia::cli::UsableCpuCount()), 1,
-                                                     nocturnia::cli::kMaxThreads, "the thread count", ErrorKind::kUsage);
+    request.threads =
+        nocturnia::cli::CheckedInRange(arguments.threads.value_or(nocturnia::cli::UsableCpuCount()), 1,
+                                       nocturnia::cli::kMaxThreads, "the thread count", ErrorKind::kUsage);
     if (arguments.width || arguments.height) {
         settings.width = request.size.width;
         settings.height = request.size.height;
@@ -235,8 +235,7 @@ py::array Render(PythonDocument& self, const RenderArguments& arguments)
 
 namespace {
 
-std::optional<std::string> JoinedNumbers(py::handle value, std::size_t count, const char* separator,
-                                         const char* what)
+std::optional<std::string> JoinedNumbers(py::handle value, std::size_t count, const char* separator, const char* what)
 {
     if (value.is_none()) {
         return std::nullopt;

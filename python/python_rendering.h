@@ -37,7 +37,7 @@ struct RenderArguments {
 pybind11::array Render(PythonDocument& self, const RenderArguments& arguments);
 
 struct FileRenderArguments {
-    std::string path;  // may hold a frame pattern: "sky.####.exr"
+    std::string path;                   // may hold a frame pattern: "sky.####.exr"
     std::optional<std::string> frames;  // "1-100x5,200"
     std::optional<int> frame;
     std::optional<int> width;

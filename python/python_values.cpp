@@ -60,7 +60,8 @@ std::string SequenceText(py::handle value)
             RefuseValue(value);
         }
         const bool plain = PyFloat_Check(item.ptr()) || PyLong_Check(item.ptr());
-        text += (text.empty() ? "" : ",") + (plain ? NumberText(item) : nocturnia::cli::SeventeenDigits(item.cast<double>()));
+        text += (text.empty() ? "" : ",") +
+                (plain ? NumberText(item) : nocturnia::cli::SeventeenDigits(item.cast<double>()));
     }
     return text;
 }

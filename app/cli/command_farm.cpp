@@ -18,8 +18,8 @@
 #include "render/render_memory.h"
 #include "render/tile_grid.h"
 #include "text/byte_text.h"
-#include "text/frame_range.h"
 #include "text/frame_naming.h"
+#include "text/frame_range.h"
 #include "text/number_text.h"
 #include "text/user_error.h"
 
@@ -49,8 +49,8 @@ std::vector<int> CheckedFrameList(const std::string& text)
     const std::vector<int> frames = ParseFrameList(text);
     const auto [lowest, highest] = std::minmax_element(frames.begin(), frames.end());
     if (*lowest < 0 || *highest > kMaxFrame) {
-        throw UserError(ErrorKind::kUsage, "--frames: frames run from 0 to " + std::to_string(kMaxFrame) +
-                                               ", got \"" + text + "\"");
+        throw UserError(ErrorKind::kUsage,
+                        "--frames: frames run from 0 to " + std::to_string(kMaxFrame) + ", got \"" + text + "\"");
     }
     return frames;
 }

@@ -92,8 +92,7 @@ std::string FrameRangeText(const SlurmJobPlan& plan)
     if (static_cast<long long>(last) - first + 1 == static_cast<long long>(plan.frames.size())) {
         return "frames " + std::to_string(first) + "-" + std::to_string(last);
     }
-    return std::to_string(plan.frames.size()) + " frames from " + std::to_string(first) + " to " +
-           std::to_string(last);
+    return std::to_string(plan.frames.size()) + " frames from " + std::to_string(first) + " to " + std::to_string(last);
 }
 
 std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long itemsPerTask)

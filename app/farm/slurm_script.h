@@ -34,7 +34,7 @@ struct SlurmJobPlan {
     std::string outputPattern;  // the frame as #### (padded to their count) or %0Nd, in the file's name
 
     std::vector<int> frames;  // in the order listed, at least one
-    int tiles = 0;  // 0: whole frames
+    int tiles = 0;            // 0: whole frames
     int cpusPerTask = 1;
     int itemsPerTask = 1;  // asked for; raised to stay within maxArraySize
     int maxArraySize = kDefaultMaxArraySize;

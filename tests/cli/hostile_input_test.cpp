@@ -187,8 +187,9 @@ TEST_F(HostileInput, FarmRefusesWhatEveryTaskWouldRefuse)
         fs::remove_all(folder_ / "job");
     }
     // Any list render takes, within the frames' range.
-    for (const auto& [frames, message] : {std::pair<std::string, std::string>{"1-20000000x9999999", "frames run from 0 to 9999999"},
-                                          {"1-3x", "cannot read the frames \"1-3x\""}}) {
+    for (const auto& [frames, message] :
+         {std::pair<std::string, std::string>{"1-20000000x9999999", "frames run from 0 to 9999999"},
+          {"1-3x", "cannot read the frames \"1-3x\""}}) {
         SCOPED_TRACE(frames);
         ExpectRefused(Run({"farm", "slurm", "sky.json", "--frames", frames, "-o", "sky.####.exr", "--job-dir", "job"}),
                       2, message);

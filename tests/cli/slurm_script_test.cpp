@@ -82,7 +82,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
     struct Case {
         const char* what;
         int first, last, step, tiles, cpus, chunk, maxArray;  // the frames first, first + step, ... last
-        int task;  // the task run
+        int task;                                             // the task run
         long long tasks, itemsPerTask;
         std::vector<std::string> runs;  // what that task ran, after "--plugins /opt/noc "
     };
@@ -164,10 +164,28 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          2,
          {doc + "--frames 1000,1001 --threads 1 -o /out/100%/sky.####.exr"}},
         {"a stepped list: items count positions in it, task 3 is frame 5's tile 1",
-         1, 9, 4, 2, 1, 1, 1001, 3, 6, 1,
+         1,
+         9,
+         4,
+         2,
+         1,
+         1,
+         1001,
+         3,
+         6,
+         1,
          {doc + "--frame 5 --tile 1/2 --threads 1 -o /jobs/sky-1/tiles/frame0000005.tile0001.exr"}},
         {"a stepped list in chunks: frames by position, the last chunk short",
-         0, 50, 10, 0, 1, 4, 1001, 1, 2, 4,
+         0,
+         50,
+         10,
+         0,
+         1,
+         4,
+         1001,
+         1,
+         2,
+         4,
          {doc + "--frames 40,50 --threads 1 -o /out/100%/sky.####.exr"}},
     };
     for (const Case& c : cases) {
