@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 (bookworm) machine needs to build Nocturnia,
 # render with it and run the core test suite, and nothing more: the compiler,
-# CMake and Ninja, the -dev packages of the libraries, and Python 3 for the
-# conformance and README tests. Components that only some tests need (the
+# CMake and Ninja, the -dev packages of the libraries, Python 3 for the
+# conformance and README tests, and pybind11, NumPy and pytest for the Python
+# module and its tests. Components that only some tests need (the
 # formatter, the fuzzing compiler, a cluster, a browser) come from
 # scripts/install-test-extras.sh; those tests report themselves skipped
 # without them.
@@ -27,6 +28,11 @@ packages=(
   libopencolorio-dev
   liblcms2-dev
   python3
+  python3-dev
+  pybind11-dev
+  python3-pybind11
+  python3-numpy
+  python3-pytest
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -19,6 +19,7 @@
 #include "render/tile_grid.h"
 #include "text/byte_text.h"
 #include "text/frame_naming.h"
+#include "text/frame_range.h"
 #include "text/number_text.h"
 #include "text/user_error.h"
 
@@ -26,6 +27,7 @@
 #include "runtime/host.h"
 #include "runtime/input_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -40,23 +42,17 @@ namespace fs = std::filesystem;
 constexpr int kMaxFrame = 9999999;
 constexpr int kMaxTiles = 4096;
 
-struct FrameRange {
-    int first = 0;
-    int last = 0;
-};
-
-// "A-B" or "A", 0 <= A <= B.
-FrameRange ParseFrameRange(const std::string& text)
+// Any list `render --frames` takes ("1-100", "1-100x5", "1,5,10-20"; a
+// frame named twice is rendered once), each frame from 0 to kMaxFrame.
+std::vector<int> CheckedFrameList(const std::string& text)
 {
-    const std::size_t dash = text.find('-', 1);
-    const std::optional<std::int32_t> first = ParseInteger(std::string_view(text).substr(0, dash));
-    const std::optional<std::int32_t> last =
-        dash == std::string::npos ? first : ParseInteger(std::string_view(text).substr(dash + 1));
-    if (!first || !last || *first < 0 || *last > kMaxFrame || *first > *last) {
-        throw UserError(ErrorKind::kUsage, "--frames expects a range FIRST-LAST of frames from 0 to " +
-                                               std::to_string(kMaxFrame) + " (e.g. 1-100), got \"" + text + "\"");
+    const std::vector<int> frames = ParseFrameList(text);
+    const auto [lowest, highest] = std::minmax_element(frames.begin(), frames.end());
+    if (*lowest < 0 || *highest > kMaxFrame) {
+        throw UserError(ErrorKind::kUsage,
+                        "--frames: frames run from 0 to " + std::to_string(kMaxFrame) + ", got \"" + text + "\"");
     }
-    return {*first, *last};
+    return frames;
 }
 
 // Text that goes into an #SBATCH line as it is: no spaces, quotes or newlines.
@@ -150,10 +146,8 @@ void CopyColorConfig(const GlobalOptions& global, const FarmSlurmOptions& option
 // the document's copy tells (its size, its memory).
 SlurmJobPlan CheckedPlan(const GlobalOptions& global, const FarmSlurmOptions& options)
 {
-    const FrameRange frames = ParseFrameRange(options.frames);
     SlurmJobPlan plan;
-    plan.firstFrame = frames.first;
-    plan.lastFrame = frames.last;
+    plan.frames = CheckedFrameList(options.frames);
     plan.tiles = options.tiles ? CheckedInRange(*options.tiles, 1, kMaxTiles, "--tiles", ErrorKind::kUsage) : 0;
     plan.cpusPerTask = CheckedInRange(options.cpusPerTask, 1, kMaxThreads, "--cpus-per-task", ErrorKind::kUsage);
     plan.itemsPerTask = CheckedInRange(options.chunk, 1, 1000000, "--chunk", ErrorKind::kUsage);
@@ -208,7 +202,7 @@ void CheckFramesMissTheDocument(const SlurmJobPlan& plan, const std::string& doc
     const fs::path resolved = fs::weakly_canonical(fs::absolute(document), error);
     const std::optional<int> frame =
         FrameNaming((folder / pattern.filename()).string(), true).FrameOf(resolved.string());
-    if (frame && *frame >= plan.firstFrame && *frame <= plan.lastFrame) {
+    if (frame && std::find(plan.frames.begin(), plan.frames.end(), *frame) != plan.frames.end()) {
         throw UserError(ErrorKind::kUsage, "frame " + std::to_string(*frame) + " of -o " + plan.outputPattern +
                                                " is the document " + document + ": choose another name for the frames");
     }

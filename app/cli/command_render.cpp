@@ -4,12 +4,8 @@
 
 #include "cli/program_session.h"
 #include "image/image_file.h"
-#include "io/usable_cpus.h"
-#include "render/render_limits.h"
-#include "render/render_sequence.h"
 #include "render/render_window.h"
-#include "text/frame_range.h"
-#include "text/number_text.h"
+#include "render/sequence_plan.h"
 #include "text/user_error.h"
 
 #include <cstdio>
@@ -27,19 +23,6 @@ std::filesystem::path OutputPath(const RenderOptions& options)
     const std::string stem =
         options.document ? std::filesystem::path(*options.document).stem().string() : kBuiltinExampleName;
     return stem + ".png";
-}
-
-// The frames the options ask for, in the order given: --frames, --frame,
-// else the document's start frame.
-std::vector<int> FramesToRender(const RenderOptions& options, const nocturnia::runtime::Document& document)
-{
-    if (options.frames && options.frame) {
-        throw UserError(ErrorKind::kUsage, "give either --frames or --frame, not both");
-    }
-    if (options.frames) {
-        return ParseFrameList(*options.frames);
-    }
-    return {options.frame.value_or(document.Render().StartFrame())};
 }
 
 }  // namespace
@@ -60,37 +43,29 @@ int RunRender(const GlobalOptions& global, const RenderOptions& options)
 
     // The command line overrides the document's render settings; an aspect
     // the document does not fix follows the new size.
-    nocturnia::runtime::RenderSettings settings = document.Render();
-    const RenderSize size = CheckedRenderSize(options.width, options.height, options.samples, settings);
-    const RenderWindow window = ChosenRenderWindow(options.tile, options.region, size.width, size.height);
-    const ImageWriteSettings writeSettings =
-        CheckedWriteSettings(output, options.image, size.width, size.height, window.region);
-    const int threads = CheckedInRange(options.threads.value_or(UsableCpuCount()), 1, kMaxThreads, "the thread count",
-                                       ErrorKind::kUsage);
-    if (options.width || options.height) {
-        settings.width = size.width;
-        settings.height = size.height;
-        document.SetRender(settings);
-    }
+    SequenceRequest request;
+    request.output = output;
+    request.width = options.width;
+    request.height = options.height;
+    request.samples = options.samples;
+    request.threads = options.threads;
+    request.tile = options.tile;
+    request.region = options.region;
+    request.image = options.image;
+    request.frames = options.frames;
+    request.frame = options.frame;
+    request.skipExisting = options.skipExisting;
+    request.report = options.report;
+    request.batch = options.sampler == SamplerKind::Batch;
+    SequenceJob job = PlanSequence(document, request);
+    job.color = std::move(color);
 
     ApplyEdits(document, options.edits);
 
-    if (!global.quiet && !window.name.empty()) {
-        std::fprintf(stderr, "%s\n", RenderWindowLine(window).c_str());
+    if (!global.quiet && !job.window.name.empty()) {
+        std::fprintf(stderr, "%s\n", RenderWindowLine(job.window).c_str());
     }
 
-    SequenceJob job;
-    job.frames = FramesToRender(options, document);
-    job.framesNamed = options.frame.has_value();
-    job.size = size;
-    job.window = window;
-    job.writeSettings = writeSettings;
-    job.color = std::move(color);
-    job.threads = threads;
-    job.batch = options.sampler == SamplerKind::Batch;
-    job.output = output;
-    job.skipExisting = options.skipExisting;
-    job.report = options.report;
     job.documentPath = options.document;
     job.documentName = DocumentName(options.document);
     job.arguments = global.arguments;

@@ -302,7 +302,8 @@ void AddFarmCommand(CommandLine& line)
     CLI::App* command = group->add_subcommand(
         "slurm", "Write (and with --submit submit) a Slurm array job rendering the frames, in tiles if asked");
     command->add_option("DOC", farm.document, "Document to render (copied into the job's folder)")->required();
-    command->add_option("--frames", farm.frames, "Frames FIRST-LAST to render")->required();
+    command->add_option("--frames", farm.frames, "Frames to render, as render takes them: 1-100, 1-100x5, 1,5,10-20")
+        ->required();
     command->add_option("--tiles", farm.tiles, "Render each frame as N tiles, assembled once all have succeeded");
     command->add_option("-o,--output", farm.output, "Frames to write, with the frame as #### or %04d: sky.####.exr")
         ->required();

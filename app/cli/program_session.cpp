@@ -1,5 +1,6 @@
 #include "cli/program_session.h"
 
+#include "io/plugin_loading.h"
 #include "text/user_error.h"
 
 #include "cli/builtin_example.h"
@@ -13,30 +14,8 @@ namespace nocturnia::cli {
 std::unique_ptr<nocturnia::runtime::Host> StartHost(const GlobalOptions& global)
 {
     nocturnia::runtime::SetMemoryLimit(global.maxMemory);
-    nocturnia::runtime::Console& console = nocturnia::runtime::Console::Instance();
-    console.SetSilenced(global.quiet);
-    auto host = std::make_unique<nocturnia::runtime::Host>();
-    const std::filesystem::path folder = nocturnia::runtime::ChoosePluginFolder(global.pluginFolder);
-    // What a plug-in says while loading is held back: on failure it becomes
-    // part of the one error line, on success it is shown as usual.
-    nocturnia::runtime::Status status = nocturnia::runtime::Status::Ok();
-    std::vector<std::string> lines;
-    {
-        nocturnia::runtime::ConsoleCapture capture;
-        status = host->LoadPlugins(folder);
-        lines = capture.Lines();
-    }
-    if (!status) {
-        std::string message = status.message();
-        for (const std::string& line : lines) {
-            message += " (" + line + ")";
-        }
-        throw UserError(ErrorKind::kInput, message);
-    }
-    for (const std::string& line : lines) {
-        console.Line(line);
-    }
-    return host;
+    nocturnia::runtime::Console::Instance().SetSilenced(global.quiet);
+    return LoadPluginHost(nocturnia::runtime::ChoosePluginFolder(global.pluginFolder));
 }
 
 nocturnia::runtime::Document OpenDocument(const std::optional<std::string>& path)

@@ -87,15 +87,29 @@ void WriteProgramVariables(std::ostringstream& script, const SlurmJobPlan& plan)
     script << "set -euo pipefail\n\n"
            << "program=" << ShellQuoted(plan.program) << "\n"
            << "plugins=" << ShellQuoted(plan.pluginFolder) << "\n"
-           << "first_frame=" << plan.firstFrame << "\n"
-           << "last_frame=" << plan.lastFrame << "\n";
+           << "frames=(";
+    for (std::size_t i = 0; i < plan.frames.size(); ++i) {
+        script << (i == 0 ? "" : " ") << plan.frames[i];
+    }
+    script << ")\n"
+           << "frame_count=${#frames[@]}\n";
 }
 
+// "frame 7", "frames 1-100", "12 frames from 1 to 56" (a list with gaps).
 std::string FrameRangeText(const SlurmJobPlan& plan)
 {
-    return plan.firstFrame == plan.lastFrame
-               ? "frame " + std::to_string(plan.firstFrame)
-               : "frames " + std::to_string(plan.firstFrame) + "-" + std::to_string(plan.lastFrame);
+    if (plan.frames.empty()) {
+        return "no frames";
+    }
+    const int first = plan.frames.front();
+    const int last = plan.frames.back();
+    if (plan.frames.size() == 1) {
+        return "frame " + std::to_string(first);
+    }
+    if (static_cast<long long>(last) - first + 1 == static_cast<long long>(plan.frames.size())) {
+        return "frames " + std::to_string(first) + "-" + std::to_string(last);
+    }
+    return std::to_string(plan.frames.size()) + " frames from " + std::to_string(first) + " to " + std::to_string(last);
 }
 
 std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long itemsPerTask)
@@ -111,7 +125,7 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
     script << ", as a Slurm array job,\n"
            << "# written by `nocturnia farm slurm`. The work is "
            << (tiled ? "the (frame, tile) pairs, item " : "the frames, item ")
-           << (tiled ? "(frame - first_frame) * tiles + tile" : "frame - first_frame") << ";\n"
+           << (tiled ? "position * tiles + tile" : "position") << " (the frame's position in frames);\n"
            << "# array task i renders items i * " << itemsPerTask << " to i * " << itemsPerTask << " + "
            << itemsPerTask - 1 << " (the last task may have fewer), on " << plan.cpusPerTask << " thread"
            << (plan.cpusPerTask == 1 ? "" : "s") << ".\n"
@@ -128,24 +142,23 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
            << "render_options=(--threads " << plan.cpusPerTask << ArrayWords(plan.renderArguments) << ")\n"
            << "task=${SLURM_ARRAY_TASK_ID:?this is an array job: submit it with sbatch}\n\n";
     if (!tiled) {
-        script << "first=$((first_frame + task * items_per_task))\n"
-               << "last=$((first + items_per_task - 1))\n"
-               << "if ((last > last_frame)); then last=$last_frame; fi\n"
-               << "echo \"task $task: frames $first-$last\"\n"
-               << ProgramStart(plan)
-               << " render \"$document\" --frames \"$first-$last\" "
+        script << "first=$((task * items_per_task))\n"
+               << "task_frames=(\"${frames[@]:first:items_per_task}\")\n"
+               << "frame_list=$(IFS=,; echo \"${task_frames[*]}\")\n"
+               << "echo \"task $task: frames $frame_list\"\n"
+               << ProgramStart(plan) << " render \"$document\" --frames \"$frame_list\" "
                   "\"${render_options[@]}\" \\\n"
                << "    -o " << ShellQuoted(plan.outputPattern) << "\n";
         return script.str();
     }
     script << "tiles=" << plan.tiles << "\n"
            << "tile_folder=" << ShellQuoted(plan.jobFolder + "/tiles") << "\n"
-           << "total_items=$(((last_frame - first_frame + 1) * tiles))\n"
+           << "total_items=$((frame_count * tiles))\n"
            << "first_item=$((task * items_per_task))\n"
            << "last_item=$((first_item + items_per_task - 1))\n"
            << "if ((last_item >= total_items)); then last_item=$((total_items - 1)); fi\n"
            << "for ((item = first_item; item <= last_item; item++)); do\n"
-           << "    frame=$((first_frame + item / tiles))\n"
+           << "    frame=${frames[item / tiles]}\n"
            << "    tile=$((item % tiles))\n"
            << "    printf -v tile_name '" << kTileNameFormat << "' \"$frame\" \"$tile\"\n"
            << "    echo \"task $task: frame $frame, tile $tile/$tiles\"\n"
@@ -180,7 +193,7 @@ std::string AssembleScript(const SlurmJobPlan& plan)
            << "output_before=" << ShellQuoted(naming.Before()) << "\n"
            << "output_digits=" << naming.Digits() << "\n"
            << "output_after=" << ShellQuoted(naming.After()) << "\n\n"
-           << "for ((frame = first_frame; frame <= last_frame; frame++)); do\n"
+           << "for frame in \"${frames[@]}\"; do\n"
            << "    tile_files=()\n"
            << "    for ((tile = 0; tile < tiles; tile++)); do\n"
            << "        printf -v tile_name '" << kTileNameFormat << "' \"$frame\" \"$tile\"\n"
@@ -238,8 +251,7 @@ std::string ShellQuoted(std::string_view text)
 
 SlurmScripts WriteSlurmScripts(const SlurmJobPlan& plan)
 {
-    const long long frames = static_cast<long long>(plan.lastFrame) - plan.firstFrame + 1;
-    const long long items = frames * std::max(1, plan.tiles);
+    const long long items = static_cast<long long>(plan.frames.size()) * std::max(1, plan.tiles);
     SlurmScripts scripts;
     scripts.itemsPerTask = ItemsPerTask(items, plan.itemsPerTask, plan.maxArraySize);
     scripts.tasks = (items + scripts.itemsPerTask - 1) / scripts.itemsPerTask;

@@ -5,8 +5,10 @@
 // in that order. Writing the text is kept apart from the files and from
 // sbatch, so that what a cluster would run can be checked without one.
 //
-// The work is a list of items: the frames first..last, or with N tiles the
-// pairs (frame, tile) in order frame-major, item = (frame - first) * N + tile.
+// The work is a list of items: the frames in the order listed (any list
+// `render --frames` takes: "1-100x5,200"), or with N tiles the pairs
+// (frame, tile) in order frame-major, item = position * N + tile, the
+// position counted in the frame list.
 // Each array task takes `itemsPerTask` consecutive items; that count grows
 // past the one asked for when the tasks would otherwise exceed the cluster's
 // MaxArraySize (task indexes 0 .. MaxArraySize - 1).
@@ -31,9 +33,8 @@ struct SlurmJobPlan {
     std::string jobFolder;
     std::string outputPattern;  // the frame as #### (padded to their count) or %0Nd, in the file's name
 
-    int firstFrame = 0;
-    int lastFrame = 0;
-    int tiles = 0;  // 0: whole frames
+    std::vector<int> frames;  // in the order listed, at least one
+    int tiles = 0;            // 0: whole frames
     int cpusPerTask = 1;
     int itemsPerTask = 1;  // asked for; raised to stay within maxArraySize
     int maxArraySize = kDefaultMaxArraySize;

@@ -46,7 +46,8 @@ FrameResult RenderFrame(nocturnia::runtime::Node& shader, const FrameRequest& re
     }
 
     RenderProgress progress;
-    progress.stop = &InterruptionSignal();
+    const std::atomic<int>& stop = request.stop != nullptr ? *request.stop : InterruptionSignal();
+    progress.stop = &stop;
     if (request.convert != nullptr) {
         progress.finishRow = [convert = request.convert](float* row, int pixels) {
             convert->Apply(row, static_cast<std::size_t>(pixels));
@@ -59,6 +60,9 @@ FrameResult RenderFrame(nocturnia::runtime::Node& shader, const FrameRequest& re
     });
     session.value().reset();  // FreeRender before the image is handed on
     ThrowIfInterrupted();     // a stopped render hands on nothing
+    if (const int stopped = stop.load(std::memory_order_relaxed); stopped != 0) {
+        throw Interrupted(stopped);
+    }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
 }

@@ -14,6 +14,7 @@
 
 #include "runtime/node.h"
 
+#include <atomic>
 #include <functional>
 
 namespace nocturnia::cli {
@@ -31,6 +32,10 @@ struct FrameRequest {
     // Called on the calling thread while the workers render, with the rows
     // done and the rows in all.
     std::function<void(int rowsDone, int rowsTotal)> onProgress;
+    // What stops the render between rows when non-zero: the process's
+    // signal flag unless the caller has its own (the Python module's Ctrl-C
+    // and progress callback); the render then throws Interrupted.
+    const std::atomic<int>* stop = nullptr;
 };
 
 struct FrameResult {

@@ -31,10 +31,13 @@ double SecondsSince(Clock::time_point start) { return std::chrono::duration<doub
 // error of its own, but never hides the error that ended the job.
 void WriteReport(const SequenceJob& job, RenderReport& report, Clock::time_point start, bool jobFailed)
 {
+    report.seconds = SecondsSince(start);
+    if (job.reportOut != nullptr) {
+        *job.reportOut = report;
+    }
     if (!job.report) {
         return;
     }
-    report.seconds = SecondsSince(start);
     const nocturnia::runtime::Status written = report.Write(*job.report);
     if (!written) {
         if (jobFailed) {
@@ -137,7 +140,7 @@ void ReportRenderedFrame(const SequenceJob& job, const PlannedFrame& planned, do
 
 // Renders and writes one frame; its record for the report.
 FrameRecord RenderAndWriteFrame(nocturnia::runtime::Document& document, const SequenceJob& job,
-                                const PlannedFrame& planned, JobProgress& progress)
+                                const PlannedFrame& planned, JobProgress& progress, int framesDone, int frames)
 {
     FrameRequest request;
     request.frame = planned.frame;
@@ -147,7 +150,13 @@ FrameRecord RenderAndWriteFrame(nocturnia::runtime::Document& document, const Se
     request.batch = job.batch;
     request.quiet = job.quiet;
     request.convert = job.color.transform ? &*job.color.transform : nullptr;
-    request.onProgress = [&](int done, int total) { progress.Update(done, total); };
+    request.stop = job.stop;
+    request.onProgress = [&](int done, int total) {
+        progress.Update(done, total);
+        if (job.onProgress) {
+            job.onProgress(framesDone, frames, done, total);
+        }
+    };
     const auto frameStart = Clock::now();
     const nocturnia::runtime::AllocationScope scope("the image of frame " + std::to_string(planned.frame));
     const FrameResult result = RenderFrame(document.Shader(), request);
@@ -210,7 +219,7 @@ int RenderSequence(nocturnia::runtime::Document& document, const SequenceJob& jo
         try {
             ThrowIfInterrupted();
             progress.StartFrame(++index);
-            report.frames.push_back(RenderAndWriteFrame(document, job, planned, progress));
+            report.frames.push_back(RenderAndWriteFrame(document, job, planned, progress, index - 1, toRender));
         } catch (const Interrupted& stop) {
             progress.FinishFrame();
             report.status = "interrupted";

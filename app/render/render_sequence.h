@@ -8,11 +8,14 @@
 #include "colour/output_color.h"
 #include "image/image_settings.h"
 #include "render/render_loop.h"
+#include "render/render_report.h"
 #include "render/render_window.h"
 
 #include "runtime/document.h"
 
+#include <atomic>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +38,14 @@ struct SequenceJob {
     std::string documentName;                 // for the images' metadata
     std::vector<std::string> arguments;       // the command line, for the images' metadata
     bool quiet = false;
+    // A caller's own stop flag and progress (the Python module): see
+    // FrameRequest. onProgress gets the frames done, the frames to render
+    // and the current frame's rows done and rows in all.
+    const std::atomic<int>* stop = nullptr;
+    std::function<void(int framesDone, int frames, int rowsDone, int rowsTotal)> onProgress;
+    // Where the report goes besides the --report file, once the job ends
+    // (also when it fails or stops).
+    RenderReport* reportOut = nullptr;
 };
 
 // Renders and writes every frame; returns the exit status. Throws UserError

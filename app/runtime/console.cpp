@@ -84,12 +84,19 @@ struct ConsoleCapture::Shared {
     std::vector<std::string> lines;
     std::vector<std::string> dialogs;
     bool wasSilenced = false;
+    Console::Sink previousLines;  // restored when the capture ends
+    Console::Sink previousDialogs;
 };
 
 ConsoleCapture::ConsoleCapture() : shared_(std::make_shared<Shared>())
 {
     Console& console = Console::Instance();
     shared_->wasSilenced = console.Silenced();
+    {
+        std::lock_guard lock(console.mutex_);
+        shared_->previousLines = console.lineSink_;
+        shared_->previousDialogs = console.dialogSink_;
+    }
     console.SetSilenced(false);
     std::weak_ptr<Shared> weak = shared_;
     console.SetLineSink([weak](std::string_view text) {
@@ -109,8 +116,8 @@ ConsoleCapture::ConsoleCapture() : shared_(std::make_shared<Shared>())
 ConsoleCapture::~ConsoleCapture()
 {
     Console& console = Console::Instance();
-    console.SetLineSink(nullptr);
-    console.SetDialogSink(nullptr);
+    console.SetLineSink(shared_->previousLines);
+    console.SetDialogSink(shared_->previousDialogs);
     console.SetSilenced(shared_->wasSilenced);
 }
 

@@ -33,6 +33,7 @@ public:
 
 private:
     friend class ConsoleJob;
+    friend class ConsoleCapture;
     Console() = default;
     mutable std::mutex mutex_;
     bool silenced_ = false;

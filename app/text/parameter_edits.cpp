@@ -154,14 +154,15 @@ ResolvedAssignment ResolveAssignment(const std::vector<nocturnia::runtime::Descr
     return ResolvedAssignment{entry, *value};
 }
 
-void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment)
+std::optional<nocturnia::runtime::DescriptionEntry> StoreParameter(nocturnia::runtime::Node& shader,
+                                                                   const std::string& assignment)
 {
     const std::size_t equals = assignment.find('=');
     if (equals == std::string::npos) {
         throw UserError(ErrorKind::kUsage, "expected LABEL=VALUE, got " + Quoted(assignment));
     }
     if (SetMaskParameter(shader, assignment.substr(0, equals), assignment.substr(equals + 1))) {
-        return;
+        return std::nullopt;
     }
     const ResolvedAssignment resolved =
         ResolveAssignment(DescribeNode(shader), assignment.substr(0, equals), assignment.substr(equals + 1), &shader);
@@ -170,13 +171,19 @@ void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignmen
     if (!status) {
         throw UserError(ErrorKind::kUsage, "cannot set " + EntryLabel(entry) + ": " + status.message());
     }
+    return entry;
+}
+
+void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment)
+{
+    const std::optional<nocturnia::runtime::DescriptionEntry> entry = StoreParameter(shader, assignment);
     // The stored value is what the parameter holds where no track decides;
     // a user who edits an animated parameter should know it will not show.
-    if (shader.FindTrack(entry.id) != nullptr && !nocturnia::runtime::Console::Instance().Silenced()) {
+    if (entry && shader.FindTrack(entry->id) != nullptr && !nocturnia::runtime::Console::Instance().Silenced()) {
         std::fprintf(stderr,
                      "nocturnia: warning: %s has a track: the value is stored, but the track decides it at render "
                      "time\n",
-                     EntryLabel(entry).c_str());
+                     EntryLabel(*entry).c_str());
         std::fflush(stderr);
     }
 }

@@ -36,6 +36,12 @@ void ApplyEdits(nocturnia::runtime::Document& document, const std::vector<EditOp
 // last edit in ApplyEdits. Throws UserError as ApplyEdits does.
 void SetParameter(nocturnia::runtime::Node& shader, const std::string& assignment);
 
+// SetParameter without its warning for a parameter that has a track: the
+// entry set, for the caller to warn in its own way (none for a mask's
+// parameter, which is never animated).
+std::optional<nocturnia::runtime::DescriptionEntry> StoreParameter(nocturnia::runtime::Node& shader,
+                                                                   const std::string& assignment);
+
 // The entry a label names and a value typed for it, as --set reads them:
 // where several entries share the name, the one that takes the value. With
 // the shader, a Mask link takes a mask's name or index, or "none". This is

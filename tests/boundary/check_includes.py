@@ -13,7 +13,8 @@ Inside app/ the program's library is split into rooms, each a folder and a
 library of its own, in an order of dependence: a room includes only the rooms
 before it. The commands (cli), the web editor (serve) and any later front end
 stand side by side at the end; of them only cli includes another (serve, for
-its command), so serve never includes cli.
+its command), so serve never includes cli. The Python module (python/) is
+such a front end outside app/: it includes the rooms, never cli or serve.
 
 Usage: check_includes.py SOURCE_DIR [BUILD_DIR]
 """
@@ -31,6 +32,7 @@ SIDES = {
     "host": ["source", "host", "abi"],
     "app": ["app", "abi"],
     "abi": ["abi"],
+    "python": ["python", "app", "abi"],
 }
 
 
@@ -77,6 +79,28 @@ def check_rooms(root):
                     if "/" in name and included in ROOM_RANKS and not room_allows(room, included):
                         faults.append(f"{os.path.relpath(path, root)}: includes \"{name}\", but {included} "
                                       f"does not come before {room} in the rooms' order")
+    return faults
+
+
+# Front ends outside app/: the rooms they may include stand below this rank.
+FRONT_ENDS = {"python": ROOM_RANKS["cli"]}
+
+
+def check_front_ends(root):
+    faults = []
+    for front, rank in FRONT_ENDS.items():
+        for dirpath, _, files in os.walk(os.path.join(root, front)):
+            for file in files:
+                if not file.endswith((".h", ".cpp")):
+                    continue
+                path = os.path.join(dirpath, file)
+                with open(path, encoding="utf-8") as f:
+                    names = INCLUDE.findall(f.read())
+                for name in names:
+                    included = name.split("/")[0]
+                    if "/" in name and included in ROOM_RANKS and ROOM_RANKS[included] >= rank:
+                        faults.append(f"{os.path.relpath(path, root)}: includes \"{name}\"; {front}/ uses the "
+                                      f"rooms up to farm, never {included}")
     return faults
 
 
@@ -134,7 +158,7 @@ def main():
         print(__doc__)
         return 2
     root = sys.argv[1]
-    faults = check_sources(root) + check_rooms(root)
+    faults = check_sources(root) + check_rooms(root) + check_front_ends(root)
     if len(sys.argv) > 2:
         faults += check_include_paths(root, sys.argv[2])
     for fault in faults:

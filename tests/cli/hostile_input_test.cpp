@@ -186,6 +186,15 @@ TEST_F(HostileInput, FarmRefusesWhatEveryTaskWouldRefuse)
         EXPECT_FALSE(Exists("job"));
         fs::remove_all(folder_ / "job");
     }
+    // Any list render takes, within the frames' range.
+    for (const auto& [frames, message] :
+         {std::pair<std::string, std::string>{"1-20000000x9999999", "frames run from 0 to 9999999"},
+          {"1-3x", "cannot read the frames \"1-3x\""}}) {
+        SCOPED_TRACE(frames);
+        ExpectRefused(Run({"farm", "slurm", "sky.json", "--frames", frames, "-o", "sky.####.exr", "--job-dir", "job"}),
+                      2, message);
+        EXPECT_FALSE(Exists("job"));
+    }
     // A frame folder whose name looks like a pattern is the same folder for
     // every frame, and is made with the job.
     ASSERT_EQ(

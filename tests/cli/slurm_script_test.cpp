@@ -75,13 +75,14 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
     base.jobFolder = "/jobs/sky-1";
     base.outputPattern = "/out/100%/sky.####.exr";
     base.jobName = "sky";
+    base.frames = {1};
     base.renderMemoryMiB = 80;
     base.assembleMemoryMiB = 90;
 
     struct Case {
         const char* what;
-        int first, last, tiles, cpus, chunk, maxArray;
-        int task;  // the task run
+        int first, last, step, tiles, cpus, chunk, maxArray;  // the frames first, first + step, ... last
+        int task;                                             // the task run
         long long tasks, itemsPerTask;
         std::vector<std::string> runs;  // what that task ran, after "--plugins /opt/noc "
     };
@@ -90,6 +91,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
         {"frames only, one a task",
          1,
          100,
+         1,
          0,
          4,
          1,
@@ -97,10 +99,11 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          41,
          100,
          1,
-         {doc + "--frames 42-42 --threads 4 -o /out/100%/sky.####.exr"}},
+         {doc + "--frames 42 --threads 4 -o /out/100%/sky.####.exr"}},
         {"frames in chunks, the last one short",
          1,
          10,
+         1,
          0,
          2,
          4,
@@ -108,10 +111,11 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          2,
          3,
          4,
-         {doc + "--frames 9-10 --threads 2 -o /out/100%/sky.####.exr"}},
+         {doc + "--frames 9,10 --threads 2 -o /out/100%/sky.####.exr"}},
         {"frames x tiles: task 6 is frame 2's tile 2",
          1,
          3,
+         1,
          4,
          1,
          1,
@@ -123,6 +127,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
         {"frames x tiles past the array limit: 3 tasks of 4",
          1,
          3,
+         1,
          4,
          3,
          1,
@@ -137,6 +142,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
         {"exactly the array limit: one frame a task",
          0,
          1000,
+         1,
          0,
          1,
          1,
@@ -144,10 +150,11 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          1000,
          1001,
          1,
-         {doc + "--frames 1000-1000 --threads 1 -o /out/100%/sky.####.exr"}},
+         {doc + "--frames 1000 --threads 1 -o /out/100%/sky.####.exr"}},
         {"one past it: two a task",
          0,
          1001,
+         1,
          0,
          1,
          1,
@@ -155,13 +162,37 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          500,
          501,
          2,
-         {doc + "--frames 1000-1001 --threads 1 -o /out/100%/sky.####.exr"}},
+         {doc + "--frames 1000,1001 --threads 1 -o /out/100%/sky.####.exr"}},
+        {"a stepped list: items count positions in it, task 3 is frame 5's tile 1",
+         1,
+         9,
+         4,
+         2,
+         1,
+         1,
+         1001,
+         3,
+         6,
+         1,
+         {doc + "--frame 5 --tile 1/2 --threads 1 -o /jobs/sky-1/tiles/frame0000005.tile0001.exr"}},
+        {"a stepped list in chunks: frames by position, the last chunk short",
+         0,
+         50,
+         10,
+         0,
+         1,
+         4,
+         1001,
+         1,
+         2,
+         4,
+         {doc + "--frames 40,50 --threads 1 -o /out/100%/sky.####.exr"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SlurmJobPlan plan = base;
-        plan.firstFrame = c.first;
-        plan.lastFrame = c.last;
+        plan.frames.clear();
+        for (int frame = c.first; frame <= c.last; frame += c.step) plan.frames.push_back(frame);
         plan.tiles = c.tiles;
         plan.cpusPerTask = c.cpus;
         plan.itemsPerTask = c.chunk;
@@ -185,7 +216,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
         // The last task's share ends at the last frame; none past it.
         const std::string last = RunScript(folder, scripts.render, static_cast<int>(c.tasks - 1));
         EXPECT_NE(last.find(c.tiles ? "frame " + std::to_string(c.last) + ", tile " + std::to_string(c.tiles - 1)
-                                    : "-" + std::to_string(c.last) + " --threads"),
+                                    : std::to_string(c.last) + " --threads"),
                   std::string::npos)
             << last;
         EXPECT_EQ(scripts.assemble.has_value(), c.tiles > 0);
@@ -197,8 +228,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
     // The assembly puts each frame's tiles, as the render named them, into
     // the frame's file; '%' that is no placeholder stays as it is.
     SlurmJobPlan tiled = base;
-    tiled.firstFrame = 9;
-    tiled.lastFrame = 10;
+    tiled.frames = {9, 10};
     tiled.tiles = 2;
     const SlurmScripts scripts = nocturnia::cli::WriteSlurmScripts(tiled);
     ASSERT_TRUE(scripts.assemble);

@@ -11,7 +11,7 @@ so that the job must be chunked. It waits (bounded) for the node to be idle,
 submits, waits (bounded) for the jobs, compares, and at the end, on failure
 too, cancels what is left and stops every daemon it started by its PID.
 
---mode tiles: `nocturnia farm slurm DOC --frames 1-3 --tiles 4 --submit` of an
+--mode tiles: `nocturnia farm slurm DOC --frames 1-5x2 --tiles 4 --submit` of an
 animated 96 x 64 document: 12 (frame, tile) renders in 6 array tasks, then the
 assembly after them; the original document is edited right after submitting,
 which must change nothing. Needs `render --frames/--frame/--tile` and
@@ -226,7 +226,7 @@ PartitionName=farmtest Nodes={NODE} Default=YES MaxTime=INFINITE State=UP
 
 
 def small_document(source, folder, animated):
-    """The example at 96 x 64; animated: Gamma and Rotate move over frames 1-3."""
+    """The example at 96 x 64; animated: Gamma and Rotate move over frames 1-5."""
     with open(source, encoding="utf-8") as file:
         document = json.load(file)
     document["render"] = {"width": 96, "height": 64, "samples": 2}
@@ -238,8 +238,8 @@ def small_document(source, folder, animated):
             json.dump(document, file, indent=1)
         return path
     shader["tracks"] = [track for track in shader.get("tracks", []) if track["id"] not in (20204, 5008)] + [
-        {"id": 20204, "name": "Gamma", "keys": [[1, {"real": 0.7}], [3, {"real": 1.9}]]},
-        {"id": 5008, "name": "Rotate", "keys": [[1, {"real": 0.0}], [3, {"real": 0.6}]]},
+        {"id": 20204, "name": "Gamma", "keys": [[1, {"real": 0.7}], [5, {"real": 1.9}]]},
+        {"id": 5008, "name": "Rotate", "keys": [[1, {"real": 0.0}], [5, {"real": 0.6}]]},
     ]
     path = os.path.join(folder, "anim.json")
     with open(path, "w", encoding="utf-8") as file:
@@ -273,7 +273,8 @@ def run_tiles(program, cluster, folder, source):
     kept = os.path.join(folder, "anim-as-submitted.json")
     shutil.copy(document, kept)
     job_folder = os.path.join(folder, "job")
-    submitted = run([program, "farm", "slurm", document, "--frames", "1-3", "--tiles", "4", "-o",
+    # A stepped list: the tasks' items count positions in it (1, 3, 5), not frames.
+    submitted = run([program, "farm", "slurm", document, "--frames", "1-5x2", "--tiles", "4", "-o",
                      os.path.join(folder, "frames", "sky.####.exr"), "--cpus-per-task", "1", "--job-dir",
                      job_folder, "--submit"], env=cluster.environment)
     # Later edits of the document change nothing in the submitted job.
@@ -295,13 +296,13 @@ def run_tiles(program, cluster, folder, source):
         raise Failure(f"expected 12 tile files, found {tiles}")
 
     pairs = []
-    for frame in (1, 2, 3):
+    for frame in (1, 3, 5):
         reference = os.path.join(folder, f"reference.{frame}.exr")
         run([program, "render", kept, "--frame", str(frame), "-o", reference])
         pairs.append((os.path.join(folder, "frames", f"sky.{frame:04d}.exr"), reference))
     compare(pairs)
     if not same_pixels(pairs[0][1], pairs[2][1]):
-        raise Failure("frames 1 and 3 of the animated document are the same image: the test proves nothing")
+        raise Failure("frames 1 and 5 of the animated document are the same image: the test proves nothing")
 
 
 def run_whole_frames(program, cluster, folder, source):

@@ -10,6 +10,6 @@ if ! command -v "$formatter" >/dev/null 2>&1; then
     exit 77
 fi
 cd "$root"
-mapfile -t files < <(find abi host source app tests bench fuzz -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+mapfile -t files < <(find abi host source app python tests bench fuzz -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 "$formatter" --dry-run --Werror "${files[@]}"
 echo "${#files[@]} files formatted as .clang-format says"

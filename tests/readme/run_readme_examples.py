@@ -17,6 +17,11 @@ Relative paths that the commands use and that exist in the repository
 (`examples/milky-band.json`) are copied into the temporary folder first, so a
 command that writes there cannot change the repository.
 
+Blocks fenced as ```python are Python scripts: with --python they are run
+whole, one after the other in the same folder as the commands (after them),
+by that interpreter with --python-path on PYTHONPATH; a section with such
+blocks and no --python fails.
+
 Marker: a command that cannot end by itself or reaches outside this machine
 (a server, a submission to a render farm) is shown in the README with the
 comment
@@ -61,14 +66,15 @@ def section_lines(readme_text, heading):
 
 def code_block_commands(lines):
     """Every command of the section's fenced code blocks, continuation lines joined."""
-    commands, in_block, pending = [], False, ""
+    commands, in_block, pending, python = [], False, "", False
     for line in lines:
         if line.lstrip().startswith("```"):
             if in_block and pending:
                 raise SystemExit(f"run_readme_examples: code block ends inside a continued line: {pending}")
             in_block = not in_block
+            python = in_block and line.strip() == "```python"
             continue
-        if not in_block:
+        if not in_block or python:
             continue
         if line.rstrip().endswith("\\"):
             pending += line.rstrip()[:-1].rstrip() + " "
@@ -78,6 +84,47 @@ def code_block_commands(lines):
         if command and not command.startswith("#"):
             commands.append(command)
     return commands
+
+
+def python_blocks(lines):
+    """The source of every ```python block of the section."""
+    blocks, current = [], None
+    for line in lines:
+        stripped = line.strip()
+        if current is None and stripped == "```python":
+            current = []
+        elif current is not None and stripped.startswith("```"):
+            blocks.append("\n".join(current) + "\n")
+            current = None
+        elif current is not None:
+            current.append(line)
+    return blocks
+
+
+def python_paths(blocks):
+    """Relative paths that the Python blocks name in quotes, as commands would on their line."""
+    return ["  ".join(re.findall(r"[\"']([\w.-]+/[^\"']*)[\"']", block)) for block in blocks]
+
+
+def run_python_blocks(blocks, arguments, folder, environment):
+    """(passed, failed) of the Python blocks, each run whole as a script."""
+    passed = failed = 0
+    environment = dict(environment)
+    environment["PYTHONPATH"] = os.path.abspath(arguments.python_path)
+    for number, block in enumerate(blocks, 1):
+        started = time.monotonic()
+        result = subprocess.run([arguments.python, "-c", block], cwd=folder, env=environment,
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=arguments.timeout)
+        seconds = time.monotonic() - started
+        first = block.strip().splitlines()[0] if block.strip() else ""
+        if result.returncode == 0:
+            passed += 1
+            print(f"ok   {seconds:7.2f} s  python block {number} ({first} ...)")
+        else:
+            failed += 1
+            print(f"FAIL {seconds:7.2f} s  python block {number} ({first} ...)\n     exit status: {result.returncode}")
+            print("     standard error:\n" + tail(result.stderr))
+    return passed, failed
 
 
 def command_summaries(lines):
@@ -149,6 +196,8 @@ def main():
     parser.add_argument("--requires-option", action="append", default=[], metavar="'COMMAND --OPTION'",
                         help="skip (exit 77) unless `nocturnia COMMAND --help` shows the option "
                              "(or `nocturnia --help` the command, for 'COMMAND' alone)")
+    parser.add_argument("--python", help="the interpreter for the section's ```python blocks")
+    parser.add_argument("--python-path", default="", help="put on PYTHONPATH for the Python blocks")
     arguments = parser.parse_args()
 
     program = os.path.abspath(arguments.program)
@@ -157,7 +206,10 @@ def main():
     with open(arguments.readme, encoding="utf-8") as readme:
         lines = section_lines(readme.read(), arguments.section)
     commands = code_block_commands(lines)
-    if not commands:
+    blocks = python_blocks(lines)
+    if blocks and not arguments.python:
+        raise SystemExit(f"run_readme_examples: the section '{arguments.section}' has Python blocks: give --python")
+    if not commands and not blocks:
         raise SystemExit(f"run_readme_examples: no command in the section '{arguments.section}'")
 
     environment = dict(os.environ)
@@ -172,7 +224,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="nocturnia-readme-") as folder:
         repository = os.path.dirname(os.path.abspath(arguments.readme))
         runnable = [c for c in commands if skip_reason(c) is None]
-        copied = copy_referenced_paths(runnable, repository, folder)
+        copied = copy_referenced_paths(runnable + python_paths(blocks), repository, folder)
         if copied:
             print(f"copied from the repository: {', '.join(copied)}")
         for command in commands:
@@ -199,6 +251,9 @@ def main():
                 print(f"FAIL {seconds:7.2f} s  {command}\n     exit status: {status}")
                 if stderr.strip():
                     print("     standard error:\n" + tail(stderr))
+
+        python_passed, python_failed = run_python_blocks(blocks, arguments, folder, environment)
+        passed, failed = passed + python_passed, failed + python_failed
 
         for name, options in command_summaries(lines):
             help_run = subprocess.run([program, name, "--help"], cwd=folder, env=environment,
