@@ -146,7 +146,8 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
                << "task_frames=(\"${frames[@]:first:items_per_task}\")\n"
                << "frame_list=$(IFS=,; echo \"${task_frames[*]}\")\n"
                << "echo \"task $task: frames $frame_list\"\n"
-               << ProgramStart(plan) << " render \"$document\" --frames \"$frame_list\" "
+               << ProgramStart(plan)
+               << " render \"$document\" --frames \"$frame_list\" "
                   "\"${render_options[@]}\" \\\n"
                << "    -o " << ShellQuoted(plan.outputPattern) << "\n";
         return script.str();
