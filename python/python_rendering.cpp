@@ -164,6 +164,20 @@ void LookAtPython(const py::object& progress, int done, int total, std::atomic<i
     }
 }
 
+// After work that ran without the GIL, with the GIL again: the plug-in's
+// console lines it left, then how it was stopped, if it was (a progress
+// callback's False, or Python's own error, KeyboardInterrupt among them).
+void ThrowIfStopped(const std::atomic<int>& stop)
+{
+    FlushConsoleLines();
+    if (stop.load() == kStopForCallback) {
+        throw CancelledByCallback();
+    }
+    if (stop.load() != 0) {
+        throw py::error_already_set();
+    }
+}
+
 // The image's pixels handed to NumPy without a copy.
 py::array ImageArray(nocturnia::cli::ImageBuffer&& image, const std::string& dtype)
 {
@@ -223,13 +237,7 @@ py::array Render(PythonDocument& self, const RenderArguments& arguments)
             // Told below, with the GIL.
         }
     }
-    FlushConsoleLines();
-    if (stop.load() == kStopForCallback) {
-        throw CancelledByCallback();
-    }
-    if (stop.load() != 0) {
-        throw py::error_already_set();
-    }
+    ThrowIfStopped(stop);
     return ImageArray(std::move(image), arguments.dtype);
 }
 
@@ -308,13 +316,7 @@ py::object RenderToFile(PythonDocument& self, const FileRenderArguments& argumen
             // Told below, with the GIL.
         }
     }
-    FlushConsoleLines();
-    if (stop.load() == kStopForCallback) {
-        throw CancelledByCallback();
-    }
-    if (stop.load() != 0) {
-        throw py::error_already_set();
-    }
+    ThrowIfStopped(stop);
     return JsonToPython(report.ToJson());
 }
 
