@@ -245,7 +245,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
 
     // The colour config's copy goes before every command; the display and
     // view to the assembly, which writes the frames.
-    tiled.lastFrame = 9;
+    tiled.frames = {9};
     tiled.programArguments = {"--ocio", "/jobs/sky-1/config.ocio"};
     tiled.assembleArguments = {"--display", "Display P3"};
     const SlurmScripts colored = nocturnia::cli::WriteSlurmScripts(tiled);
