@@ -58,6 +58,22 @@ def room_allows(room, included):
     return ROOM_RANKS[included] < ROOM_RANKS[room]
 
 
+def room_includes(folder, suffixes):
+    """Each include of a room's header ("render/...") by the sources below
+    folder, as (path, the name included, the room)."""
+    for dirpath, _, files in os.walk(folder):
+        for file in files:
+            if not file.endswith(suffixes):
+                continue
+            path = os.path.join(dirpath, file)
+            with open(path, encoding="utf-8") as f:
+                names = INCLUDE.findall(f.read())
+            for name in names:
+                included = name.split("/")[0]
+                if "/" in name and included in ROOM_RANKS:
+                    yield path, name, included
+
+
 def check_rooms(root):
     faults = []
     app = os.path.join(root, "app")
@@ -67,18 +83,10 @@ def check_rooms(root):
         if room not in ROOM_RANKS:
             faults.append(f"app/{room}/: a folder that is not one of the rooms ({', '.join(ROOM_RANKS)})")
             continue
-        for dirpath, _, files in os.walk(os.path.join(app, room)):
-            for file in files:
-                if not file.endswith((".h", ".cpp", ".h.in")):
-                    continue
-                path = os.path.join(dirpath, file)
-                with open(path, encoding="utf-8") as f:
-                    names = INCLUDE.findall(f.read())
-                for name in names:
-                    included = name.split("/")[0]
-                    if "/" in name and included in ROOM_RANKS and not room_allows(room, included):
-                        faults.append(f"{os.path.relpath(path, root)}: includes \"{name}\", but {included} "
-                                      f"does not come before {room} in the rooms' order")
+        for path, name, included in room_includes(os.path.join(app, room), (".h", ".cpp", ".h.in")):
+            if not room_allows(room, included):
+                faults.append(f"{os.path.relpath(path, root)}: includes \"{name}\", but {included} "
+                              f"does not come before {room} in the rooms' order")
     return faults
 
 
@@ -89,18 +97,10 @@ FRONT_ENDS = {"python": ROOM_RANKS["cli"]}
 def check_front_ends(root):
     faults = []
     for front, rank in FRONT_ENDS.items():
-        for dirpath, _, files in os.walk(os.path.join(root, front)):
-            for file in files:
-                if not file.endswith((".h", ".cpp")):
-                    continue
-                path = os.path.join(dirpath, file)
-                with open(path, encoding="utf-8") as f:
-                    names = INCLUDE.findall(f.read())
-                for name in names:
-                    included = name.split("/")[0]
-                    if "/" in name and included in ROOM_RANKS and ROOM_RANKS[included] >= rank:
-                        faults.append(f"{os.path.relpath(path, root)}: includes \"{name}\"; {front}/ uses the "
-                                      f"rooms up to farm, never {included}")
+        for path, name, included in room_includes(os.path.join(root, front), (".h", ".cpp")):
+            if ROOM_RANKS[included] >= rank:
+                faults.append(f"{os.path.relpath(path, root)}: includes \"{name}\"; {front}/ uses the "
+                              f"rooms up to farm, never {included}")
     return faults
 
 
