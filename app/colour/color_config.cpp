@@ -227,10 +227,11 @@ std::string ColorConfig::ViewNamed(const std::string& display, const std::option
 namespace {
 
 // OpenColorIO's own float conversion, never its 8-bit output: the program
-// quantises and dithers itself.
+// quantises and dithers itself. Only lossless optimisations: the default
+// level may bake curves into lookup tables and approximate pow.
 std::shared_ptr<const void> FloatProcessor(const OCIO::ConstProcessorRcPtr& processor)
 {
-    return processor->getOptimizedCPUProcessor(OCIO::BIT_DEPTH_F32, OCIO::BIT_DEPTH_F32, OCIO::OPTIMIZATION_DEFAULT);
+    return processor->getOptimizedCPUProcessor(OCIO::BIT_DEPTH_F32, OCIO::BIT_DEPTH_F32, OCIO::OPTIMIZATION_LOSSLESS);
 }
 
 }  // namespace

@@ -89,7 +89,12 @@ bool ColorConfigWanted(const ColorConfigChoice& choice, const ColorOutputOptions
 OutputColor ChooseOutputColor(const ColorConfigChoice& choice, const ColorOutputOptions& options, ImageFormat format)
 {
     CheckOptionsFitFormat(options, format);
-    if (!ColorConfigWanted(choice, options)) {
+    // An EXR in the shader's own space needs no config; a PNG is always
+    // encoded by OpenColorIO where the build has it (the default display of
+    // the config), so a plain render's codes are those of --display sRGB.
+    // Only a build without OpenColorIO keeps the fixed sRGB curve.
+    const bool needsConfig = format == ImageFormat::Png && ColorManagementAvailable();
+    if (!needsConfig && !ColorConfigWanted(choice, options)) {
         return ShaderSpaceColor();
     }
     if (!ColorManagementAvailable()) {
@@ -105,7 +110,7 @@ OutputColor ChooseOutputColor(const ColorConfigChoice& choice, const ColorOutput
 OutputColor ChoosePngColor(const ColorConfigChoice& choice, const ColorOutputOptions& options,
                            const std::string& source)
 {
-    if (source == kShaderSpaceName && !ColorConfigWanted(choice, options)) {
+    if (source == kShaderSpaceName && !ColorManagementAvailable() && !ColorConfigWanted(choice, options)) {
         return ShaderSpaceColor();
     }
     if (!ColorManagementAvailable()) {

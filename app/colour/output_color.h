@@ -2,9 +2,11 @@
 // options: EXR floats in the space --colorspace names (the shader's own
 // space by default, written without any conversion, so those files keep the
 // shader's values bit for bit), PNG codes for the display and view
-// --display and --view name. The config is read only when it is asked for
-// (--ocio, $OCIO, or a colour option): a plain render never loads
-// OpenColorIO. The choice says how to tag the file and, when the values
+// --display and --view name (default: the config's default display and
+// view). An EXR render reads the config only when it is asked for (--ocio,
+// $OCIO, or a colour option), so a plain EXR never loads OpenColorIO; a PNG
+// always goes through it, except in a build without it, which keeps the
+// fixed sRGB curve. The choice says how to tag the file and, when the values
 // change, the conversion the render threads run on each finished row.
 #pragma once
 

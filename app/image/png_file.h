@@ -1,5 +1,6 @@
-// PNG output: each channel clamped and encoded (by the program's sRGB curve,
-// or already by the colour conversion for another display), 8-bit codes
+// PNG output: each channel clamped and encoded (already by the colour
+// conversion for the display, or, in a build without OpenColorIO, by the
+// fixed sRGB formula), 8-bit codes
 // dithered by pixel position (png_dither) or 16-bit codes, tagged with the
 // display's colour chunks, with the metadata as text chunks. Always a whole picture: PNG has no data window.
 // Rows are encoded and handed to libpng one at a time, so writing holds one

@@ -1,4 +1,6 @@
-// Linear light to 8-bit sRGB, for image formats that store display values.
+// Linear light to 8-bit sRGB by the standard's formula: how a build without
+// OpenColorIO encodes its PNGs (every other build's go through the colour
+// config's display transform).
 #pragma once
 
 #include <cstdint>

@@ -182,7 +182,13 @@ TEST_F(TiledRender, MetadataHalvesDepthAndDitherHoldWhatWasRendered)
         const double srgb = linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
         error = std::max(error, std::abs(deep.words[i] - srgb * 65535.0));
     }
-    EXPECT_LE(error, 0.5 + 1e-6);
+    // Within half a code of the standard's formula, and of the distance
+    // between the two sRGB curves in use: OpenColorIO derives the linear
+    // segment from the exponent and offset (a break at 0.00304, slope
+    // 12.923), the standard rounds them (0.0031308, 12.92); they differ by
+    // at most 9.8e-6, near the break. ColorManagement checks the codes
+    // against OpenColorIO's own conversion exactly.
+    EXPECT_LE(error, 0.5 + 9.8e-6 * 65535.0);
 
     for (const double code : {100.3, 37.5, 0.2, 254.9}) {
         const double srgb = code / 255.0;
