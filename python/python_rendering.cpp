@@ -22,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -288,19 +289,47 @@ nocturnia::cli::SequenceRequest SequenceRequestOf(const FileRenderArguments& arg
     return request;
 }
 
+// ocio=, else $OCIO, else the program's own config. This process's program
+// is the interpreter, so the program's folder the package knows stands in for
+// it, named only when a config is wanted at all (a plain render reads none).
+nocturnia::cli::ColorConfigChoice ChosenColorConfig(const FileRenderArguments& arguments)
+{
+    nocturnia::cli::ColorConfigChoice choice = arguments.colorConfig;
+    const char* environment = std::getenv("OCIO");
+    const bool named = choice.file || (environment != nullptr && *environment != '\0');
+    if (!named && nocturnia::cli::ColorConfigWanted(choice, arguments.color)) {
+        choice.file = (std::filesystem::path(PackageProgramFolder()) / nocturnia::cli::kOwnConfigName).string();
+    }
+    return choice;
+}
+
+// The files' colour, as `render` chooses it before it renders; its warning
+// (a guessed working space) as a Python warning.
+nocturnia::cli::OutputColor ChosenOutputColor(const FileRenderArguments& arguments)
+{
+    nocturnia::cli::CheckImageOutputFormat(arguments.path);
+    nocturnia::cli::OutputColor color = nocturnia::cli::ChooseOutputColor(
+        ChosenColorConfig(arguments), arguments.color, *nocturnia::cli::ImageFormatFor(arguments.path));
+    if (color.warning && PyErr_WarnEx(PyExc_UserWarning, color.warning->c_str(), 1) != 0) {
+        throw py::error_already_set();  // warnings turned into errors
+    }
+    return color;
+}
+
 }  // namespace
 
 py::object RenderToFile(PythonDocument& self, const FileRenderArguments& arguments)
 {
     const nocturnia::cli::SequenceRequest request = SequenceRequestOf(arguments);
+    nocturnia::cli::OutputColor color = ChosenOutputColor(arguments);
     std::atomic<int> stop{0};
     nocturnia::cli::RenderReport report;
     {
         py::gil_scoped_release release;
         std::lock_guard lock(PluginLock());
-        nocturnia::cli::CheckImageOutputFormat(request.output);
         nocturnia::runtime::Document copy = self.Copy();
         nocturnia::cli::SequenceJob job = nocturnia::cli::PlanSequence(copy, request);
+        job.color = std::move(color);
         job.documentPath = self.path;
         job.documentName = self.path ? std::filesystem::path(*self.path).filename().string() : "untitled";
         job.arguments = {"nocturnia (Python)", "render_to_file", arguments.path};
