@@ -40,7 +40,7 @@ class Document:
     def parameters(self, frame: Optional[int] = None) -> List[Parameter]:
         """Every parameter as the Attribute Manager lists it, at frame when given."""
     def __getitem__(self, label: str) -> Value:
-        """The stored value of a parameter: doc["Gamma"], doc["Star Layer 2/Density"]."""
+        """The stored value of a parameter: doc["Gamma"], doc["Star Layer 2/Density"], doc["Horizon/Axis"]."""
     def __setitem__(self, label: str, value: Value) -> None:
         """Sets a parameter as `edit --set` does."""
     def press(self, label: str) -> None:
