@@ -58,13 +58,14 @@ bool UsesBatch(const std::string& sampler)
     return sampler == "batch";
 }
 
-// The points as rows of (u, v, w): the caller's own array when it is one
-// already, else a copy (w = 0 for (N, 2)).
+// The points as the caller gave them: its own array when it is a C-ordered
+// float64 one already (no copy), else a converted copy; `width` 2 (u, v) or
+// 3 (u, v, w).
 struct PointRows {
     py::array_t<double, py::array::c_style | py::array::forcecast> array;
-    std::vector<double> widened;
     const double* data = nullptr;
     std::size_t count = 0;
+    std::size_t width = 3;
 };
 
 PointRows ReadPoints(py::handle points)
@@ -76,23 +77,18 @@ PointRows ReadPoints(py::handle points)
         throw UserError(ErrorKind::kUsage, "points must be an (N, 2) or (N, 3) array of numbers");
     }
     rows.count = static_cast<std::size_t>(rows.array.shape(0));
+    rows.width = static_cast<std::size_t>(rows.array.shape(1));
     rows.data = rows.array.data();
-    if (rows.array.shape(1) == 2) {
-        rows.widened.resize(rows.count * 3);
-        for (std::size_t i = 0; i < rows.count; ++i) {
-            rows.widened[3 * i] = rows.data[2 * i];
-            rows.widened[3 * i + 1] = rows.data[2 * i + 1];
-            rows.widened[3 * i + 2] = 0.0;
-        }
-        rows.data = rows.widened.data();
-    }
     return rows;
 }
 
 // Samples every point in chunks; false when Python's signal handler raised.
+// (u, v) points are widened to (u, v, 0) a chunk at a time, in a buffer that
+// stays in cache, rather than all at once into a copy as large as the input.
 bool SampleWatched(const nocturnia::runtime::RenderSession& render, const PointRows& rows, double* colors, bool batch)
 {
     constexpr std::size_t kChunk = 4096;
+    std::vector<double> widened(rows.width == 2 ? 3 * kChunk : 0);
     auto nextLook = std::chrono::steady_clock::now() + kSignalLook;
     for (std::size_t first = 0; first < rows.count; first += kChunk) {
         if (const auto now = std::chrono::steady_clock::now(); now >= nextLook) {
@@ -102,7 +98,16 @@ bool SampleWatched(const nocturnia::runtime::RenderSession& render, const PointR
             nextLook = now + kSignalLook;
         }
         const std::size_t count = std::min(kChunk, rows.count - first);
-        render.SampleBatch(rows.data + 3 * first, static_cast<int>(count), colors + 3 * first, batch);
+        const double* points = rows.data + rows.width * first;
+        if (rows.width == 2) {
+            for (std::size_t i = 0; i < count; ++i) {
+                widened[3 * i] = points[2 * i];
+                widened[3 * i + 1] = points[2 * i + 1];
+                widened[3 * i + 2] = 0.0;
+            }
+            points = widened.data();
+        }
+        render.SampleBatch(points, static_cast<int>(count), colors + 3 * first, batch);
     }
     return true;
 }
