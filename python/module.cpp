@@ -135,7 +135,8 @@ void BindFileRendering(py::class_<PythonDocument>& document)
            std::optional<int> width, std::optional<int> height, std::optional<int> samples, std::optional<int> threads,
            py::handle tile, py::handle region, bool half, std::optional<std::string> compression,
            std::optional<int> depth, bool skipExisting, std::optional<std::string> report, py::object progress,
-           std::string sampler) {
+           std::string sampler, std::optional<std::string> colorspace, std::optional<std::string> display,
+           std::optional<std::string> view, std::optional<std::string> ocio, std::optional<std::string> workingSpace) {
             const FileRenderArguments arguments{path,
                                                 FrameListText(frames),
                                                 frame,
@@ -151,7 +152,9 @@ void BindFileRendering(py::class_<PythonDocument>& document)
                                                 skipExisting,
                                                 std::move(report),
                                                 std::move(progress),
-                                                std::move(sampler)};
+                                                std::move(sampler),
+                                                {std::move(colorspace), std::move(display), std::move(view)},
+                                                {std::move(ocio), std::move(workingSpace)}};
             return RenderToFile(self, arguments);
         },
         py::arg("path"), py::kw_only(), py::arg("frames") = py::none(), py::arg("frame") = py::none(),
@@ -159,12 +162,17 @@ void BindFileRendering(py::class_<PythonDocument>& document)
         py::arg("threads") = py::none(), py::arg("tile") = py::none(), py::arg("region") = py::none(),
         py::arg("half") = false, py::arg("compression") = py::none(), py::arg("depth") = py::none(),
         py::arg("skip_existing") = false, py::arg("report") = py::none(), py::arg("progress") = py::none(),
-        py::arg("sampler") = "batch",
+        py::arg("sampler") = "batch", py::arg("colorspace") = py::none(), py::arg("display") = py::none(),
+        py::arg("view") = py::none(), py::arg("ocio") = py::none(), py::arg("working_space") = py::none(),
         "Renders and writes the image files `nocturnia render` writes, frame by frame, and returns\n"
         "the report --report writes, as a dict.\n\n"
         "path: .exr or .png, with a frame pattern (\"sky.####.exr\") for several frames;\n"
         "frames: \"1-100x5,200\" or a list of frames; half, compression, depth: as --half,\n"
-        "--compression, --depth; skip_existing: leave frames whose file exists alone.");
+        "--compression, --depth; skip_existing: leave frames whose file exists alone.\n\n"
+        "Colour, as `nocturnia [--ocio FILE] [--working-space NAME] render --colorspace/--display/--view`:\n"
+        "colorspace: the EXR's space (default: the shader's own, unconverted); display, view: what a PNG\n"
+        "is encoded for; ocio: the OpenColorIO config (default: $OCIO, else the program's own);\n"
+        "working_space: the config's name for the shader's space. Unknown names raise UsageError.");
 }
 
 }  // namespace

@@ -43,16 +43,21 @@ void Keep(bool dialog, std::string_view text)
 
 std::string ChosenFolder(const std::optional<std::string>& plugins)
 {
-    // The program's own folder is the interpreter's here: the package's
-    // folder takes its place.
+    // The program's own folder is the interpreter's here: the one the
+    // package knows takes its place.
     const char* environment = std::getenv("NOCTURNIA_PLUGINS");
     if (plugins || (environment != nullptr && *environment != '\0')) {
         return nocturnia::runtime::ChoosePluginFolder(plugins).string();
     }
-    return py::module_::import("nocturnia._plugin_folder").attr("PLUGIN_FOLDER").cast<std::string>();
+    return PackageProgramFolder();
 }
 
 }  // namespace
+
+std::string PackageProgramFolder()
+{
+    return py::module_::import("nocturnia._plugin_folder").attr("PROGRAM_FOLDER").cast<std::string>();
+}
 
 void EnsureHost(const std::optional<std::string>& plugins)
 {

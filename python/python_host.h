@@ -19,6 +19,11 @@ namespace nocturnia::python {
 // afterwards is a usage error. Call with the GIL held.
 void EnsureHost(const std::optional<std::string>& plugins);
 
+// The program's folder as this copy of the package knows it (the build's
+// bin/, or the installed program's): the plug-in folder by default, and where
+// the program's own colour config is. Call with the GIL held.
+std::string PackageProgramFolder();
+
 // The folder the plug-ins were loaded from, or nothing before the first use.
 std::optional<std::string> LoadedPluginFolder();
 

@@ -116,6 +116,17 @@ py::list Parameters(PythonDocument& self, const std::optional<int>& frame)
 py::object ParameterValue(PythonDocument& self, const std::string& label)
 {
     nocturnia::runtime::Node& shader = self.document->Shader();
+    // A mask's parameters first, as setting them goes ("Horizon/Axis"); read
+    // under the lock that edits from other threads hold.
+    std::optional<nocturnia::runtime::Value> maskValue;
+    {
+        py::gil_scoped_release release;
+        std::lock_guard lock(PluginLock());
+        maskValue = nocturnia::cli::MaskParameterValue(shader, label);
+    }
+    if (maskValue) {
+        return PythonValue(*maskValue, shader);
+    }
     const std::vector<DescriptionEntry> entries = Describe(shader);
     return EntryValue(RequireEntry(entries, label), shader);
 }

@@ -15,7 +15,8 @@ namespace nocturnia::python {
 // (the tracks' values there) or as stored.
 pybind11::list Parameters(PythonDocument& self, const std::optional<int>& frame);
 
-// The stored value of the entry a label names; UnknownLabel when none does.
+// The stored value of the entry or the mask's parameter a label names;
+// UnknownLabel when none does.
 pybind11::object ParameterValue(PythonDocument& self, const std::string& label);
 
 // Sets it as `edit --set` does; a Python warning when a track decides the

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -57,13 +58,14 @@ bool UsesBatch(const std::string& sampler)
     return sampler == "batch";
 }
 
-// The points as rows of (u, v, w): the caller's own array when it is one
-// already, else a copy (w = 0 for (N, 2)).
+// The points as the caller gave them: its own array when it is a C-ordered
+// float64 one already (no copy), else a converted copy; `width` 2 (u, v) or
+// 3 (u, v, w).
 struct PointRows {
     py::array_t<double, py::array::c_style | py::array::forcecast> array;
-    std::vector<double> widened;
     const double* data = nullptr;
     std::size_t count = 0;
+    std::size_t width = 3;
 };
 
 PointRows ReadPoints(py::handle points)
@@ -75,23 +77,18 @@ PointRows ReadPoints(py::handle points)
         throw UserError(ErrorKind::kUsage, "points must be an (N, 2) or (N, 3) array of numbers");
     }
     rows.count = static_cast<std::size_t>(rows.array.shape(0));
+    rows.width = static_cast<std::size_t>(rows.array.shape(1));
     rows.data = rows.array.data();
-    if (rows.array.shape(1) == 2) {
-        rows.widened.resize(rows.count * 3);
-        for (std::size_t i = 0; i < rows.count; ++i) {
-            rows.widened[3 * i] = rows.data[2 * i];
-            rows.widened[3 * i + 1] = rows.data[2 * i + 1];
-            rows.widened[3 * i + 2] = 0.0;
-        }
-        rows.data = rows.widened.data();
-    }
     return rows;
 }
 
 // Samples every point in chunks; false when Python's signal handler raised.
+// (u, v) points are widened to (u, v, 0) a chunk at a time, in a buffer that
+// stays in cache, rather than all at once into a copy as large as the input.
 bool SampleWatched(const nocturnia::runtime::RenderSession& render, const PointRows& rows, double* colors, bool batch)
 {
     constexpr std::size_t kChunk = 4096;
+    std::vector<double> widened(rows.width == 2 ? 3 * kChunk : 0);
     auto nextLook = std::chrono::steady_clock::now() + kSignalLook;
     for (std::size_t first = 0; first < rows.count; first += kChunk) {
         if (const auto now = std::chrono::steady_clock::now(); now >= nextLook) {
@@ -101,7 +98,16 @@ bool SampleWatched(const nocturnia::runtime::RenderSession& render, const PointR
             nextLook = now + kSignalLook;
         }
         const std::size_t count = std::min(kChunk, rows.count - first);
-        render.SampleBatch(rows.data + 3 * first, static_cast<int>(count), colors + 3 * first, batch);
+        const double* points = rows.data + rows.width * first;
+        if (rows.width == 2) {
+            for (std::size_t i = 0; i < count; ++i) {
+                widened[3 * i] = points[2 * i];
+                widened[3 * i + 1] = points[2 * i + 1];
+                widened[3 * i + 2] = 0.0;
+            }
+            points = widened.data();
+        }
+        render.SampleBatch(points, static_cast<int>(count), colors + 3 * first, batch);
     }
     return true;
 }
@@ -288,19 +294,47 @@ nocturnia::cli::SequenceRequest SequenceRequestOf(const FileRenderArguments& arg
     return request;
 }
 
+// ocio=, else $OCIO, else the program's own config. This process's program
+// is the interpreter, so the program's folder the package knows stands in for
+// it, named only when a config is wanted at all (a plain render reads none).
+nocturnia::cli::ColorConfigChoice ChosenColorConfig(const FileRenderArguments& arguments)
+{
+    nocturnia::cli::ColorConfigChoice choice = arguments.colorConfig;
+    const char* environment = std::getenv("OCIO");
+    const bool named = choice.file || (environment != nullptr && *environment != '\0');
+    if (!named && nocturnia::cli::ColorConfigWanted(choice, arguments.color)) {
+        choice.file = (std::filesystem::path(PackageProgramFolder()) / nocturnia::cli::kOwnConfigName).string();
+    }
+    return choice;
+}
+
+// The files' colour, as `render` chooses it before it renders; its warning
+// (a guessed working space) as a Python warning.
+nocturnia::cli::OutputColor ChosenOutputColor(const FileRenderArguments& arguments)
+{
+    nocturnia::cli::CheckImageOutputFormat(arguments.path);
+    nocturnia::cli::OutputColor color = nocturnia::cli::ChooseOutputColor(
+        ChosenColorConfig(arguments), arguments.color, *nocturnia::cli::ImageFormatFor(arguments.path));
+    if (color.warning && PyErr_WarnEx(PyExc_UserWarning, color.warning->c_str(), 1) != 0) {
+        throw py::error_already_set();  // warnings turned into errors
+    }
+    return color;
+}
+
 }  // namespace
 
 py::object RenderToFile(PythonDocument& self, const FileRenderArguments& arguments)
 {
     const nocturnia::cli::SequenceRequest request = SequenceRequestOf(arguments);
+    nocturnia::cli::OutputColor color = ChosenOutputColor(arguments);
     std::atomic<int> stop{0};
     nocturnia::cli::RenderReport report;
     {
         py::gil_scoped_release release;
         std::lock_guard lock(PluginLock());
-        nocturnia::cli::CheckImageOutputFormat(request.output);
         nocturnia::runtime::Document copy = self.Copy();
         nocturnia::cli::SequenceJob job = nocturnia::cli::PlanSequence(copy, request);
+        job.color = std::move(color);
         job.documentPath = self.path;
         job.documentName = self.path ? std::filesystem::path(*self.path).filename().string() : "untitled";
         job.arguments = {"nocturnia (Python)", "render_to_file", arguments.path};

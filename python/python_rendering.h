@@ -6,6 +6,8 @@
 
 #include "python_document.h"
 
+#include "colour/output_color.h"
+
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
@@ -53,6 +55,8 @@ struct FileRenderArguments {
     std::optional<std::string> report;
     pybind11::object progress;
     std::string sampler = "batch";
+    nocturnia::cli::ColorOutputOptions color;       // colorspace=, display=, view=
+    nocturnia::cli::ColorConfigChoice colorConfig;  // ocio=, working_space=
 };
 
 // Renders and writes every frame as `nocturnia render` does; the report

@@ -133,9 +133,12 @@ py::object JsonToPython(const nocturnia::runtime::Json& json)
 
 namespace {
 
-py::object IntegerValue(const nocturnia::runtime::DescriptionEntry& entry, std::int32_t value)
+py::object IntegerValue(const nocturnia::runtime::DescriptionEntry* entry, std::int32_t value)
 {
-    for (const nocturnia::cli::CycleChoice& choice : nocturnia::cli::CycleChoices(entry)) {
+    if (entry == nullptr) {
+        return py::int_(value);
+    }
+    for (const nocturnia::cli::CycleChoice& choice : nocturnia::cli::CycleChoices(*entry)) {
         if (choice.value == value) {
             return py::str(choice.label);
         }
@@ -157,10 +160,12 @@ py::object LinkValue(const nocturnia::runtime::Value& value, const nocturnia::ru
 
 py::object EntryValue(const nocturnia::runtime::DescriptionEntry& entry, const nocturnia::runtime::Node& shader)
 {
-    if (!entry.value) {
-        return py::none();
-    }
-    const nocturnia::runtime::Value& value = *entry.value;
+    return entry.value ? PythonValue(*entry.value, shader, &entry) : py::none();
+}
+
+py::object PythonValue(const nocturnia::runtime::Value& value, const nocturnia::runtime::Node& shader,
+                       const nocturnia::runtime::DescriptionEntry* entry)
+{
     using Type = nocturnia::runtime::ValueType;
     switch (value.Type()) {
     case Type::Bool: return py::bool_(value.AsBool());

@@ -25,6 +25,10 @@ std::string FrameText(pybind11::handle frame);
 // The entry's stored value as Python sees it (None for entries without one).
 pybind11::object EntryValue(const nocturnia::runtime::DescriptionEntry& entry, const nocturnia::runtime::Node& shader);
 
+// A value as Python sees it; an integer of a cycle `entry` as its label.
+pybind11::object PythonValue(const nocturnia::runtime::Value& value, const nocturnia::runtime::Node& shader,
+                             const nocturnia::runtime::DescriptionEntry* entry = nullptr);
+
 // Plain JSON as Python objects: dicts, lists, str, int, float, bool, None.
 pybind11::object JsonToPython(const nocturnia::runtime::Json& json);
 

@@ -124,6 +124,17 @@ void SetAxis(nocturnia::runtime::Node& mask, const std::string& value)
     }
 }
 
+[[noreturn]] void RefuseParameter(const nocturnia::runtime::Node& mask, const std::string& parameter)
+{
+    const std::vector<std::string> names = ParameterNames(mask);
+    std::string list;
+    for (const std::string& name : names) {
+        list += (list.empty() ? "" : ", ") + Quoted(name);
+    }
+    throw UserError(ErrorKind::kUsage, "a " + MaskKindName(mask) + " mask has no parameter " + Quoted(parameter) +
+                                           DidYouMean(parameter, names) + " (its parameters: " + list + ")");
+}
+
 void SetMaskValue(nocturnia::runtime::Node& mask, const std::string& parameter, const std::string& value)
 {
     if (mask.IsGradientShader() && SameIgnoringCase(parameter, "Axis")) {
@@ -145,14 +156,23 @@ void SetMaskValue(nocturnia::runtime::Node& mask, const std::string& parameter, 
         const Color& c = std::get<Color>(*parsed.value);
         mask.SetShaderColor({c[0], c[1], c[2]});
     } else {
-        const std::vector<std::string> names = ParameterNames(mask);
-        std::string list;
-        for (const std::string& name : names) {
-            list += (list.empty() ? "" : ", ") + Quoted(name);
-        }
-        throw UserError(ErrorKind::kUsage, "a " + MaskKindName(mask) + " mask has no parameter " + Quoted(parameter) +
-                                               DidYouMean(parameter, names) + " (its parameters: " + list + ")");
+        RefuseParameter(mask, parameter);
     }
+}
+
+nocturnia::runtime::Value MaskValue(const nocturnia::runtime::Node& mask, const std::string& parameter)
+{
+    if (mask.IsGradientShader() && SameIgnoringCase(parameter, "Axis")) {
+        return nocturnia::runtime::Value::OfString(mask.ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u"
+                                                                                                            : "v");
+    }
+    if (mask.IsGradientShader() && SameIgnoringCase(parameter, "Gradient")) {
+        return nocturnia::runtime::Value::OfGradient(mask.ShaderGradient());
+    }
+    if (mask.IsColorShader() && SameIgnoringCase(parameter, "Color")) {
+        return nocturnia::runtime::Value::OfVector(mask.ShaderColor());
+    }
+    RefuseParameter(mask, parameter);
 }
 
 }  // namespace
@@ -263,6 +283,17 @@ bool SetMaskParameter(nocturnia::runtime::Node& shader, const std::string& label
     const std::size_t index = RequireMask(shader, label.substr(0, slash));
     SetMaskValue(*shader.Children()[index], std::string(Trim(label.substr(slash + 1))), value);
     return true;
+}
+
+std::optional<nocturnia::runtime::Value> MaskParameterValue(const nocturnia::runtime::Node& shader,
+                                                            const std::string& label)
+{
+    if (!NamesMaskParameter(shader, label)) {
+        return std::nullopt;
+    }
+    const std::size_t slash = label.find('/');
+    const std::size_t index = RequireMask(shader, label.substr(0, slash));
+    return MaskValue(*shader.Children()[index], std::string(Trim(label.substr(slash + 1))));
 }
 
 nocturnia::runtime::Node* MaskForLink(const nocturnia::runtime::Node& shader, std::string_view text)

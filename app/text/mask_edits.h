@@ -9,6 +9,7 @@
 #pragma once
 
 #include "runtime/node.h"
+#include "runtime/value.h"
 
 #include <cstddef>
 #include <optional>
@@ -49,6 +50,12 @@ void RenameMask(nocturnia::runtime::Node& shader, std::string_view nameOrIndex, 
 // "NAME/PARAMETER=VALUE" for a mask's parameter (Color; Axis, Gradient):
 // false when NAME is no mask's, so the label is a description entry's.
 bool SetMaskParameter(nocturnia::runtime::Node& shader, const std::string& label, const std::string& value);
+
+// The value of a mask's parameter, read by the labels SetMaskParameter takes:
+// a colour (vector), an axis (the string "u" or "v") or a gradient; nothing
+// when NAME is no mask's; UserError for a parameter the mask does not have.
+std::optional<nocturnia::runtime::Value> MaskParameterValue(const nocturnia::runtime::Node& shader,
+                                                            const std::string& label);
 
 // Whether the label's first part names a mask ("Horizon/Gradient").
 bool NamesMaskParameter(const nocturnia::runtime::Node& shader, const std::string& label);

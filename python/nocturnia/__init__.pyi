@@ -40,7 +40,7 @@ class Document:
     def parameters(self, frame: Optional[int] = None) -> List[Parameter]:
         """Every parameter as the Attribute Manager lists it, at frame when given."""
     def __getitem__(self, label: str) -> Value:
-        """The stored value of a parameter: doc["Gamma"], doc["Star Layer 2/Density"]."""
+        """The stored value of a parameter: doc["Gamma"], doc["Star Layer 2/Density"], doc["Horizon/Axis"]."""
     def __setitem__(self, label: str, value: Value) -> None:
         """Sets a parameter as `edit --set` does."""
     def press(self, label: str) -> None:
@@ -68,5 +68,11 @@ class Document:
                        threads: Optional[int] = None, tile: Optional[Tile] = None, region: Optional[Region] = None,
                        half: bool = False, compression: Optional[str] = None, depth: Optional[int] = None,
                        skip_existing: bool = False, report: Optional[str] = None,
-                       progress: Optional[Callable[[int, int], Any]] = None, sampler: str = "batch") -> dict:
-        """Renders and writes the image files `nocturnia render` writes; returns the report as a dict."""
+                       progress: Optional[Callable[[int, int], Any]] = None, sampler: str = "batch",
+                       colorspace: Optional[str] = None, display: Optional[str] = None, view: Optional[str] = None,
+                       ocio: Optional[str] = None, working_space: Optional[str] = None) -> dict:
+        """Renders and writes the image files `nocturnia render` writes; returns the report as a dict.
+
+        colorspace (EXR), display and view (PNG), ocio and working_space are the program's --colorspace,
+        --display, --view, --ocio and --working-space; the config is ocio, else $OCIO, else the program's own.
+        """

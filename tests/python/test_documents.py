@@ -42,6 +42,13 @@ def test_python_edits_save_what_edit_saves(nocturnia, tmp_path):
     colour = [r for r in doc.parameters() if r.label == "Star Color" and r.type_name == "colour"][0]
     assert colour.qualified_label == str(colour.id)  # a gradient of the same group shares the name
     assert doc[colour.qualified_label] == (1.0, 0.5, 0.25) and doc["Mask"] == "Horizon"
+    # A mask's parameters read back by the labels that set them.
+    assert doc["Horizon/Axis"] == "v" and doc["horizon/axis"] == "v"
+    assert [(k["color"], k["position"]) for k in doc["Horizon/Gradient"]] == [([1, 1, 1], 0.3), ([0, 0, 0], 0.9)]
+    doc.add_mask("color")
+    assert doc["Mask 2/Color"] == (1.0, 1.0, 1.0)
+    with pytest.raises(nocturnia.UsageError, match="has no parameter \"Color\""):
+        doc["Horizon/Color"]
     # Setting a keyed parameter stores the value, as --set does, and warns.
     with pytest.warns(UserWarning, match="Gamma has a track"):
         doc["Gamma"] = 1.5

@@ -74,3 +74,37 @@ def test_render_to_file_writes_what_render_writes(nocturnia, tmp_path):
     again = doc.render_to_file(str(tmp_path / "py.####.exr"), frames=[1, 24], width=32, height=18, samples=2,
                                half=True, skip_existing=True)
     assert [f["status"] for f in again["frames"]] == ["skipped", "skipped"]
+
+
+def colour_tags(path):
+    from conftest import exr_pixels
+    with open(path, "rb") as file:
+        attributes, _ = exr_pixels._read_header(file.read())
+    return {name: value for name, value in attributes.items() if "olor" in name or name == "chromaticities"}
+
+
+def test_render_to_file_takes_the_colour_options(nocturnia, tmp_path):
+    from conftest import exr_pixels
+    document = [d for d in DOCUMENTS if d.endswith("milky-band.json")][0]
+    size = ["--width", "24", "--height", "16", "--samples", "1", "--quiet"]
+    run_program("render", document, "-o", str(tmp_path / "cli.exr"), "--colorspace", "ACEScg", *size)
+    doc = nocturnia.Document.open(document)
+    doc.render_to_file(str(tmp_path / "py.exr"), width=24, height=16, samples=1, colorspace="acescg")
+    assert exr_pixels.same_pixels(tmp_path / "cli.exr", tmp_path / "py.exr") == ""
+    tags = colour_tags(tmp_path / "py.exr")
+    assert tags == colour_tags(tmp_path / "cli.exr") and b"ACEScg" in tags["nocturnia/colorSpace"][1]
+    assert exr_rgb(tmp_path / "py.exr").tobytes() != doc.render(width=24, height=16, samples=1).tobytes()
+    # Unknown names and configs: the program's error kinds and messages.
+    missing = str(tmp_path / "nowhere.ocio")
+    cases = [({"colorspace": "ACEScc"}, [], ["--colorspace", "ACEScc"], "x.exr", nocturnia.UsageError),
+             ({"display": "Nowhere"}, [], ["--display", "Nowhere"], "x.png", nocturnia.UsageError),
+             ({"view": "Nowhere"}, [], ["--view", "Nowhere"], "x.png", nocturnia.UsageError),
+             ({"working_space": "Nowhere"}, ["--working-space", "Nowhere"], [], "x.exr", nocturnia.UsageError),
+             ({"ocio": missing}, ["--ocio", missing], [], "x.exr", nocturnia.InputError),
+             ({"display": "sRGB"}, [], ["--display", "sRGB"], "x.exr", nocturnia.UsageError)]
+    for keywords, before, after, name, error_class in cases:
+        with pytest.raises(error_class) as raised:
+            doc.render_to_file(str(tmp_path / name), width=4, height=4, **keywords)
+        code, _, stderr = run_program(*before, "render", document, "-o", str(tmp_path / name), *after, check=False)
+        assert code == raised.value.exit_status and stderr.strip().endswith(str(raised.value)), (keywords, stderr)
+    assert not (tmp_path / "x.exr").exists() and not (tmp_path / "x.png").exists()
