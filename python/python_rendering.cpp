@@ -296,13 +296,15 @@ nocturnia::cli::SequenceRequest SequenceRequestOf(const FileRenderArguments& arg
 
 // ocio=, else $OCIO, else the program's own config. This process's program
 // is the interpreter, so the program's folder the package knows stands in for
-// it, named only when a config is wanted at all (a plain render reads none).
+// it, named only when the file is written through a config at all (a plain
+// EXR reads none).
 nocturnia::cli::ColorConfigChoice ChosenColorConfig(const FileRenderArguments& arguments)
 {
     nocturnia::cli::ColorConfigChoice choice = arguments.colorConfig;
     const char* environment = std::getenv("OCIO");
     const bool named = choice.file || (environment != nullptr && *environment != '\0');
-    if (!named && nocturnia::cli::ColorConfigWanted(choice, arguments.color)) {
+    const auto format = nocturnia::cli::ImageFormatFor(arguments.path);
+    if (!named && format && nocturnia::cli::ColorConfigNeeded(choice, arguments.color, *format)) {
         choice.file = (std::filesystem::path(PackageProgramFolder()) / nocturnia::cli::kOwnConfigName).string();
     }
     return choice;

@@ -86,15 +86,19 @@ bool ColorConfigWanted(const ColorConfigChoice& choice, const ColorOutputOptions
     return ColorManagementAvailable() && environment != nullptr && *environment != '\0';
 }
 
-OutputColor ChooseOutputColor(const ColorConfigChoice& choice, const ColorOutputOptions& options, ImageFormat format)
+bool ColorConfigNeeded(const ColorConfigChoice& choice, const ColorOutputOptions& options, ImageFormat format)
 {
-    CheckOptionsFitFormat(options, format);
     // An EXR in the shader's own space needs no config; a PNG is always
     // encoded by OpenColorIO where the build has it (the default display of
     // the config), so a plain render's codes are those of --display sRGB.
     // Only a build without OpenColorIO keeps the fixed sRGB curve.
-    const bool needsConfig = format == ImageFormat::Png && ColorManagementAvailable();
-    if (!needsConfig && !ColorConfigWanted(choice, options)) {
+    return (format == ImageFormat::Png && ColorManagementAvailable()) || ColorConfigWanted(choice, options);
+}
+
+OutputColor ChooseOutputColor(const ColorConfigChoice& choice, const ColorOutputOptions& options, ImageFormat format)
+{
+    CheckOptionsFitFormat(options, format);
+    if (!ColorConfigNeeded(choice, options, format)) {
         return ShaderSpaceColor();
     }
     if (!ColorManagementAvailable()) {

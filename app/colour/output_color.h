@@ -45,6 +45,10 @@ struct OutputColor {
 // option (a build without OpenColorIO ignores $OCIO).
 bool ColorConfigWanted(const ColorConfigChoice& choice, const ColorOutputOptions& options);
 
+// True when a file of `format` is written through the config: every PNG in
+// a build with OpenColorIO, and any file ColorConfigWanted asks it for.
+bool ColorConfigNeeded(const ColorConfigChoice& choice, const ColorOutputOptions& options, ImageFormat format);
+
 // The colour of a file of `format`. Throws UserError (usage) for an option
 // of the other format, an unknown name (listing the config's), or a colour
 // option in a build without OpenColorIO; (input) for a config that cannot be

@@ -76,6 +76,17 @@ def test_render_to_file_writes_what_render_writes(nocturnia, tmp_path):
     assert [f["status"] for f in again["frames"]] == ["skipped", "skipped"]
 
 
+def png_chunks(path):
+    """A PNG's chunks but its text: the codes and the colour chunks."""
+    data, chunks, at = path.read_bytes(), [], 8
+    while at < len(data):
+        length, kind = int.from_bytes(data[at:at + 4], "big"), data[at + 4:at + 8]
+        if kind != b"tEXt":
+            chunks.append((kind, data[at + 8:at + 8 + length]))
+        at += 12 + length
+    return chunks
+
+
 def colour_tags(path):
     from conftest import exr_pixels
     with open(path, "rb") as file:
@@ -94,6 +105,10 @@ def test_render_to_file_takes_the_colour_options(nocturnia, tmp_path):
     tags = colour_tags(tmp_path / "py.exr")
     assert tags == colour_tags(tmp_path / "cli.exr") and b"ACEScg" in tags["nocturnia/colorSpace"][1]
     assert exr_rgb(tmp_path / "py.exr").tobytes() != doc.render(width=24, height=16, samples=1).tobytes()
+    # A plain PNG is encoded for the config's default display, as the program's is.
+    run_program("render", document, "-o", str(tmp_path / "cli.png"), *size)
+    doc.render_to_file(str(tmp_path / "py.png"), width=24, height=16, samples=1)
+    assert png_chunks(tmp_path / "py.png") == png_chunks(tmp_path / "cli.png")
     # Unknown names and configs: the program's error kinds and messages.
     missing = str(tmp_path / "nowhere.ocio")
     cases = [({"colorspace": "ACEScc"}, [], ["--colorspace", "ACEScc"], "x.exr", nocturnia.UsageError),
