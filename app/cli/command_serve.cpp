@@ -45,7 +45,8 @@ std::string AddressInUrl(const std::string& address)
 }
 
 // The editing session over the document given, or over a new one.
-std::unique_ptr<nocturnia::serve::EditingSession> OpenEditingSession(const ServeOptions& options)
+std::unique_ptr<nocturnia::serve::EditingSession> OpenEditingSession(const GlobalOptions& global,
+                                                                     const ServeOptions& options)
 {
     std::optional<std::filesystem::path> path;
     std::optional<nocturnia::runtime::Document> document;
@@ -60,7 +61,7 @@ std::unique_ptr<nocturnia::serve::EditingSession> OpenEditingSession(const Serve
         document.emplace(std::move(created.value()));
     }
     try {
-        return std::make_unique<nocturnia::serve::EditingSession>(std::move(*document), path);
+        return std::make_unique<nocturnia::serve::EditingSession>(std::move(*document), path, global.color);
     } catch (const nocturnia::serve::ApiError& error) {
         throw UserError(ErrorKind::kInput, error.what());
     }
@@ -102,8 +103,11 @@ int RunServe(const GlobalOptions& global, const ServeOptions& options)
     const std::unique_ptr<nocturnia::runtime::Host> host = StartHost(global);
     // The plug-in's lines once per session: every preview pass would repeat them.
     const nocturnia::runtime::ConsoleJob consoleJob;
-    const std::unique_ptr<nocturnia::serve::EditingSession> opened = OpenEditingSession(options);
+    const std::unique_ptr<nocturnia::serve::EditingSession> opened = OpenEditingSession(global, options);
     nocturnia::serve::EditingSession& session = *opened;
+    if (const std::optional<std::string> warning = session.DisplayWarning(); warning && !global.quiet) {
+        std::fprintf(stderr, "nocturnia: warning: %s\n", warning->c_str());
+    }
 
     nocturnia::serve::PreviewSettings preview;
     preview.threads = options.threads.value_or(UsableCpuCount());

@@ -272,6 +272,24 @@ ColorTransform ColorConfig::ToDisplay(const std::string& source, const std::stri
     return transform;
 }
 
+ColorTransform ColorConfig::FromDisplay(const std::string& target, const std::string& display,
+                                        const std::string& view) const
+{
+    ColorTransform transform;
+    try {
+        OCIO::DisplayViewTransformRcPtr displayView = OCIO::DisplayViewTransform::Create();
+        displayView->setSrc(target.c_str());
+        displayView->setDisplay(display.c_str());
+        displayView->setView(view.c_str());
+        displayView->setDirection(OCIO::TRANSFORM_DIR_INVERSE);
+        transform.processor_ = FloatProcessor(state_->config->getProcessor(displayView));
+    } catch (const OCIO::Exception& failure) {
+        throw UserError(ErrorKind::kInput, "cannot convert the display " + display + ", view " + view + ", back to " +
+                                               target + ": " + failure.what());
+    }
+    return transform;
+}
+
 void ColorTransform::Apply(float* rgb, std::size_t pixels) const
 {
     if (pixels == 0) {
@@ -313,6 +331,11 @@ ColorTransform ColorConfig::ToSpace(const std::string&) const
 }
 std::vector<std::string> ColorConfig::DisplaySpaceNames(const std::string&, const std::string&) const { return {}; }
 ColorTransform ColorConfig::ToDisplay(const std::string&, const std::string&, const std::string&) const
+{
+    File();
+    return {};
+}
+ColorTransform ColorConfig::FromDisplay(const std::string&, const std::string&, const std::string&) const
 {
     File();
     return {};

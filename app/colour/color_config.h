@@ -89,6 +89,9 @@ public:
     // the config) to a display's encoded values.
     ColorTransform ToSpace(const std::string& space) const;
     ColorTransform ToDisplay(const std::string& source, const std::string& display, const std::string& view) const;
+    // The inverse of ToDisplay: a display's encoded values back to `target`.
+    // Throws UserError (input) when the view cannot be inverted.
+    ColorTransform FromDisplay(const std::string& target, const std::string& display, const std::string& view) const;
 
     struct State;  // OpenColorIO's config and what was chosen of it (color_config.cpp)
 

@@ -83,4 +83,16 @@ std::uint16_t EncodedWord(float encoded)
     return static_cast<std::uint16_t>(std::lround(value * 65535.0));
 }
 
+std::uint8_t EncodedByte(float encoded)
+{
+    const double value = static_cast<double>(encoded);
+    if (!(value > 0.0)) {
+        return 0;
+    }
+    if (value >= 1.0) {
+        return 255;
+    }
+    return static_cast<std::uint8_t>(std::clamp(std::lround(value * 255.0), 0L, 255L));
+}
+
 }  // namespace nocturnia::cli

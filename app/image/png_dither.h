@@ -31,4 +31,8 @@ std::uint16_t SrgbWord(float linear);
 std::uint8_t DitheredByte(float encoded, int x, int y, int channel);
 std::uint16_t EncodedWord(float encoded);
 
+// The code DitheredByte centres on: the value clamped and rounded, with no
+// offset (what a swatch of the same colour shows).
+std::uint8_t EncodedByte(float encoded);
+
 }  // namespace nocturnia::cli

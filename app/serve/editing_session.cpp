@@ -130,8 +130,9 @@ template <class Edit> void AsApiChange(Edit&& edit)
 
 }  // namespace
 
-EditingSession::EditingSession(nocturnia::runtime::Document document, std::optional<std::filesystem::path> path)
-    : document_(std::move(document)), path_(std::move(path))
+EditingSession::EditingSession(nocturnia::runtime::Document document, std::optional<std::filesystem::path> path,
+                               nocturnia::cli::ColorConfigChoice color)
+    : document_(std::move(document)), path_(std::move(path)), display_(std::move(color))
 {
     frame_ = document_.Render().StartFrame();
     if (path_) {
@@ -202,9 +203,11 @@ void EditingSession::Refresh()
     state["aspect"] = render.Aspect();
     state["frame"] = frame_;
     state["render"] = RenderSettingsJson(render);
-    state["entries"] = PageEntries(entries, document_.Shader());
+    state["color"] = display_.MenuJson();
+    const DisplayEncoding& encoding = *display_.Current();
+    state["entries"] = PageEntries(entries, document_.Shader(), encoding);
     state["tracks"] = TracksJson(document_.Shader());
-    state["masks"] = MasksJson(document_.Shader());
+    state["masks"] = MasksJson(document_.Shader(), encoding);
     stateText_ = nocturnia::cli::JsonText(state);
 }
 
@@ -310,6 +313,27 @@ std::string EditingSession::SetFrame(int frame)
         Refresh();
     }
     return stateText_;
+}
+
+std::string EditingSession::SetDisplay(const std::string& display, const std::string& view)
+{
+    std::lock_guard lock(mutex_);
+    display_.Choose(display, view);
+    ++version_;
+    Refresh();
+    return stateText_;
+}
+
+std::shared_ptr<const DisplayEncoding> EditingSession::Encoding()
+{
+    std::lock_guard lock(mutex_);
+    return display_.Current();
+}
+
+std::optional<std::string> EditingSession::DisplayWarning()
+{
+    std::lock_guard lock(mutex_);
+    return display_.Warning();
 }
 
 std::string EditingSession::Key(std::int32_t id, const nocturnia::runtime::Json& value,
@@ -481,6 +505,7 @@ EditingSession::Snapshot EditingSession::TakeSnapshot()
     Snapshot snapshot;
     snapshot.version = version_;
     snapshot.frame = frame_;
+    snapshot.encoding = display_.Current();
     nocturnia::runtime::Result<nocturnia::runtime::Document> copy =
         nocturnia::runtime::Document::Parse(currentText_, "the preview's copy");
     if (copy) {

@@ -8,9 +8,13 @@
 // tabs: the page shows the values at that frame (the tracks evaluated as
 // `render --frame` does), the preview renders it, and a change to a keyed
 // parameter sets its key at that frame (auto-key) instead of the value the
-// track hides. Saving uses the document writer's atomic replace; a file that
+// track hides. The display the tabs look through (display_chooser.h) is the
+// session's too: a change of it re-encodes swatches and preview alike, and,
+// like the frame, changes no document. Saving uses the document writer's atomic replace; a file that
 // changed on disk since it was read is not overwritten unless asked to.
 #pragma once
+
+#include "serve/display_chooser.h"
 
 #include "runtime/attribute_manager.h"
 #include "runtime/document.h"
@@ -29,7 +33,9 @@ class EditingSession {
 public:
     // `path`: where the document was read from; none for a new document,
     // which is then saved under a name the page asks for.
-    EditingSession(nocturnia::runtime::Document document, std::optional<std::filesystem::path> path);
+    // `color`: the colour config the displays are chosen from.
+    EditingSession(nocturnia::runtime::Document document, std::optional<std::filesystem::path> path,
+                   nocturnia::cli::ColorConfigChoice color = {});
 
     // The page's whole state as JSON text (version, file, unsaved changes,
     // description entries with their controls, mask shaders, preview aspect).
@@ -46,6 +52,13 @@ public:
     std::string Press(std::int32_t id, std::vector<std::string>& dialogs);
     // The time line: the frame shown (no change to the document, not undone).
     std::string SetFrame(int frame);
+    // The display and view the tabs look through (no change to the document,
+    // not undone); ApiError (400) for names the config has not.
+    std::string SetDisplay(const std::string& display, const std::string& view);
+    // The encoding of the display chosen, for colours picked on the page.
+    std::shared_ptr<const DisplayEncoding> Encoding();
+    // Why no display can be chosen, to say once at start; none when one can.
+    std::optional<std::string> DisplayWarning();
     // A key at the current frame: `value` (text as Set takes it) or, when
     // null, the value the parameter has there; `interpolation` (step,
     // linear, smooth) or, when empty, the key's own if it has one.
@@ -71,7 +84,8 @@ public:
     // session's lock, for the preview to render while edits go on.
     struct Snapshot {
         std::uint64_t version = 0;
-        int frame = 0;  // the frame to render
+        int frame = 0;                                    // the frame to render
+        std::shared_ptr<const DisplayEncoding> encoding;  // what the preview is encoded through
         std::optional<nocturnia::runtime::Document> document;
     };
     Snapshot TakeSnapshot();
@@ -100,6 +114,7 @@ private:
     std::vector<std::string> undo_;
     std::uint64_t version_ = 1;
     int frame_ = 0;
+    DisplayChooser display_;
     std::string stateText_;
 };
 

@@ -1,5 +1,7 @@
 #include "serve/page_model.h"
 
+#include "serve/display_swatches.h"
+
 #include "text/description_listing.h"
 #include "text/entry_kind.h"
 #include "text/mask_edits.h"
@@ -19,10 +21,23 @@ std::string KindOf(const nocturnia::runtime::DescriptionEntry& entry)
     return name;
 }
 
+// The codes a colour or gradient value is painted in; none for other values.
+std::optional<nocturnia::runtime::Json> ValueSwatches(const nocturnia::runtime::Value& value,
+                                                      const DisplayEncoding& encoding)
+{
+    if (value.Type() == nocturnia::runtime::ValueType::Vector) {
+        return ColorSwatch(value.AsVector(), encoding);
+    }
+    if (value.Type() == nocturnia::runtime::ValueType::Gradient && value.AsGradient() != nullptr) {
+        return GradientSwatches(*value.AsGradient(), encoding);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 nocturnia::runtime::Json PageEntries(const std::vector<nocturnia::runtime::DescriptionEntry>& entries,
-                                     const nocturnia::runtime::Node& shader)
+                                     const nocturnia::runtime::Node& shader, const DisplayEncoding& encoding)
 {
     nocturnia::runtime::Json list = nocturnia::runtime::Json::array();
     for (const nocturnia::runtime::DescriptionEntry& entry : entries) {
@@ -37,12 +52,17 @@ nocturnia::runtime::Json PageEntries(const std::vector<nocturnia::runtime::Descr
             item["slider"] = gui != nullptr && gui->Type() == nocturnia::runtime::ValueType::Int &&
                              gui->AsInt() == NOC_CUSTOMGUI_REALSLIDER;
         }
+        if (entry.value && (item["kind"] == "colour" || item["kind"] == "gradient")) {
+            if (std::optional<nocturnia::runtime::Json> swatches = ValueSwatches(*entry.value, encoding)) {
+                item["display"] = std::move(*swatches);
+            }
+        }
         list.push_back(std::move(item));
     }
     return list;
 }
 
-nocturnia::runtime::Json MasksJson(const nocturnia::runtime::Node& shader)
+nocturnia::runtime::Json MasksJson(const nocturnia::runtime::Node& shader, const DisplayEncoding& encoding)
 {
     nocturnia::runtime::Json list = nocturnia::runtime::Json::array();
     const auto& children = shader.Children();
@@ -53,8 +73,10 @@ nocturnia::runtime::Json MasksJson(const nocturnia::runtime::Node& shader)
         if (mask.IsGradientShader()) {
             item["axis"] = mask.ShaderAxis() == nocturnia::runtime::GradientAxis::U ? "u" : "v";
             item["gradient"] = nocturnia::runtime::GradientToJson(mask.ShaderGradient());
+            item["display"] = GradientSwatches(mask.ShaderGradient(), encoding);
         } else if (mask.IsColorShader()) {
             item["color"] = nocturnia::runtime::VectorToJson(mask.ShaderColor());
+            item["display"] = ColorSwatch(mask.ShaderColor(), encoding);
         }
         list.push_back(std::move(item));
     }

@@ -1,6 +1,5 @@
 #include "serve/preview_worker.h"
 
-#include "image/png_file.h"
 #include "render/document_frame.h"
 #include "render/render_loop.h"
 #include "render/session_sampler.h"
@@ -144,8 +143,7 @@ void PreviewWorker::RenderVersion(EditingSession::Snapshot& snapshot)
         size.samples = passes[i].samples;
         nocturnia::cli::RenderProgress progress;
         progress.stop = &cancel_;
-        const nocturnia::cli::ImageBuffer image =
-            nocturnia::cli::RenderImage(size, sampler, settings_.threads, progress);
+        nocturnia::cli::ImageBuffer image = nocturnia::cli::RenderImage(size, sampler, settings_.threads, progress);
         if (cancel_.load(std::memory_order_relaxed) != 0) {
             return;  // stale: the next version is waiting
         }
@@ -157,7 +155,7 @@ void PreviewWorker::RenderVersion(EditingSession::Snapshot& snapshot)
         frame.width = size.width;
         frame.height = size.height;
         frame.samples = size.samples;
-        frame.png = std::make_shared<const std::vector<std::uint8_t>>(nocturnia::cli::EncodePngBytes(image));
+        frame.png = std::make_shared<const std::vector<std::uint8_t>>(snapshot.encoding->EncodePng(image));
         Publish(std::move(frame));
     }
 }

@@ -6,9 +6,10 @@
 // PNG. A newer change cancels a stale render between rows (the samplers
 // themselves never look at the flag), and the worker starts over on the new
 // version. The preview is `width` pixels wide, its height from the document's
-// render aspect, and shows the session's frame: its last pass is the image
-// `render --frame N --width 640 --height H --samples 4` writes (H the
-// preview's height), pixel for pixel.
+// render aspect, and shows the session's frame through the session's
+// display: its last pass is the image `render --frame N --width 640 --height
+// H --samples 4` writes (H the preview's height; with `--display D --view V`
+// for a display other than the config's default), pixel for pixel.
 #pragma once
 
 #include "serve/editing_session.h"

@@ -14,6 +14,8 @@
 #include <httplib.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -114,6 +116,35 @@ std::uint64_t NumberParameter(const httplib::Request& request, const char* name)
         throw ApiError(400, std::string("\"") + name + "\" must be a whole number");
     }
     return std::stoull(text);
+}
+
+// The codes of "#rrggbb", as a colour picker gives them.
+DisplayCodes CodesOfHex(const std::string& text)
+{
+    DisplayCodes codes{};
+    const bool hex =
+        text.size() == 7 && text[0] == '#' && text.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos;
+    if (!hex) {
+        throw ApiError(400, "\"display\" must be a colour as #rrggbb (display codes, as a colour picker gives)");
+    }
+    for (std::size_t channel = 0; channel < 3; ++channel) {
+        codes[channel] = static_cast<std::uint8_t>(std::stoi(text.substr(1 + 2 * channel, 2), nullptr, 16));
+    }
+    return codes;
+}
+
+// A linear value as a short number: a value the colour conversion gave as a
+// float by the fewest digits that give that float back.
+double ShortNumber(double value)
+{
+    const auto single = static_cast<float>(value);
+    if (static_cast<double>(single) != value) {
+        return value;
+    }
+    char text[32];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text - 1, single);
+    *written.ptr = '\0';
+    return std::strtod(text, nullptr);
 }
 
 nocturnia::runtime::Json FrameJson(const PreviewFrame& frame)
@@ -226,6 +257,7 @@ void WebServer::AddRoutes()
     AddChangeRoutes();
     AddAnimationRoutes();
     AddMaskRoutes();
+    AddColorRoutes();
 }
 
 // The page, its style and its script, from the program itself.
@@ -384,6 +416,26 @@ void WebServer::AddMaskRoutes()
                       preview_.DocumentChanged();
                       SendJsonText(response, ChangeReply(state));
                   }));
+}
+
+// The display the tabs look through, and picked display codes as the linear
+// values to store.
+void WebServer::AddColorRoutes()
+{
+    httplib::Server& server = *server_;
+    server.Post("/api/display", Guarded([this](const httplib::Request& request, httplib::Response& response) {
+                    const nocturnia::runtime::Json body = BodyObject(request);
+                    const std::string state = session_.SetDisplay(TextOf(body, "display"), TextOf(body, "view"));
+                    preview_.DocumentChanged();
+                    SendJsonText(response, ChangeReply(state));
+                }));
+    server.Post("/api/linear", Guarded([this](const httplib::Request& request, httplib::Response& response) {
+                    const DisplayCodes codes = CodesOfHex(TextOf(BodyObject(request), "display"));
+                    const nocturnia::runtime::Vec3 linear = session_.Encoding()->Linear(codes);
+                    const nocturnia::runtime::Json reply = {
+                        {"linear", {ShortNumber(linear.x), ShortNumber(linear.y), ShortNumber(linear.z)}}};
+                    SendJsonText(response, nocturnia::cli::JsonText(reply));
+                }));
 }
 
 int WebServer::Listen(const std::string& address, int port)

@@ -43,6 +43,7 @@ private:
     void AddChangeRoutes();
     void AddAnimationRoutes();
     void AddMaskRoutes();
+    void AddColorRoutes();
 
     EditingSession& session_;
     PreviewWorker& preview_;

@@ -3,7 +3,9 @@ refused with its status and a message saying why, the document stays as it
 was, and the server keeps answering; Save As over a file it cannot read
 says it exists and leaves it be. Then the good path the page takes: a
 change, its undo, a save that writes what `edit --set` writes, a second server
-on a taken port, and Ctrl-C with unsaved changes. Last, a document whose name
+on a taken port, and Ctrl-C with unsaved changes. The colours the page paints:
+gradient strips blended as the shader blends, picked display codes stored as
+linear values that show as those codes on every display. Last, a document whose name
 is not UTF-8: the server starts, names it so that os.fsencode gives the bytes
 back, and saves it in place."""
 
@@ -93,7 +95,14 @@ def bad_requests(server, state, folder):
         ("unknown mask action", "POST", "/api/mask", {"action": "paint"}, {}, 400, "\"action\""),
         ("mask of an unknown kind", "POST", "/api/mask", {"action": "add", "kind": "noise"}, {}, 400,
          "unknown mask kind"),
-    ], host
+        ("picked colour that is no #rrggbb", "POST", "/api/linear", {"display": "#12g456"}, {}, 400, "#rrggbb"),
+        ("display without a view", "POST", "/api/display", {"display": "sRGB"}, {}, 400, "\"view\""),
+    ] + ([
+        ("unknown display", "POST", "/api/display", {"display": "Nowhere", "view": "x"}, {}, 400,
+         "no display Nowhere"),
+        ("view the display has not", "POST", "/api/display",
+         {"display": state["color"]["display"], "view": "Nowhere"}, {}, 400, "no view Nowhere"),
+    ] if state["color"]["offered"] else []), host
 
 
 def run_table(server, folder):
@@ -169,6 +178,55 @@ def good_path(server, program, document, folder):
     return failures
 
 
+def srgb_code(linear):
+    linear = min(max(linear, 0.0), 1.0)
+    return round(255 * (12.92 * linear if linear <= 0.0031308 else 1.055 * linear ** (1 / 2.4) - 0.055))
+
+
+def shown_gradient(state):
+    return next(e for e in state["entries"] if e["name"] == "Background" and e["kind"] == "gradient")
+
+
+def display_colours(server):
+    """Strips are the gradient as the shader blends it, in linear values, then encoded; on every display
+    and view of the config, a colour picked as display codes is stored as linear values shown with those
+    codes again."""
+    failures = []
+    background = next(e for e in server.state()["entries"] if e["name"] == "Background" and e["kind"] == "gradient")
+    knots = lambda kind: {"knots": [{"color": [0, 0, 0], "position": 0, "interpolation": kind},
+                                    {"color": [1, 1, 1], "position": 1}]}
+    blends = {3: lambda t: t, 2: lambda t: t * t * (3 - 2 * t), 5: lambda t: 0.0 if t < 1 else 1.0}
+    for kind, blend in blends.items():
+        status, reply = server.request("POST", "/api/set", {"id": background["id"], "value": json.dumps(knots(kind))})
+        strip = shown_gradient(reply["state"])["display"]["strip"] if status == 200 else []
+        expected = [[srgb_code(blend(i / (len(strip) - 1)))] * 3 for i in range(len(strip))]
+        if len(strip) < 64 or strip != expected:
+            failures.append(f"the strip of a black-to-white gradient of interpolation {kind}: {strip!r:.300}")
+    menu = server.state()["color"]
+    pairs = [(d["name"], v) for d in menu["displays"] for v in d["views"]] or [(None, None)]
+    for display, view in pairs:
+        if display is not None:
+            status, reply = server.request("POST", "/api/display", {"display": display, "view": view})
+            if status != 200 or (reply["state"]["color"]["display"], reply["state"]["color"]["view"]) != (display, view):
+                failures.append(f"choosing {display} / {view}: {status} {reply!r:.200}")
+                continue
+        for codes in ([0, 0, 0], [1, 2, 3], [32, 64, 128], [200, 10, 90], [250, 250, 250]):
+            status, picked = server.request("POST", "/api/linear", {"display": "#%02x%02x%02x" % tuple(codes)})
+            if status != 200:
+                failures.append(f"picking {codes} on {display} / {view}: {status} {picked!r:.200}")
+                continue
+            gradient = {"knots": [{"color": picked["linear"], "position": 0}]}
+            status, reply = server.request("POST", "/api/set", {"id": background["id"], "value": json.dumps(gradient)})
+            shown = shown_gradient(reply["state"])["display"]["knots"][0] if status == 200 else None
+            if shown != codes:
+                failures.append(f"{codes} picked on {display} / {view} is stored as {picked['linear']}, "
+                                f"shown as {shown}")
+    if menu["offered"]:
+        server.request("POST", "/api/display", {"display": menu["display"], "view": menu["view"]})
+    server.request("POST", "/api/set", {"id": background["id"], "value": json.dumps(background["value"]["gradient"])})
+    return failures
+
+
 def name_of_bytes(program, source, folder):
     path = os.path.join(os.fsencode(folder), b"sky-\xff\xfe.json")
     shutil.copy(source, path)
@@ -205,6 +263,7 @@ def main():
         server = Server(options.program, document)
         try:
             failures = run_table(server, folder)
+            failures += display_colours(server)
             failures += good_path(server, options.program, document, folder)
         finally:
             server.stop()

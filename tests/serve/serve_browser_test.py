@@ -342,29 +342,71 @@ def srgb_code(linear):
     return round(encoded * 255)
 
 
+def p3_code(linear):
+    """The 8-bit Display P3 code of a linear Rec.709 colour, undithered: to XYZ, to P3 primaries (the
+    matrices of the program's colour config), the sRGB curve."""
+    to_xyz = [[0.412390799266, 0.357584339384, 0.180480788402], [0.212639005872, 0.715168678768, 0.0721923153607],
+              [0.0193308187156, 0.119194779795, 0.95053215225]]
+    to_p3 = [[2.49349691194, -0.931383617919, -0.402710784451], [-0.829488969562, 1.76266406032, 0.0236246858419],
+             [0.0358458302438, -0.076172389268, 0.956884524008]]
+    xyz = [sum(m * c for m, c in zip(row, linear)) for row in to_xyz]
+    return [srgb_code(sum(m * c for m, c in zip(row, xyz))) for row in to_p3]
+
+
+def swatch_codes(css):
+    """The codes of the colour the page paints: rgb(...) as is, color(display-p3 ...) scaled to 255."""
+    words = css[css.index("(") + 1:css.rindex(")")].replace(",", " ").split()
+    if css.startswith("color(display-p3"):
+        return [round(float(n) * 255) for n in words[1:4]]
+    return [int(n) for n in words[:3]]
+
+
 def run_flat_background(program, folder, browser, failures, keep):
     """A flat one-knot Background with no stars: its swatch shows the colour the preview shows, the
-    preview's undithered code, and every preview pixel lies within one code of it."""
+    preview's undithered code, and every preview pixel lies within one code of it; on the default sRGB
+    display, then on Display P3 chosen on the page, where the preview is `render --display`'s image."""
     document = os.path.join(folder, "flat.json")
     colour = [0.015625, 0.03125, 0.09375]
     subprocess.run([program, "--quiet", "new", "-o", document], check=True)
     subprocess.run([program, "--quiet", "edit", document, "--set", "Use Layer=false", "--set",
                     "Background=" + json.dumps({"knots": [{"color": colour, "position": 0}]})], check=True)
     server = Server(program, document)
+    strip = '.row[data-id="20101"] .strip'
     try:
         browser.get(server.page_url())
-        wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, '.row[data-id="20101"] .strip'), "the strip")
-        finished_preview(browser)
-        shown = browser.execute_script(
-            "return getComputedStyle(document.querySelector('.row[data-id=\"20101\"] .strip')).backgroundColor")
-        swatch = [int(c) for c in re.findall(r"\d+", shown)[:3]]
-        expected = [srgb_code(c) for c in colour]
-        if swatch != expected:
-            failures.append(f"the Background swatch shows {swatch}, the preview's undithered code is {expected}")
-        width, height, rows = read_png(shown_png(browser, server))
-        worst = max(abs(row[3 * x + c] - swatch[c]) for row in rows for x in range(width) for c in range(3))
-        if worst > 1:
-            failures.append(f"a preview pixel lies {worst} codes from the Background swatch {swatch}")
+        wait_for(browser, lambda b: b.find_elements(By.CSS_SELECTOR, strip), "the strip")
+        displays = [("sRGB", [srgb_code(c) for c in colour])]
+        if server.state()["color"]["offered"]:
+            displays.append(("Display P3", p3_code(colour)))
+        elif subprocess.run([program, "--quiet", "colorspaces"], capture_output=True).returncode == 0:
+            failures.append("the page offers no choice of display in a build with colour management")
+        for display, expected in displays:
+            if display != "sRGB":
+                version = server.state()["version"]
+                Select(browser.find_element(By.ID, "display-select")).select_by_visible_text(display)
+                wait_for(browser, lambda b: server.state()["color"]["display"] == display, "the display chosen")
+                wait_for(browser, lambda b: b.find_element(By.ID, "preview-info").get_attribute("data-version")
+                         not in (None, str(version)), "the preview of the new display")
+            finished_preview(browser)
+            shown = browser.execute_script(f"return getComputedStyle(document.querySelector('{strip}')).backgroundColor")
+            swatch = swatch_codes(shown)
+            if swatch != expected:
+                failures.append(f"on {display} the Background swatch shows {shown} = {swatch}, the preview's "
+                                f"undithered code is {expected}")
+            png = shown_png(browser, server)
+            width, height, rows = read_png(png)
+            worst = max(abs(row[3 * x + c] - expected[c]) for row in rows for x in range(width) for c in range(3))
+            if worst > 1:
+                failures.append(f"on {display} a preview pixel lies {worst} codes from the Background's {expected}")
+            if display != "sRGB":
+                rendered = os.path.join(folder, "flat.png")
+                subprocess.run([program, "--quiet", "render", document, "--width", "640", "--height", str(height),
+                                "--samples", "4", "--display", display, "-o", rendered], check=True)
+                with open(rendered, "rb") as image:
+                    if read_png(image.read()) != (width, height, rows):
+                        failures.append(f"the {display} preview differs from `render --display` at 640 px")
+                if keep:
+                    browser.save_screenshot(os.path.join(keep, "serve-display-p3.png"))
     finally:
         server.stop()
 

@@ -59,6 +59,7 @@ function sendSoon(key, value, send) {
       await next.send(next.value);
     }
     busy.delete(key);
+    if (state) applyState(state);  // the controls skipped the server's answers while values were on their way
   })();
 }
 function setValueSoon(id, value) { sendSoon(id, value, (v) => setValue(id, v)); }
@@ -111,19 +112,54 @@ function valueText(entry, shown) {
 }
 function tidy(number) { return Number.isFinite(number) ? parseFloat(number.toPrecision(10)) : number; }
 
-// Colours are the shader's linear values. Swatches, pickers and strips show
-// them as the preview does, through the sRGB curve (IEC 61966-2-1), so a
-// swatch has the preview's colour; a picked colour is stored linear (the
-// program turns "#rrggbb" into linear values by the same formula).
-function encodeSrgb(linear) {
-  if (!(linear > 0)) return 0;
-  if (linear >= 1) return 1;
-  return linear <= 0.0031308 ? 12.92 * linear : 1.055 * Math.pow(linear, 1 / 2.4) - 0.055;
+// Colours are the shader's linear values. The server gives, beside each
+// colour and gradient, the display codes it has on the display chosen, made
+// by the transform the preview is encoded with; the page paints those codes,
+// tagged as the preview image is (sRGB, Rec.1886 or Display P3), so that the
+// browser shows a swatch as it shows the preview. A picked colour is display
+// codes too: the server turns them back into the linear values stored.
+function codesHex(codes) { return "#" + codes.map((c) => c.toString(16).padStart(2, "0")).join(""); }
+function codesCss(codes) {
+  const tag = state && state.color ? state.color.tag : "srgb";
+  const scaled = codes.map((c) => tidy(c / 255));
+  if (tag === "display-p3") return "color(display-p3 " + scaled.join(" ") + ")";
+  // The PNG's gAMA of 1/2.4 over Rec.709 primaries: the light the browser decodes it to.
+  if (tag === "rec1886") return "color(srgb-linear " + scaled.map((c) => tidy(Math.pow(c, 2.4))).join(" ") + ")";
+  return "rgb(" + codes.join(", ") + ")";
 }
-function decodeSrgb(encoded) { return encoded <= 0.04045 ? encoded / 12.92 : Math.pow((encoded + 0.055) / 1.055, 2.4); }
-function hex(channel) { return Math.round(encodeSrgb(channel) * 255).toString(16).padStart(2, "0"); }
-function colourHex(rgb) { return "#" + rgb.map(hex).join(""); }
-function hexColour(text) { return [1, 3, 5].map((i) => decodeSrgb(parseInt(text.substr(i, 2), 16) / 255)); }
+function linearText(rgb) { return rgb.map((c) => String(tidy(c))).join(", "); }
+// The linear colour shown as the picker's "#rrggbb" on the display chosen.
+async function pickedLinear(hexText) { return (await api("/api/linear", { display: hexText })).linear; }
+function pickProblem() { return state && state.color ? state.color.inverseProblem : undefined; }
+
+// A colour swatch that opens the browser's picker: the swatch paints the
+// display codes (tagged), the picker lies invisible over it and works in the
+// same codes. `pick` receives the linear colour picked.
+function colourPicker(title, pick) {
+  const swatch = element("span", { className: "swatch", title });
+  const picker = element("input", { type: "color", title });
+  swatch.append(picker);
+  picker.addEventListener("input", () => pick(picker.value));
+  return {
+    swatch, picker,
+    show(codes) {
+      if (!codes) return;
+      swatch.style.background = codesCss(codes);
+      picker.value = codesHex(codes);
+      // A view that cannot be inverted leaves only the linear numbers to type.
+      const problem = pickProblem();
+      if (problem) picker.disabled = true;
+      swatch.title = problem || title;
+    },
+  };
+}
+
+// A text field of linear "r, g, b" values, sent as typed.
+function linearField(send) {
+  const field = element("input", { type: "text", className: "linear", title: "Linear values (scene-linear Rec.709)" });
+  field.addEventListener("change", () => send(field.value.split(",").map((part) => part.trim()).join(",")));
+  return { field, show(rgb) { if (document.activeElement !== field) field.value = linearText(rgb); } };
+}
 
 // ---- controls ----
 
@@ -239,19 +275,31 @@ function boolControl(entry) {
   return { row: labelledRow(entry, [box]), inputs: [box], update(e) { if (e.value) box.checked = !!e.value.bool; } };
 }
 
-function colourControl(entry) {
-  const picker = element("input", { type: "color" });
-  const text = element("span", { className: "unit" });
-  text.style.width = "auto";
-  picker.addEventListener("input", () => setValueSoon(entry.id, picker.value));
+// A colour: a swatch with the picker, and its linear numbers, typed or shown.
+function colourEditor(key, title, sendText) {
+  const pick = colourPicker(title, (hexText) => sendSoon(key, hexText, async (h) => {
+    try { await sendText((await pickedLinear(h)).join(",")); } catch (error) { showError(error.message); }
+  }));
+  const linear = linearField((text) => sendText(text));
+  const caption = element("span", { className: "linear-caption", textContent: "linear" });
   return {
-    row: labelledRow(entry, [picker, text]),
-    inputs: [picker],
-    update(e) {
-      if (!e.value || !e.value.vector) return;
-      if (!busy.has(e.id)) picker.value = colourHex(e.value.vector);
-      text.textContent = "linear " + e.value.vector.map((c) => tidy(c).toFixed(3)).join(", ");
+    parts: [pick.swatch, caption, linear.field],
+    inputs: [pick.picker, linear.field],
+    show(rgb, codes) {
+      if (busy.has(key)) return;
+      pick.show(codes);
+      linear.show(rgb);
     },
+    pick,
+  };
+}
+
+function colourControl(entry) {
+  const editor = colourEditor(entry.id, "Pick the colour as the display shows it", (text) => setValue(entry.id, text));
+  return {
+    row: labelledRow(entry, editor.parts),
+    inputs: editor.inputs,
+    update(e) { if (e.value && e.value.vector) editor.show(e.value.vector, e.display); },
   };
 }
 
@@ -277,10 +325,6 @@ function linkControl(entry) {
   };
 }
 
-function knotCss(knot) {
-  const scaled = knot.color.map((c) => c * (knot.brightness !== undefined ? knot.brightness : 1));
-  return colourHex(scaled);
-}
 
 // How a knot blends into the next one: 2 smooth, 5 none (the knot's colour
 // holds), any other value linear; 3 is the linear value the page writes.
@@ -305,7 +349,18 @@ function gradientControl(entry, sendGradient) {
   const wrap = element("div", { className: "strip-wrap" });
   const strip = element("div", { className: "strip", title: "Double-click to add a knot; drag knots to move them" });
   const editor = element("div", { className: "knot-edit" });
-  const picker = element("input", { type: "color", title: "Colour of the knot" });
+  let gradient = null;
+  let display = null;  // the server's codes of the strip and of each knot
+  let selected = 0;
+  const send = () => (sendGradient ? sendGradient(JSON.stringify(gradient))
+                                   : setValueSoon(entry.id, JSON.stringify(gradient)));
+  const knotColour = colourEditor("knot-" + entry.id, "Colour of the knot, as the display shows it", async (text) => {
+    const parts = text.split(",").map((part) => Number(part.trim()));
+    if (parts.length !== 3 || !parts.every(Number.isFinite)) { showError("a knot's colour is three linear numbers r, g, b"); return; }
+    gradient.knots[selected].color = parts;
+    draw();
+    send();
+  });
   const position = knotField("Position", 0, 100);
   const brightness = knotField("Brightness", 0);
   const bias = knotField("Bias", 0, 100);
@@ -314,15 +369,11 @@ function gradientControl(entry, sendGradient) {
   interpolationField.append(element("span", { textContent: "Blend" }), interpolation);
   const remove = element("button", { type: "button", textContent: "Remove knot" });
   const line = element("div", { className: "knot-line" });
-  line.append(picker, remove);
+  line.append(...knotColour.parts, remove);
   const fields = element("div", { className: "knot-fields" });
   fields.append(position.label, brightness.label, bias.label, interpolationField);
   editor.append(line, fields);
   wrap.append(strip, editor);
-  let gradient = null;
-  let selected = 0;
-  const send = () => (sendGradient ? sendGradient(JSON.stringify(gradient))
-                                   : setValueSoon(entry.id, JSON.stringify(gradient)));
   const showNumber = (input, value) => { if (document.activeElement !== input) input.value = tidy(value * 100); };
   const showInterpolation = (value) => {
     // A value the page has no name for still blends linearly; it is shown as
@@ -334,14 +385,19 @@ function gradientControl(entry, sendGradient) {
     }
     interpolation.value = String(value);
   };
+  // The strip is the server's samples of the gradient as the shader looks it
+  // up; it follows a change here once the server has it.
+  const knotCodes = (i) => (display && display.knots[i]) || [0, 0, 0];
   const draw = () => {
-    const knots = gradient.knots.slice().sort((a, b) => a.position - b.position);
-    strip.style.background = knots.length === 0 ? "#000" : knots.length === 1 ? knotCss(knots[0])
-      : "linear-gradient(to right, " + knots.map((k) => knotCss(k) + " " + k.position * 100 + "%").join(", ") + ")";
+    const samples = display ? display.strip : [[0, 0, 0]];
+    const flat = samples.every((c) => c.join() === samples[0].join());
+    strip.style.background = flat ? codesCss(samples[0])
+      : "linear-gradient(to right, " + samples.map((c, i) => codesCss(c) + " " +
+                                                   tidy(i / (samples.length - 1) * 100) + "%").join(", ") + ")";
     strip.replaceChildren(...gradient.knots.map((knot, i) => {
       const marker = element("button", { type: "button", className: "knot" + (i === selected ? " selected" : "") });
       marker.style.left = knot.position * 100 + "%";
-      marker.style.background = knotCss(knot);
+      marker.style.background = codesCss(knotCodes(i));
       marker.disabled = !entry.editable;
       marker.addEventListener("pointerdown", (event) => {
         // The markers stay in place until the drag ends: redrawing them here
@@ -374,7 +430,7 @@ function gradientControl(entry, sendGradient) {
     const knot = gradient.knots[selected];
     editor.hidden = !knot;
     if (knot) {
-      picker.value = colourHex(knot.color);
+      knotColour.show(knot.color, knotCodes(selected));
       showNumber(position.input, knot.position);
       showNumber(brightness.input, knot.brightness !== undefined ? knot.brightness : 1);
       showNumber(bias.input, knot.bias !== undefined ? knot.bias : 0.5);
@@ -389,11 +445,11 @@ function gradientControl(entry, sendGradient) {
     gradient.knots.push({ ...base, color: base.color.slice(),
                           position: tidy((event.clientX - bounds.left) / bounds.width),
                           index: gradient.knots.reduce((m, k) => Math.max(m, k.index || 0), 0) + 1 });
+    if (display) display.knots.push(knotCodes(selected));  // a copy of that knot, until the server answers
     selected = gradient.knots.length - 1;
     draw();
     send();
   });
-  picker.addEventListener("input", () => { gradient.knots[selected].color = hexColour(picker.value); draw(); send(); });
   // A typed percent changes one field of the selected knot; a field that is
   // no number is put back to what the knot holds.
   const onTyped = (field, key, low, high) => field.input.addEventListener("change", () => {
@@ -415,11 +471,12 @@ function gradientControl(entry, sendGradient) {
   remove.addEventListener("click", () => { gradient.knots.splice(selected, 1); selected = 0; draw(); send(); });
   return {
     row: labelledRow(entry, [wrap]),
-    inputs: [picker, position.input, brightness.input, bias.input, interpolation, remove],
+    inputs: [...knotColour.inputs, position.input, brightness.input, bias.input, interpolation, remove],
     update(e) {
       entry = e;
-      if (!e.value || !e.value.gradient || busy.has(e.id)) return;
+      if (!e.value || !e.value.gradient || busy.has(e.id) || busy.has("knot-" + e.id)) return;
       gradient = JSON.parse(JSON.stringify(e.value.gradient));
+      display = e.display ? JSON.parse(JSON.stringify(e.display)) : null;
       selected = Math.min(selected, Math.max(gradient.knots.length - 1, 0));
       draw();
     },
@@ -501,6 +558,43 @@ function applyState(next) {
   showRenderSettings();
   showMasks();
   showTimeline();
+  showDisplayChooser();
+}
+
+// ---- the display the colours and the preview are shown for ----
+
+function showDisplayChooser() {
+  const menu = state.color;
+  const chooser = document.getElementById("display-chooser");
+  chooser.hidden = !menu.offered;
+  if (!menu.offered) return;
+  const displays = document.getElementById("display-select");
+  const views = document.getElementById("view-select");
+  const options = (select, names) => {
+    if (select.dataset.names === JSON.stringify(names)) return;
+    select.replaceChildren(...names.map((name) => element("option", { value: name, textContent: name })));
+    select.dataset.names = JSON.stringify(names);
+  };
+  options(displays, menu.displays.map((d) => d.name));
+  const shown = menu.displays.find((d) => d.name === menu.display);
+  options(views, shown ? shown.views : []);
+  displays.value = menu.display;
+  views.value = menu.view;
+  const note = document.getElementById("display-note");
+  note.hidden = !menu.inverseProblem;
+  note.title = menu.inverseProblem || "";
+}
+
+function buildDisplayChooser() {
+  const displays = document.getElementById("display-select");
+  const views = document.getElementById("view-select");
+  const choose = (display, view) => change("/api/display", { display, view }).catch(() => {});
+  displays.addEventListener("change", () => {
+    // The view of that name where the display has one, else its first.
+    const chosen = state.color.displays.find((d) => d.name === displays.value);
+    choose(displays.value, chosen.views.includes(views.value) ? views.value : chosen.views[0]);
+  });
+  views.addEventListener("change", () => choose(displays.value, views.value));
 }
 
 // ---- render settings ----
@@ -574,17 +668,13 @@ function maskControls(row, mask) {
                                      (text) => sendSoon("mask-" + row.index, text, set("Gradient")));
     row.body.append(axisRow, gradient.row);
     return { update(m) { axis.value = m.axis; gradient.update({ id: "mask-" + row.index, name: "Gradient",
-                                                                  editable: true, value: { gradient: m.gradient } }); } };
+                                                                  editable: true, value: { gradient: m.gradient },
+                                                                  display: m.display }); } };
   }
   if (mask.kind === "color") {
-    const picker = element("input", { type: "color" });
-    const text = element("span", { className: "unit wide" });
-    picker.addEventListener("input", () => sendSoon("mask-" + row.index, picker.value, set("Color")));
-    row.body.append(labelledRow({ name: "Color", id: "mask" }, [picker, text]));
-    return { update(m) {
-      if (!busy.has("mask-" + row.index)) picker.value = colourHex(m.color);
-      text.textContent = "linear " + m.color.map((c) => tidy(c).toFixed(3)).join(", ");
-    } };
+    const editor = colourEditor("mask-" + mask.index, "Pick the tint as the display shows it", set("Color"));
+    row.body.append(labelledRow({ name: "Color", id: "mask" }, editor.parts));
+    return { update(m) { editor.show(m.color, m.display); } };
   }
   return { update() {} };
 }
@@ -703,7 +793,10 @@ async function showFrame(frame) {
   image.dataset.frame = number;
   if (old.startsWith("blob:")) URL.revokeObjectURL(old);
   error.hidden = true;
-  shownFrame = Math.max(shownFrame, number);
+  // The image fetched may already be a newer pass than `frame` describes:
+  // only `frame` counts as shown, so that the next wait brings the newer
+  // one's description at once (else "refining…" would stay on a finished image).
+  shownFrame = Math.max(shownFrame, frame.number);
   const done = frame.pass + 1 === frame.passes;
   info.textContent = (done ? "" : "refining… ") + "pass " + (frame.pass + 1) + " of " + frame.passes + " · " +
     frame.width + " × " + frame.height + " · " + frame.samples + " × " + frame.samples + " samples · frame " +
@@ -769,4 +862,5 @@ window.addEventListener("beforeunload", (event) => {
 
 buildRenderSettings();
 buildTimeline();
+buildDisplayChooser();
 api("/api/state").then(applyState, (error) => showError(error.message)).finally(follow);
