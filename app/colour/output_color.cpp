@@ -68,6 +68,7 @@ OutputColor DisplayColor(const ColorConfig& config, const ColorOutputOptions& op
     const std::string view = config.ViewNamed(display, options.view);
     color.transform = config.ToDisplay(source, display, view);
     color.png.encoded = true;
+    color.png.name = display + " / " + view + " from " + source;
     color.png.display = DisplayOf(config.DisplaySpaceNames(display, view));
     if (color.png.display == PngDisplay::DisplayP3) {
         color.png.iccProfile = DisplayP3Profile();

@@ -74,5 +74,6 @@ inline constexpr const char* kTileKey = "nocturnia/tile";
 inline constexpr const char* kCommandLineKey = "nocturnia/commandLine";
 inline constexpr const char* kColorSpaceKey = "nocturnia/colorSpace";
 inline constexpr const char* kColorInteropIdKey = "colorInteropID";
+inline constexpr const char* kDisplayKey = "nocturnia/display";  // PNG: PngEncoding::name
 
 }  // namespace nocturnia::cli

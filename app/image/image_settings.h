@@ -39,6 +39,9 @@ struct PngEncoding {
     bool encoded = false;
     PngDisplay display = PngDisplay::Srgb;
     std::vector<unsigned char> iccProfile;  // Display P3: the iCCP chunk's profile
+    // What the codes are encoded for, "DISPLAY / VIEW from SPACE" as the
+    // config names them (nocturnia/display); empty: the program's own curve.
+    std::string name;
 };
 
 struct ImageWriteSettings {

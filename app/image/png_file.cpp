@@ -72,7 +72,7 @@ void SetColorChunks(png_structp png, png_infop info, const PngEncoding& encoding
 }
 
 // The metadata as text chunks; the strings stay owned by `metadata`.
-std::vector<png_text> MetadataTexts(const ImageMetadata& metadata, const std::string& frame)
+std::vector<png_text> MetadataTexts(const ImageMetadata& metadata, const std::string& frame, const std::string& display)
 {
     const std::pair<const char*, const std::string*> entries[] = {
         {kSoftwareKey, &metadata.software},
@@ -81,6 +81,7 @@ std::vector<png_text> MetadataTexts(const ImageMetadata& metadata, const std::st
         {kFrameKey, &frame},
         {kTileKey, &metadata.tile},
         {kCommandLineKey, &metadata.commandLine},
+        {kDisplayKey, &display},
     };
     std::vector<png_text> texts;
     for (const auto& [key, value] : entries) {
@@ -173,7 +174,7 @@ void WritePngFile(const std::filesystem::path& path, const ImageBuffer& image, c
     const int depth = settings.pngDepth == 16 ? 16 : 8;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(image.width) * 3 * (depth / 8));
     const std::string frame = std::to_string(settings.metadata.frame);
-    std::vector<png_text> texts = MetadataTexts(settings.metadata, frame);
+    std::vector<png_text> texts = MetadataTexts(settings.metadata, frame, settings.png.name);
     std::FILE* file = std::fopen(path.string().c_str(), "wb");
     if (file == nullptr) {
         throw UserError(ErrorKind::kOutput, "cannot write " + shownName.string() + ": " + std::strerror(errno));

@@ -4,6 +4,8 @@
 #include "image/image_metadata.h"
 #include "io/interruption.h"
 #include "io/output_claims.h"
+#include "render/document_frame.h"
+#include "render/existing_image.h"
 #include "render/frame_render.h"
 #include "render/job_progress.h"
 #include "render/render_memory.h"
@@ -138,6 +140,46 @@ void ReportRenderedFrame(const SequenceJob& job, const PlannedFrame& planned, do
                  job.threads == 1 ? "" : "s", seconds, SurrogateEscaped(planned.file).c_str());
 }
 
+// How the frame's file is written: the job's settings, with the metadata
+// and colour tags of this frame.
+ImageWriteSettings FrameWriteSettings(const nocturnia::runtime::Document& document, const SequenceJob& job, int frame)
+{
+    ImageWriteSettings settings = job.writeSettings;
+    settings.metadata =
+        RenderMetadata(document, job.documentName, job.size.samples, frame, job.window.name, job.arguments);
+    TagImage(job.color, settings);
+    if (const std::optional<double> fps = document.Render().fps) {
+        settings.metadata.framesPerSecond = FramesPerSecondFraction(*fps);
+    }
+    return settings;
+}
+
+// With --skip-existing, a frame whose file exists is skipped only when the
+// file is the image this job would write; any other is rendered again, and
+// the console says why.
+void CheckExistingFrames(nocturnia::runtime::Document& document, const SequenceJob& job,
+                         std::vector<PlannedFrame>& frames)
+{
+    for (PlannedFrame& planned : frames) {
+        if (!planned.skip) {
+            continue;
+        }
+        std::optional<std::string> difference;
+        try {
+            // The parameter hash is of the document as the frame renders it.
+            MoveToFrame(document.Shader(), planned.frame);
+            difference = DifferenceFromRender(planned.file, FrameWriteSettings(document, job, planned.frame));
+        } catch (const UserError& failure) {
+            difference = failure.what();  // the render of the frame says so in full
+        }
+        planned.skip = !difference;
+        if (difference && !job.quiet) {
+            std::fprintf(stderr, "frame %d: %s is not this render's image (%s): rendering it again\n", planned.frame,
+                         SurrogateEscaped(planned.file).c_str(), SurrogateEscaped(*difference).c_str());
+        }
+    }
+}
+
 // Renders and writes one frame; its record for the report.
 FrameRecord RenderAndWriteFrame(nocturnia::runtime::Document& document, const SequenceJob& job,
                                 const PlannedFrame& planned, JobProgress& progress, int framesDone, int frames)
@@ -161,14 +203,7 @@ FrameRecord RenderAndWriteFrame(nocturnia::runtime::Document& document, const Se
     const nocturnia::runtime::AllocationScope scope("the image of frame " + std::to_string(planned.frame));
     const FrameResult result = RenderFrame(document.Shader(), request);
     progress.FinishFrame();
-    ImageWriteSettings settings = job.writeSettings;
-    settings.metadata =
-        RenderMetadata(document, job.documentName, job.size.samples, planned.frame, job.window.name, job.arguments);
-    TagImage(job.color, settings);
-    if (const std::optional<double> fps = document.Render().fps) {
-        settings.metadata.framesPerSecond = FramesPerSecondFraction(*fps);
-    }
-    WriteImage(planned.file, result.image, settings);
+    WriteImage(planned.file, result.image, FrameWriteSettings(document, job, planned.frame));
     FrameRecord record = RecordOf(planned, FrameRecord::Outcome::Rendered);
     record.seconds = SecondsSince(frameStart);
     record.samples = result.samples;
@@ -195,7 +230,8 @@ int RenderSequence(nocturnia::runtime::Document& document, const SequenceJob& jo
 {
     const auto start = Clock::now();
     RenderReport report = StartReport(job, document);
-    const std::vector<PlannedFrame> frames = PlanFrames(job);
+    std::vector<PlannedFrame> frames = PlanFrames(job);
+    CheckExistingFrames(document, job, frames);
     CheckFrameMemory(job, document);
     int toRender = 0;
     for (const PlannedFrame& planned : frames) toRender += planned.skip ? 0 : 1;
@@ -211,7 +247,7 @@ int RenderSequence(nocturnia::runtime::Document& document, const SequenceJob& jo
         if (planned.skip) {
             report.frames.push_back(RecordOf(planned, FrameRecord::Outcome::Skipped));
             if (!job.quiet) {
-                std::fprintf(stderr, "frame %d: %s exists, skipped\n", planned.frame,
+                std::fprintf(stderr, "frame %d: %s is already this render's image, skipped\n", planned.frame,
                              SurrogateEscaped(planned.file).c_str());
             }
             continue;

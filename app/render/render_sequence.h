@@ -1,5 +1,6 @@
 // A render of one frame or a sequence: each frame's file named
-// (frame_naming.h), frames already on disk left alone when asked, each frame
+// (frame_naming.h), frames already on disk left alone when asked and when
+// they are the image this job would write (existing_image.h), each frame
 // rendered (frame_render.h) and written before the next begins, progress
 // shown, and a report written when asked for. A frame that fails stops the
 // job with an error naming it; the frames written before it stay.
@@ -32,7 +33,7 @@ struct SequenceJob {
     int threads = 1;
     bool batch = true;                        // the shader's batch entry rather than one Output per sample
     std::filesystem::path output;             // may hold a frame pattern
-    bool skipExisting = false;                // frames whose file exists are left alone
+    bool skipExisting = false;                // frames whose file is already this job's image are left alone
     std::optional<std::string> report;        // where the JSON summary goes
     std::optional<std::string> documentPath;  // for the report; none: the built-in example
     std::string documentName;                 // for the images' metadata

@@ -175,16 +175,41 @@ TEST_F(FrameSequence, KeysAnimateEveryCommandAndEachFrameIsItsOwnRender)
     EXPECT_EQ(report["frames"][1]["samples"], 48 * 32);
     EXPECT_GT(report["samples_per_second"].get<double>(), 0.0);
 
-    // --skip-existing leaves frames on disk alone and renders the missing one.
-    WriteFile(folder_ / "sky.0001.exr", "kept");
+    // --skip-existing leaves alone only a file that is this render's image:
+    // frame 3 is; frame 1 (cut short), frame 2 (missing) and frame 3 once it
+    // holds frame 2, or once the samples change, are rendered again, one
+    // console line each saying why.
+    const std::string whole = ReadFile(folder_ / "sky.0001.exr");
+    const std::vector<float> firstPixels = Pixels("sky.0001.exr");
+    WriteFile(folder_ / "sky.0001.exr", whole.substr(0, whole.size() / 2));
     std::filesystem::remove(folder_ / "sky.0002.exr");
-    const ProgramRun skipping =
-        render({"--frames", "1-3", "-o", "sky.####.exr", "--skip-existing", "--report", "report.json"});
+    const std::vector<std::string> skip = {"--frames",        "1-3",      "-o",         "sky.####.exr",
+                                           "--skip-existing", "--report", "report.json"};
+    const ProgramRun skipping = render(skip);
     ASSERT_EQ(skipping.status, 0) << skipping.err;
-    EXPECT_EQ(ReadFile(folder_ / "sky.0001.exr"), "kept");
+    EXPECT_EQ(Pixels("sky.0001.exr"), firstPixels);
     EXPECT_EQ(Pixels("sky.0002.exr"), Pixels("two.exr"));
-    EXPECT_EQ(Load("report.json")["files_written"], Json::parse(R"(["sky.0002.exr"])"));
-    EXPECT_EQ(Load("report.json")["frames_skipped"], 2);
+    EXPECT_EQ(Load("report.json")["files_written"], Json::parse(R"(["sky.0001.exr", "sky.0002.exr"])"));
+    EXPECT_NE(skipping.err.find("frame 3: sky.0003.exr is already this render's image, skipped"), std::string::npos)
+        << skipping.err;
+    std::filesystem::copy_file(folder_ / "two.exr", folder_ / "sky.0003.exr",
+                               std::filesystem::copy_options::overwrite_existing);
+    const ProgramRun otherFrame = render(skip);
+    EXPECT_NE(otherFrame.err.find("frame 3: sky.0003.exr is not this render's image (it is frame 2)"),
+              std::string::npos)
+        << otherFrame.err;
+    std::vector<std::string> moreSamples = {"render", "anim.json", "--width", "48", "--height", "32", "--samples", "2"};
+    moreSamples.insert(moreSamples.end(), skip.begin(), skip.end());
+    const ProgramRun resampled = Run(moreSamples);
+    ASSERT_EQ(resampled.status, 0) << resampled.err;
+    EXPECT_NE(resampled.err.find("(its parameters or samples differ"), std::string::npos) << resampled.err;
+    EXPECT_EQ(Load("report.json")["frames_skipped"], 0);
+    // A PNG alike: its bit depth and metadata are read back from its chunks.
+    ASSERT_EQ(render({"--frame", "2", "-o", "two.png"}).status, 0);
+    EXPECT_NE(render({"--frame", "2", "-o", "two.png", "--skip-existing"}).err.find("skipped"), std::string::npos);
+    EXPECT_NE(render({"--frame", "2", "-o", "two.png", "--skip-existing", "--depth", "16"})
+                  .err.find("two.png is not this render's image (it is 8-bit, not 16-bit)"),
+              std::string::npos);
 
     // A frame that fails stops the job, names the frame and keeps the frames
     // before it: here the extra layer count is animated to more layers than
