@@ -149,6 +149,10 @@ SlurmJobPlan CheckedPlan(const GlobalOptions& global, const FarmSlurmOptions& op
     SlurmJobPlan plan;
     plan.frames = CheckedFrameList(options.frames);
     plan.tiles = options.tiles ? CheckedInRange(*options.tiles, 1, kMaxTiles, "--tiles", ErrorKind::kUsage) : 0;
+    if (options.keepTiles && plan.tiles == 0) {
+        throw UserError(ErrorKind::kUsage, "--keep-tiles applies with --tiles: whole frames have no tiles to keep");
+    }
+    plan.keepTiles = options.keepTiles;
     plan.cpusPerTask = CheckedInRange(options.cpusPerTask, 1, kMaxThreads, "--cpus-per-task", ErrorKind::kUsage);
     plan.itemsPerTask = CheckedInRange(options.chunk, 1, 1000000, "--chunk", ErrorKind::kUsage);
     CheckDirectiveValue(options.partition, "--partition");
@@ -260,18 +264,22 @@ void ReportWrittenJob(const JobFolder& folder, const fs::path& copy, const Slurm
         SurrogateEscaped(folder.path.string()).c_str(), SurrogateEscaped(copy.filename().string()).c_str(),
         scripts.tasks, scripts.tasks == 1 ? "" : "s", scripts.itemsPerTask > 1 ? "up to " : "", scripts.itemsPerTask,
         tiles ? (scripts.itemsPerTask == 1 ? "tile" : "tiles") : (scripts.itemsPerTask == 1 ? "frame" : "frames"),
-        scripts.assemble ? ", assemble.sbatch" : "");
+        scripts.assemble ? ", assemble.sbatch (a job per frame)" : "");
 }
 
-// Submits the render array, then the assembly after it; prints the job IDs.
+// Submits the render array, then each frame's assembly after the tasks that
+// hold its tiles, as submit.sh does; prints the job IDs.
 void SubmitJob(const JobFolder& folder, const SlurmScripts& scripts)
 {
-    const std::string renderJob = SubmitSlurmScript(folder.path / "render.sbatch", std::nullopt);
+    const std::string renderJob = SubmitSlurmScript(folder.path / "render.sbatch", std::nullopt, {});
     std::printf("render job: %s\n", renderJob.c_str());
     std::fflush(stdout);
-    if (scripts.assemble) {
-        const std::string assembleJob = SubmitSlurmScript(folder.path / "assemble.sbatch", renderJob);
-        std::printf("assemble job: %s\n", assembleJob.c_str());
+    for (const FrameAssembly& assembly : scripts.assemblies) {
+        const std::string assembleJob =
+            SubmitSlurmScript(folder.path / "assemble.sbatch", AssemblyDependency(renderJob, assembly),
+                              {std::to_string(assembly.position)});
+        std::printf("assemble job for frame %d: %s\n", assembly.frame, assembleJob.c_str());
+        std::fflush(stdout);
     }
 }
 

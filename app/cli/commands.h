@@ -87,9 +87,10 @@ struct EditOptions {
 // `farm slurm`: a render of frames (and tiles) written, and submitted, as a Slurm job.
 struct FarmSlurmOptions {
     std::string document;
-    std::string frames;  // "A-B"
+    std::string frames;  // any list `render --frames` takes
     std::optional<int> tiles;
-    std::string output;  // with the frame as #### or %04d
+    bool keepTiles = false;  // each frame's tiles stay after its assembly
+    std::string output;      // with the frame as #### or %04d
     bool submit = false;
     int cpusPerTask = 1;
     int chunk = 1;  // frames, or (frame, tile) pairs, per array task

@@ -209,7 +209,9 @@ void AddFrameOptions(CLI::App& command, RenderOptions& render)
     command.add_option("--frames", render.frames,
                        "Frames to render: 1-100, 1-100x5 (every 5th), 1,5,10-20 (default: the document's start frame)");
     command.add_option("--frame", render.frame, "Render this one frame");
-    command.add_flag("--skip-existing", render.skipExisting, "Leave frames whose file exists alone");
+    command.add_flag("--skip-existing", render.skipExisting,
+                     "Leave alone frames whose file is already this render's image (same parameters, samples, size, "
+                     "pixels, colour and format); render any other again");
     command.add_option("--report", render.report, "Write a JSON summary of the render to this file");
 }
 
@@ -304,7 +306,8 @@ void AddFarmCommand(CommandLine& line)
     command->add_option("DOC", farm.document, "Document to render (copied into the job's folder)")->required();
     command->add_option("--frames", farm.frames, "Frames to render, as render takes them: 1-100, 1-100x5, 1,5,10-20")
         ->required();
-    command->add_option("--tiles", farm.tiles, "Render each frame as N tiles, assembled once all have succeeded");
+    command->add_option("--tiles", farm.tiles, "Render each frame as N tiles, assembled once its own have succeeded");
+    command->add_flag("--keep-tiles", farm.keepTiles, "Keep each frame's tiles after its assembly (default: removed)");
     command->add_option("-o,--output", farm.output, "Frames to write, with the frame as #### or %04d: sky.####.exr")
         ->required();
     command->add_flag("--submit", farm.submit, "Submit the job with sbatch and print the job IDs");
@@ -323,8 +326,9 @@ void AddFarmCommand(CommandLine& line)
     AddColorOutputOptions(*command, farm.color, true);
     command->footer(
         "Writes into the job's folder: the document's copy, render.sbatch (the array; task $SLURM_ARRAY_TASK_ID\n"
-        "renders its frames or tiles), assemble.sbatch with --tiles, submit.sh, and logs/; the job runs this\n"
-        "program by its absolute path, so the nodes must share these folders.");
+        "renders its frames or tiles), assemble.sbatch with --tiles (one job per frame, after that frame's\n"
+        "tasks), submit.sh, and logs/; the job runs this program by its absolute path, so the nodes must share\n"
+        "these folders. Tasks may be requeued: a task run again skips the frames or tiles already complete.");
     line.farmSlurmCommand = command;
 }
 

@@ -97,13 +97,17 @@ int ClusterMaxArraySize(std::optional<int> given, bool submit, bool quiet)
     return kDefaultMaxArraySize;
 }
 
-std::string SubmitSlurmScript(const fs::path& script, const std::optional<std::string>& afterJob)
+std::string SubmitSlurmScript(const fs::path& script, const std::optional<std::string>& dependency,
+                              const std::vector<std::string>& arguments)
 {
     std::string command = "sbatch --parsable";
-    if (afterJob) {
-        command += " --dependency=afterok:" + *afterJob;
+    if (dependency) {
+        command += " --dependency=" + ShellQuoted(*dependency);
     }
     command += " " + ShellQuoted(script.string());
+    for (const std::string& argument : arguments) {
+        command += " " + ShellQuoted(argument);
+    }
     const std::optional<CommandOutput> result = RunCapturingOutput(command);
     if (!result) {
         throw UserError(ErrorKind::kWork, "cannot run sbatch: is Slurm installed here? (the job's files are written: " +

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace nocturnia::cli {
 
@@ -17,8 +18,10 @@ namespace nocturnia::cli {
 // submitting (`submit`) without a known configuration.
 int ClusterMaxArraySize(std::optional<int> given, bool submit, bool quiet);
 
-// Submits one script (after `afterJob` has succeeded, when given); its job
-// ID. Throws UserError when sbatch cannot be run or refuses the script.
-std::string SubmitSlurmScript(const std::filesystem::path& script, const std::optional<std::string>& afterJob);
+// Submits one script with its arguments (held until `dependency`, e.g.
+// "afterok:12_0:12_1", when given); its job ID. Throws UserError when sbatch
+// cannot be run or refuses the script.
+std::string SubmitSlurmScript(const std::filesystem::path& script, const std::optional<std::string>& dependency,
+                              const std::vector<std::string>& arguments);
 
 }  // namespace nocturnia::cli

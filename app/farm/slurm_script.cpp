@@ -62,6 +62,9 @@ void WriteCommonDirectives(std::ostringstream& script, const SlurmJobPlan& plan)
     if (plan.timeLimit) {
         script << "#SBATCH --time=" << *plan.timeLimit << "\n";
     }
+    // Safe to run again (see above); a requeued run's lines follow the first's.
+    script << "#SBATCH --requeue\n"
+           << "#SBATCH --open-mode=append\n";
 }
 
 // The arguments as a shell array's words: " 'a' 'b'".
@@ -112,11 +115,11 @@ std::string FrameRangeText(const SlurmJobPlan& plan)
     return std::to_string(plan.frames.size()) + " frames from " + std::to_string(first) + " to " + std::to_string(last);
 }
 
-std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long itemsPerTask)
+// The render array's comment and #SBATCH lines.
+void WriteRenderHeader(std::ostringstream& script, const SlurmJobPlan& plan, long long tasks, long long itemsPerTask)
 {
     const bool tiled = plan.tiles > 0;
     const std::string documentName = plan.document.substr(plan.document.rfind('/') + 1);
-    std::ostringstream script;
     script << "#!/bin/bash\n"
            << "# Nocturnia: " << FrameRangeText(plan) << " of " << CommentText(documentName);
     if (tiled) {
@@ -129,6 +132,8 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
            << "# array task i renders items i * " << itemsPerTask << " to i * " << itemsPerTask << " + "
            << itemsPerTask - 1 << " (the last task may have fewer), on " << plan.cpusPerTask << " thread"
            << (plan.cpusPerTask == 1 ? "" : "s") << ".\n"
+           << "# A task run again (requeued) skips the " << (tiled ? "tiles" : "frames")
+           << " already written as this job's image (--skip-existing).\n"
            << "# Submit it with submit.sh beside it.\n"
            << "#SBATCH --job-name=" << plan.jobName << "\n"
            << "#SBATCH --array=0-" << tasks - 1 << "\n"
@@ -136,12 +141,19 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
            << "#SBATCH --mem=" << plan.renderMemoryMiB << "M\n"
            << "#SBATCH --output=" << SlurmFilename(plan.jobFolder) << "/logs/render-%A_%a.log\n";
     WriteCommonDirectives(script, plan);
+}
+
+std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long itemsPerTask)
+{
+    std::ostringstream script;
+    WriteRenderHeader(script, plan, tasks, itemsPerTask);
     WriteProgramVariables(script, plan);
     script << "document=" << ShellQuoted(plan.document) << "\n"
            << "items_per_task=" << itemsPerTask << "\n"
-           << "render_options=(--threads " << plan.cpusPerTask << ArrayWords(plan.renderArguments) << ")\n"
+           << "render_options=(--threads " << plan.cpusPerTask << " --skip-existing" << ArrayWords(plan.renderArguments)
+           << ")\n"
            << "task=${SLURM_ARRAY_TASK_ID:?this is an array job: submit it with sbatch}\n\n";
-    if (!tiled) {
+    if (plan.tiles == 0) {
         script << "first=$((task * items_per_task))\n"
                << "task_frames=(\"${frames[@]:first:items_per_task}\")\n"
                << "frame_list=$(IFS=,; echo \"${task_frames[*]}\")\n"
@@ -171,60 +183,103 @@ std::string RenderScript(const SlurmJobPlan& plan, long long tasks, long long it
     return script.str();
 }
 
-std::string AssembleScript(const SlurmJobPlan& plan)
+// The assembly's comment and #SBATCH lines.
+void WriteAssembleHeader(std::ostringstream& script, const SlurmJobPlan& plan)
 {
-    // Each frame's name is put together from the pattern's parts, literally:
-    // a backslash or '%' in the pattern stays what it is.
-    const FrameNaming naming(plan.outputPattern, true);
-    std::ostringstream script;
     script << "#!/bin/bash\n"
-           << "# Nocturnia: puts the " << plan.tiles << " tiles of each of " << FrameRangeText(plan)
+           << "# Nocturnia: puts the " << plan.tiles << " tiles of one frame of " << FrameRangeText(plan)
            << " together, written by `nocturnia farm slurm`.\n"
-           << "# submit.sh submits it to run once every task of the render array has succeeded\n"
-           << "# (afterok); it is cancelled when one fails.\n"
+           << "# Its argument is the frame's position in frames: submit.sh submits it once per frame, to run\n"
+           << "# once the array tasks holding that frame's tiles have succeeded (afterok); it is cancelled\n"
+           << "# when one fails. "
+           << (plan.keepTiles ? "The frame's tiles are kept (--keep-tiles): run again (requeued), it\n"
+                                "# assembles the frame again from them.\n"
+                              : "After a good assembly the frame's tiles are removed: run again (requeued)\n"
+                                "# after that, it finds the frame there and its tiles gone, and ends.\n")
            << "#SBATCH --job-name=" << plan.jobName << "-assemble\n"
            << "#SBATCH --cpus-per-task=1\n"
            << "#SBATCH --mem=" << plan.assembleMemoryMiB << "M\n"
            << "#SBATCH --output=" << SlurmFilename(plan.jobFolder) << "/logs/assemble-%j.log\n"
            << "#SBATCH --kill-on-invalid-dep=yes\n";
     WriteCommonDirectives(script, plan);
+}
+
+std::string AssembleScript(const SlurmJobPlan& plan)
+{
+    // The frame's name is put together from the pattern's parts, literally:
+    // a backslash or '%' in the pattern stays what it is.
+    const FrameNaming naming(plan.outputPattern, true);
+    std::ostringstream script;
+    WriteAssembleHeader(script, plan);
     WriteProgramVariables(script, plan);
     script << "tiles=" << plan.tiles << "\n"
+           << "keep_tiles=" << (plan.keepTiles ? 1 : 0) << "\n"
            << "tile_folder=" << ShellQuoted(plan.jobFolder + "/tiles") << "\n"
            << "output_before=" << ShellQuoted(naming.Before()) << "\n"
            << "output_digits=" << naming.Digits() << "\n"
-           << "output_after=" << ShellQuoted(naming.After()) << "\n\n"
-           << "for frame in \"${frames[@]}\"; do\n"
-           << "    tile_files=()\n"
-           << "    for ((tile = 0; tile < tiles; tile++)); do\n"
-           << "        printf -v tile_name '" << kTileNameFormat << "' \"$frame\" \"$tile\"\n"
-           << "        tile_files+=(\"$tile_folder/$tile_name\")\n"
-           << "    done\n"
-           << "    printf -v frame_digits '%0*d' \"$output_digits\" \"$frame\"\n"
-           << "    output=\"$output_before$frame_digits$output_after\"\n"
-           << "    echo \"frame $frame -> $output\"\n"
-           << "    " << ProgramStart(plan) << " assemble \"${tile_files[@]}\"" << ArrayWords(plan.assembleArguments)
+           << "output_after=" << ShellQuoted(naming.After()) << "\n"
+           << "position=${1:?give the position of the frame in frames, as submit.sh does}\n"
+           << "if [[ ! $position =~ ^[0-9]+$ ]] || ((position >= frame_count)); then\n"
+           << "    echo \"no frame at position $position of $frame_count\" >&2\n"
+           << "    exit 2\n"
+           << "fi\n"
+           << "frame=${frames[position]}\n\n"
+           << "tile_files=()\n"
+           << "tiles_there=0\n"
+           << "for ((tile = 0; tile < tiles; tile++)); do\n"
+           << "    printf -v tile_name '" << kTileNameFormat << "' \"$frame\" \"$tile\"\n"
+           << "    tile_files+=(\"$tile_folder/$tile_name\")\n"
+           << "    if [[ -e $tile_folder/$tile_name ]]; then tiles_there=$((tiles_there + 1)); fi\n"
+           << "done\n"
+           << "printf -v frame_digits '%0*d' \"$output_digits\" \"$frame\"\n"
+           << "output=\"$output_before$frame_digits$output_after\"\n"
+           << "# Tiles go only after a good assembly: with some gone, this ran before.\n"
+           << "if ((keep_tiles == 0 && tiles_there < tiles)) && [[ -e $output ]]; then\n"
+           << "    echo \"frame $frame: assembled before -> $output\"\n"
+           << "    rm -f -- \"${tile_files[@]}\"\n"
+           << "    exit 0\n"
+           << "fi\n"
+           << "echo \"frame $frame -> $output\"\n"
+           << ProgramStart(plan) << " assemble \"${tile_files[@]}\"" << ArrayWords(plan.assembleArguments)
            << " -o \"$output\"\n"
-           << "done\n";
+           << "if ((keep_tiles == 0)); then\n"
+           << "    rm -f -- \"${tile_files[@]}\"\n"
+           << "    echo \"frame $frame: its $tiles tiles removed\"\n"
+           << "fi\n";
     return script.str();
 }
 
-std::string SubmitScript(const SlurmJobPlan& plan, bool tiled)
+std::string SubmitScript(const SlurmJobPlan& plan, const SlurmScripts& scripts)
 {
     std::ostringstream script;
     script << "#!/bin/sh\n"
            << "# Submits this job: the render array"
-           << (tiled ? ", then the assembly to run once every task of it has succeeded" : "")
+           << (scripts.assemble ? ", then each frame's assembly, to run once that frame's own tasks have\n"
+                                  "# succeeded"
+                                : "")
            << ".\n# Prints the job IDs. Written by `nocturnia farm slurm`.\n"
            << "set -eu\n"
            << "render_job=$(sbatch --parsable " << ShellQuoted(plan.jobFolder + "/render.sbatch") << ")\n"
            << "render_job=${render_job%%;*}\n"
            << "echo \"render job: $render_job\"\n";
-    if (tiled) {
-        script << "assemble_job=$(sbatch --parsable --dependency=afterok:\"$render_job\" "
-               << ShellQuoted(plan.jobFolder + "/assemble.sbatch") << ")\n"
-               << "assemble_job=${assemble_job%%;*}\n"
-               << "echo \"assemble job: $assemble_job\"\n";
+    if (!scripts.assemble) {
+        return script.str();
+    }
+    script << "\n# assemble POSITION FRAME FIRST_TASK LAST_TASK: the frame's assembly, after those tasks.\n"
+           << "assemble() {\n"
+           << "    dependency=afterok\n"
+           << "    task=$3\n"
+           << "    while [ \"$task\" -le \"$4\" ]; do\n"
+           << "        dependency=\"$dependency:${render_job}_$task\"\n"
+           << "        task=$((task + 1))\n"
+           << "    done\n"
+           << "    assemble_job=$(sbatch --parsable --dependency=\"$dependency\" "
+           << ShellQuoted(plan.jobFolder + "/assemble.sbatch") << " \"$1\")\n"
+           << "    echo \"assemble job for frame $2: ${assemble_job%%;*}\"\n"
+           << "}\n";
+    for (const FrameAssembly& assembly : scripts.assemblies) {
+        script << "assemble " << assembly.position << " " << assembly.frame << " " << assembly.firstTask << " "
+               << assembly.lastTask << "\n";
     }
     return script.str();
 }
@@ -250,6 +305,21 @@ std::string ShellQuoted(std::string_view text)
     return quoted + "'";
 }
 
+FrameAssembly FrameAssemblyAt(int position, int frame, int tiles, long long itemsPerTask)
+{
+    const long long first = static_cast<long long>(position) * tiles;
+    return {position, frame, first / itemsPerTask, (first + tiles - 1) / itemsPerTask};
+}
+
+std::string AssemblyDependency(const std::string& renderJob, const FrameAssembly& assembly)
+{
+    std::string dependency = "afterok";
+    for (long long task = assembly.firstTask; task <= assembly.lastTask; ++task) {
+        dependency += ":" + renderJob + "_" + std::to_string(task);
+    }
+    return dependency;
+}
+
 SlurmScripts WriteSlurmScripts(const SlurmJobPlan& plan)
 {
     const long long items = static_cast<long long>(plan.frames.size()) * std::max(1, plan.tiles);
@@ -259,8 +329,12 @@ SlurmScripts WriteSlurmScripts(const SlurmJobPlan& plan)
     scripts.render = RenderScript(plan, scripts.tasks, scripts.itemsPerTask);
     if (plan.tiles > 0) {
         scripts.assemble = AssembleScript(plan);
+        for (std::size_t position = 0; position < plan.frames.size(); ++position) {
+            scripts.assemblies.push_back(
+                FrameAssemblyAt(static_cast<int>(position), plan.frames[position], plan.tiles, scripts.itemsPerTask));
+        }
     }
-    scripts.submit = SubmitScript(plan, plan.tiles > 0);
+    scripts.submit = SubmitScript(plan, scripts);
     return scripts;
 }
 

@@ -1,9 +1,17 @@
 // The scripts of a Slurm render job, as text: an sbatch array script whose
 // task $SLURM_ARRAY_TASK_ID renders a chunk of the work (a run of frames, or
-// of (frame, tile) pairs), an assembly script that puts each frame's tiles
-// together once the array has succeeded, and a submit.sh that submits them
-// in that order. Writing the text is kept apart from the files and from
-// sbatch, so that what a cluster would run can be checked without one.
+// of (frame, tile) pairs), an assembly script that puts one frame's tiles
+// together (submitted once per frame, to run as soon as the tasks holding
+// that frame's tiles have succeeded: afterok on those JOB_TASK IDs), and a
+// submit.sh that submits them in that order. Writing the text is kept apart
+// from the files and from sbatch, so that what a cluster would run can be
+// checked without one.
+//
+// Every job is requeueable and safe to run again: the renders write through
+// a temporary file and skip what is already this job's image (render
+// --skip-existing), and an assembly run again after a good one (its tiles
+// removed, its frame there) ends without work. Logs are appended to, so a
+// requeued task's log shows both runs.
 //
 // The work is a list of items: the frames in the order listed (any list
 // `render --frames` takes: "1-100x5,200"), or with N tiles the pairs
@@ -35,6 +43,7 @@ struct SlurmJobPlan {
 
     std::vector<int> frames;  // in the order listed, at least one
     int tiles = 0;            // 0: whole frames
+    bool keepTiles = false;   // each frame's tiles stay after its assembly
     int cpusPerTask = 1;
     int itemsPerTask = 1;  // asked for; raised to stay within maxArraySize
     int maxArraySize = kDefaultMaxArraySize;
@@ -49,17 +58,34 @@ struct SlurmJobPlan {
     std::vector<std::string> assembleArguments;  // e.g. --display sRGB, passed on to every assembly
 };
 
+// One frame's assembly: assemble.sbatch POSITION, after the array tasks
+// firstTask .. lastTask, which hold the frame's tiles.
+struct FrameAssembly {
+    int position = 0;  // in the frame list
+    int frame = 0;
+    long long firstTask = 0;
+    long long lastTask = 0;
+};
+
 struct SlurmScripts {
     std::string render;                   // render.sbatch
     std::optional<std::string> assemble;  // assemble.sbatch, with tiles
     std::string submit;                   // submit.sh
     long long tasks = 0;
     long long itemsPerTask = 0;
+    std::vector<FrameAssembly> assemblies;  // with tiles, one per frame in the list's order
 };
 
 // Items per array task: at least `requested`, and enough that the tasks fit
 // `maxArraySize` indexes.
 long long ItemsPerTask(long long items, long long requested, long long maxArraySize);
+
+// The array tasks that hold the tiles of the frame at `position`: items
+// position * tiles .. + tiles - 1, itemsPerTask to a task.
+FrameAssembly FrameAssemblyAt(int position, int frame, int tiles, long long itemsPerTask);
+
+// "afterok:JOB_first:...:JOB_last": the frame's assembly waits for its own tasks.
+std::string AssemblyDependency(const std::string& renderJob, const FrameAssembly& assembly);
 
 // `text` in single quotes for bash, whatever it holds.
 std::string ShellQuoted(std::string_view text);

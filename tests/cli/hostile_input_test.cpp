@@ -105,17 +105,18 @@ void MakeExecutable(const fs::path& path, const std::string& text)
 TEST_F(HostileInput, JobScriptsRunNothingAFileNameHolds)
 {
     // Stand-ins: a program that records what it is asked, an sbatch that
-    // runs every task of the script's array, an srun that runs its command.
+    // runs every task of the script's array (with the script's arguments),
+    // an srun that runs its command.
     const fs::path bin = folder_ / "bin";
     fs::create_directory(bin);
     const fs::path log = folder_ / "calls.bin";
     MakeExecutable(folder_ / "fake-nocturnia",
                    "#!/bin/sh\nfor a in \"$@\" --call-ends; do printf '%s\\0' \"$a\"; done >> '" + log.string() +
                        "'\n");
-    MakeExecutable(bin / "sbatch", "#!/bin/bash\nfor script; do :; done\n"
+    MakeExecutable(bin / "sbatch", "#!/bin/bash\nwhile [[ $1 == --* ]]; do shift; done\nscript=$1; shift\n"
                                    "last=$(sed -n 's/^#SBATCH --array=0-\\([0-9]*\\)$/\\1/p' \"$script\")\n"
                                    "for ((t = 0; t <= ${last:-0}; t++)); do\n"
-                                   "    SLURM_ARRAY_TASK_ID=$t bash \"$script\" >/dev/null || exit 1\n"
+                                   "    SLURM_ARRAY_TASK_ID=$t bash \"$script\" \"$@\" >/dev/null || exit 1\n"
                                    "done\necho 7\n");
     MakeExecutable(bin / "srun", "#!/bin/sh\nexec \"$@\"\n");
 

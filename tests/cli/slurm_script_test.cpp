@@ -24,15 +24,17 @@ namespace {
 using nocturnia::cli::SlurmJobPlan;
 using nocturnia::cli::SlurmScripts;
 
-// Runs `script` with bash as array task `task` (none: no task ID); its
-// standard output, and its exit status appended as "exit N".
-std::string RunScript(const test_files::TempFolder& folder, const std::string& script, std::optional<int> task)
+// Runs `script` with bash as array task `task` (none: no task ID) and the
+// arguments, with the folder first on PATH; its standard output, and its
+// exit status appended as "exit N".
+std::string RunScript(const test_files::TempFolder& folder, const std::string& script, std::optional<int> task,
+                      const std::string& arguments = "")
 {
     const std::filesystem::path path = folder / "job.sh";
     test_files::WriteFile(path, script);
     std::string command = "cd '" + folder.Path().string() + "' && ";
     command += task ? "SLURM_ARRAY_TASK_ID=" + std::to_string(*task) : "unset SLURM_ARRAY_TASK_ID;";
-    command += " bash job.sh 2>/dev/null";
+    command += " PATH=\"$PWD:$PATH\" bash job.sh " + arguments + " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     std::string out;
     char buffer[4096];
@@ -99,7 +101,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          41,
          100,
          1,
-         {doc + "--frames 42 --threads 4 -o /out/100%/sky.####.exr"}},
+         {doc + "--frames 42 --threads 4 --skip-existing -o /out/100%/sky.####.exr"}},
         {"frames in chunks, the last one short",
          1,
          10,
@@ -111,7 +113,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          2,
          3,
          4,
-         {doc + "--frames 9,10 --threads 2 -o /out/100%/sky.####.exr"}},
+         {doc + "--frames 9,10 --threads 2 --skip-existing -o /out/100%/sky.####.exr"}},
         {"frames x tiles: task 6 is frame 2's tile 2",
          1,
          3,
@@ -123,7 +125,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          6,
          12,
          1,
-         {doc + "--frame 2 --tile 2/4 --threads 1 -o /jobs/sky-1/tiles/frame0000002.tile0002.exr"}},
+         {doc + "--frame 2 --tile 2/4 --threads 1 --skip-existing -o /jobs/sky-1/tiles/frame0000002.tile0002.exr"}},
         {"frames x tiles past the array limit: 3 tasks of 4",
          1,
          3,
@@ -135,10 +137,10 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          2,
          3,
          4,
-         {doc + "--frame 3 --tile 0/4 --threads 3 -o /jobs/sky-1/tiles/frame0000003.tile0000.exr",
-          doc + "--frame 3 --tile 1/4 --threads 3 -o /jobs/sky-1/tiles/frame0000003.tile0001.exr",
-          doc + "--frame 3 --tile 2/4 --threads 3 -o /jobs/sky-1/tiles/frame0000003.tile0002.exr",
-          doc + "--frame 3 --tile 3/4 --threads 3 -o /jobs/sky-1/tiles/frame0000003.tile0003.exr"}},
+         {doc + "--frame 3 --tile 0/4 --threads 3 --skip-existing -o /jobs/sky-1/tiles/frame0000003.tile0000.exr",
+          doc + "--frame 3 --tile 1/4 --threads 3 --skip-existing -o /jobs/sky-1/tiles/frame0000003.tile0001.exr",
+          doc + "--frame 3 --tile 2/4 --threads 3 --skip-existing -o /jobs/sky-1/tiles/frame0000003.tile0002.exr",
+          doc + "--frame 3 --tile 3/4 --threads 3 --skip-existing -o /jobs/sky-1/tiles/frame0000003.tile0003.exr"}},
         {"exactly the array limit: one frame a task",
          0,
          1000,
@@ -150,7 +152,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          1000,
          1001,
          1,
-         {doc + "--frames 1000 --threads 1 -o /out/100%/sky.####.exr"}},
+         {doc + "--frames 1000 --threads 1 --skip-existing -o /out/100%/sky.####.exr"}},
         {"one past it: two a task",
          0,
          1001,
@@ -162,7 +164,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          500,
          501,
          2,
-         {doc + "--frames 1000,1001 --threads 1 -o /out/100%/sky.####.exr"}},
+         {doc + "--frames 1000,1001 --threads 1 --skip-existing -o /out/100%/sky.####.exr"}},
         {"a stepped list: items count positions in it, task 3 is frame 5's tile 1",
          1,
          9,
@@ -174,7 +176,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          3,
          6,
          1,
-         {doc + "--frame 5 --tile 1/2 --threads 1 -o /jobs/sky-1/tiles/frame0000005.tile0001.exr"}},
+         {doc + "--frame 5 --tile 1/2 --threads 1 --skip-existing -o /jobs/sky-1/tiles/frame0000005.tile0001.exr"}},
         {"a stepped list in chunks: frames by position, the last chunk short",
          0,
          50,
@@ -186,7 +188,7 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
          1,
          2,
          4,
-         {doc + "--frames 40,50 --threads 1 -o /out/100%/sky.####.exr"}},
+         {doc + "--frames 40,50 --threads 1 --skip-existing -o /out/100%/sky.####.exr"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -225,24 +227,24 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
     // Outside an array job the script stops before rendering anything.
     EXPECT_EQ(ProgramRuns(RunScript(folder, nocturnia::cli::WriteSlurmScripts(base).render, std::nullopt)).size(), 0u);
 
-    // The assembly puts each frame's tiles, as the render named them, into
-    // the frame's file; '%' that is no placeholder stays as it is.
+    // Each frame's assembly (its position the argument) puts the frame's
+    // tiles, as the render named them, into the frame's file; '%' that is no
+    // placeholder stays as it is.
     SlurmJobPlan tiled = base;
     tiled.frames = {9, 10};
     tiled.tiles = 2;
     const SlurmScripts scripts = nocturnia::cli::WriteSlurmScripts(tiled);
     ASSERT_TRUE(scripts.assemble);
-    EXPECT_NE(scripts.assemble->find("#SBATCH --mem=90M\n"), std::string::npos);
-    EXPECT_NE(scripts.assemble->find("#SBATCH --kill-on-invalid-dep=yes\n"), std::string::npos);
-    const std::string out = RunScript(folder, *scripts.assemble, std::nullopt);
+    for (const char* directive :
+         {"#SBATCH --mem=90M\n", "#SBATCH --kill-on-invalid-dep=yes\n", "#SBATCH --requeue\n"}) {
+        EXPECT_NE(scripts.assemble->find(directive), std::string::npos) << directive;
+    }
+    EXPECT_NE(scripts.render.find("#SBATCH --requeue\n#SBATCH --open-mode=append\n"), std::string::npos);
     const std::string t = "/jobs/sky-1/tiles/";
-    EXPECT_EQ(ProgramRuns(out),
-              (std::vector<std::string>{"--plugins /opt/noc assemble " + t + "frame0000009.tile0000.exr " + t +
-                                            "frame0000009.tile0001.exr -o /out/100%/sky.0009.exr",
-                                        "--plugins /opt/noc assemble " + t + "frame0000010.tile0000.exr " + t +
-                                            "frame0000010.tile0001.exr -o /out/100%/sky.0010.exr"}))
-        << out;
-
+    EXPECT_EQ(ProgramRuns(RunScript(folder, *scripts.assemble, std::nullopt, "1")),
+              (std::vector<std::string>{"--plugins /opt/noc assemble " + t + "frame0000010.tile0000.exr " + t +
+                                        "frame0000010.tile0001.exr -o /out/100%/sky.0010.exr"}));
+    EXPECT_NE(RunScript(folder, *scripts.assemble, std::nullopt, "2").find("exit 2"), std::string::npos);
     // The colour config's copy goes before every command; the display and
     // view to the assembly, which writes the frames.
     tiled.frames = {9};
@@ -252,10 +254,73 @@ TEST(SlurmScripts, ArrayTasksRenderTheirShareOfTheWork)
     const std::vector<std::string> renders = ProgramRuns(RunScript(folder, colored.render, 0));
     ASSERT_FALSE(renders.empty());
     EXPECT_EQ(renders[0].rfind("--plugins /opt/noc --ocio /jobs/sky-1/config.ocio render ", 0), 0u) << renders[0];
-    EXPECT_EQ(ProgramRuns(RunScript(folder, *colored.assemble, std::nullopt)),
+    EXPECT_EQ(ProgramRuns(RunScript(folder, *colored.assemble, std::nullopt, "0")),
               (std::vector<std::string>{"--plugins /opt/noc --ocio /jobs/sky-1/config.ocio assemble " + t +
                                         "frame0000009.tile0000.exr " + t +
                                         "frame0000009.tile0001.exr --display Display P3 -o /out/100%/sky.0009.exr"}));
+}
+
+TEST(SlurmScripts, EachFrameIsAssembledAfterItsOwnTasksOnceAndItsTilesRemoved)
+{
+    test_files::TempFolder folder;
+    const std::filesystem::path job = folder / "job";
+    std::filesystem::create_directories(job / "tiles");
+    // Stand-ins: sbatch logs its arguments and answers job 77; nocturnia
+    // prints its arguments.
+    test_files::WriteFile(folder / "sbatch", "#!/bin/sh\necho \"$*\" >> sbatch.log\necho 77\n");
+    test_files::WriteFile(folder / "nocturnia", "#!/bin/sh\necho \"RUN $*\"\n");
+    for (const char* name : {"sbatch", "nocturnia"}) {
+        std::filesystem::permissions(folder / name, std::filesystem::perms::owner_all);
+    }
+    SlurmJobPlan plan;
+    plan.program = (folder / "nocturnia").string();
+    plan.pluginFolder = "/opt/noc";
+    plan.document = (job / "sky.json").string();
+    plan.jobFolder = job.string();
+    plan.outputPattern = (folder / "sky.####.exr").string();
+    plan.jobName = "sky";
+    // 3 frames x 2 tiles, 3 items a task: task 0 holds frame 9 and frame
+    // 10's tile 0, task 1 the rest; each frame waits for its tasks alone.
+    plan.frames = {9, 10, 11};
+    plan.tiles = 2;
+    plan.itemsPerTask = 3;
+    const SlurmScripts scripts = nocturnia::cli::WriteSlurmScripts(plan);
+    const std::string out = RunScript(folder, scripts.submit, std::nullopt);
+    EXPECT_NE(out.find("render job: 77\nassemble job for frame 9: 77\n"), std::string::npos) << out;
+    const std::string assemble = " " + (job / "assemble.sbatch").string();
+    EXPECT_EQ(test_files::ReadFile(folder / "sbatch.log"),
+              "--parsable " + (job / "render.sbatch").string() + "\n--parsable --dependency=afterok:77_0" + assemble +
+                  " 0\n--parsable --dependency=afterok:77_0:77_1" + assemble +
+                  " 1\n--parsable --dependency=afterok:77_1" + assemble + " 2\n");
+    // --submit submits the same dependencies.
+    ASSERT_EQ(scripts.assemblies.size(), 3u);
+    EXPECT_EQ(nocturnia::cli::AssemblyDependency("77", scripts.assemblies[1]), "afterok:77_0:77_1");
+
+    // A good assembly removes the frame's tiles; --keep-tiles keeps them;
+    // run again once the frame is there and some tile gone, it does nothing.
+    const auto tile = [&](int index) {
+        return job / "tiles" / ("frame0000010.tile000" + std::to_string(index) + ".exr");
+    };
+    const auto writeTiles = [&] {
+        for (int index : {0, 1}) test_files::WriteFile(tile(index), "tile");
+    };
+    writeTiles();
+    EXPECT_EQ(ProgramRuns(RunScript(folder, *scripts.assemble, std::nullopt, "1")).size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(tile(0)) || std::filesystem::exists(tile(1)));
+    SlurmJobPlan keeping = plan;
+    keeping.keepTiles = true;
+    writeTiles();
+    EXPECT_EQ(
+        ProgramRuns(RunScript(folder, *nocturnia::cli::WriteSlurmScripts(keeping).assemble, std::nullopt, "1")).size(),
+        1u);
+    EXPECT_TRUE(std::filesystem::exists(tile(0)) && std::filesystem::exists(tile(1)));
+    std::filesystem::remove(tile(0));
+    test_files::WriteFile(folder / "sky.0010.exr", "assembled");
+    const std::string again = RunScript(folder, *scripts.assemble, std::nullopt, "1");
+    EXPECT_TRUE(ProgramRuns(again).empty()) << again;
+    EXPECT_NE(again.find("frame 10: assembled before"), std::string::npos) << again;
+    EXPECT_NE(again.find("exit 0"), std::string::npos) << again;
+    EXPECT_FALSE(std::filesystem::exists(tile(1)));
 }
 
 TEST(SlurmScripts, MemoryRequestCoversARealRender)
