@@ -7,15 +7,24 @@ own socket, pid, log and seed files), slurmctld and slurmd (the node named
 with -N) from a slurm.conf found through SLURM_CONF: controller localhost,
 node address 127.0.0.1, ports chosen free at start, proctrack/linuxproc, no
 accounting, state and spool folders in the temporary folder, MaxArraySize 8
-so that the job must be chunked. It waits (bounded) for the node to be idle,
+so that the job must be chunked, credentials that expire after 5 s (a
+requeued job waits that long, plus a second, before it may start again;
+Slurm's default is 120 s) and a scheduler that looks every second. It waits
+(bounded) for the node to be idle,
 submits, waits (bounded) for the jobs, compares, and at the end, on failure
 too, cancels what is left and stops every daemon it started by its PID.
 
 --mode tiles: `nocturnia farm slurm DOC --frames 1-5x2 --tiles 4 --submit` of an
-animated 96 x 64 document: 12 (frame, tile) renders in 6 array tasks, then the
-assembly after them; the original document is edited right after submitting,
-which must change nothing. Needs `render --frames/--frame/--tile` and
-`assemble`; without them the test says SKIPPED with the reason.
+animated 96 x 64 document: 12 (frame, tile) renders in 6 array tasks of 2,
+and an assembly per frame; the original document is edited right after
+submitting, which must change nothing. Submitted held, each assembly is seen
+to wait for its own frame's tasks alone; released, task 2 (frame 3's tiles 0
+and 1) has itself requeued after its first tile, as a node failure would,
+and run again it skips that tile (its log says so) while frames 1 and 5 are
+assembled already. Every frame equals its one-process render and the tiles
+are removed; a second job with --keep-tiles, submitted by its submit.sh,
+keeps them. Needs `render --frames/--frame/--tile` and `assemble`; without
+them the test says SKIPPED with the reason.
 --mode whole-frames: the harness alone, with `render` as it is without
 frames or tiles: an array of 3 whole renders (each its own Gamma) and a job
 that depends on it (afterok), against one-process renders; and `farm slurm`
@@ -126,7 +135,7 @@ SlurmUser=root
 SlurmdUser=root
 AuthType=auth/munge
 CredType=cred/munge
-AuthInfo=socket={socket_path}
+AuthInfo=socket={socket_path},cred_expire=5
 StateSaveLocation={self.path('state')}
 SlurmdSpoolDir={self.path('spool')}
 SlurmctldPidFile={self.path('slurmctld.pid')}
@@ -141,6 +150,7 @@ JobCompType=jobcomp/none
 MailProg=/bin/true
 MpiDefault=none
 SchedulerType=sched/builtin
+SchedulerParameters=sched_interval=1
 SelectType=select/cons_tres
 SelectTypeParameters=CR_CPU_Memory
 MaxArraySize=8
@@ -248,7 +258,10 @@ def small_document(source, folder, animated):
 
 
 def job_ids(text):
-    return {name: value for name, value in re.findall(r"^(render|assemble) job: (\d+)$", text, re.M)}
+    """The render job's ID, and each frame's assembly job ID by frame."""
+    render = re.findall(r"^render job: (\d+)$", text, re.M)
+    assemblies = {int(frame): job for frame, job in re.findall(r"^assemble job for frame (\d+): (\d+)$", text, re.M)}
+    return (render[0] if render else None), assemblies
 
 
 def check_states(states, cluster, job_folder):
@@ -268,15 +281,69 @@ def compare(pairs):
         print(f"same pixels: {os.path.basename(farm)} and the one-process {os.path.basename(reference)}")
 
 
+def flaky_program(program, cluster, folder):
+    """A stand-in for nocturnia on the node: the first time frame 3's tile 1
+    is asked for, it has its own task requeued, as a node failure would, and
+    waits to be stopped; every other call is the program's."""
+    path = os.path.join(folder, "flaky-nocturnia")
+    with open(path, "w", encoding="utf-8") as file:
+        file.write(f"""#!/bin/bash
+case " $* " in
+*" --frame 3 --tile 1/4 "*)
+    if mkdir '{folder}/requeued' 2>/dev/null; then
+        '{cluster.programs["scontrol"]}' requeue "${{SLURM_ARRAY_JOB_ID}}_${{SLURM_ARRAY_TASK_ID}}"
+        sleep 60
+        exit 1
+    fi ;;
+esac
+exec '{program}' "$@"
+""")
+    os.chmod(path, 0o755)
+    return path
+
+
+def cluster_time(cluster, job, field):
+    """A time scontrol shows for the job (ISO text, so that they compare)."""
+    found = re.findall(field + r"=(\S+)", cluster.client("scontrol", "-o", "show", "job", job).stdout)
+    if not found:
+        raise Failure(f"scontrol shows no {field} for job {job}")
+    return found[0]
+
+
+def check_dependencies(cluster, render_job, assemblies, tasks_of_frame):
+    """Each frame's assembly waits for its own render tasks, no others."""
+    for frame, job in assemblies.items():
+        shown = cluster.client("scontrol", "-o", "show", "job", job).stdout
+        waits = set(re.findall(r"afterok:(\d+_\d+)", shown))
+        wanted = {f"{render_job}_{task}" for task in tasks_of_frame[frame]}
+        if waits != wanted:
+            raise Failure(f"frame {frame}'s assembly waits for {sorted(waits)}, not {sorted(wanted)}:\n{shown}")
+    print(f"each frame's assembly waits for its own tasks: {tasks_of_frame}")
+
+
+def reference_pairs(program, folder, document, frames_folder, frames, prefix):
+    pairs = []
+    for frame in frames:
+        reference = os.path.join(folder, f"reference.{frame}.exr")
+        if not os.path.exists(reference):
+            run([program, "render", document, "--frame", str(frame), "-o", reference])
+        pairs.append((os.path.join(frames_folder, f"{prefix}.{frame:04d}.exr"), reference))
+    return pairs
+
+
 def run_tiles(program, cluster, folder, source):
     document = small_document(source, folder, animated=True)
     kept = os.path.join(folder, "anim-as-submitted.json")
     shutil.copy(document, kept)
     job_folder = os.path.join(folder, "job")
-    # A stepped list: the tasks' items count positions in it (1, 3, 5), not frames.
+    frames_folder = os.path.join(folder, "frames")
+    # A stepped list: the tasks' items count positions in it (1, 3, 5), not
+    # frames. Everything is submitted held, so that the dependencies can be
+    # read before any of them is met.
+    held = dict(cluster.environment, SBATCH_HOLD="1")
     submitted = run([program, "farm", "slurm", document, "--frames", "1-5x2", "--tiles", "4", "-o",
-                     os.path.join(folder, "frames", "sky.####.exr"), "--cpus-per-task", "1", "--job-dir",
-                     job_folder, "--submit"], env=cluster.environment)
+                     os.path.join(frames_folder, "sky.####.exr"), "--cpus-per-task", "1", "--job-dir", job_folder,
+                     "--program", flaky_program(program, cluster, folder), "--submit"], env=held)
     # Later edits of the document change nothing in the submitted job.
     with open(document, encoding="utf-8") as file:
         edited = json.load(file)
@@ -284,25 +351,49 @@ def run_tiles(program, cluster, folder, source):
     with open(document, "w", encoding="utf-8") as file:
         json.dump(edited, file)
     print(submitted.stdout.strip())
-    ids = job_ids(submitted.stdout)
-    if set(ids) != {"render", "assemble"}:
-        raise Failure(f"farm slurm --submit printed no render and assemble job IDs:\n{submitted.stdout}")
+    render_job, assemblies = job_ids(submitted.stdout)
+    if not render_job or sorted(assemblies) != [1, 3, 5]:
+        raise Failure(f"farm slurm --submit printed no render job and assembly per frame:\n{submitted.stdout}")
     with open(os.path.join(job_folder, "render.sbatch"), encoding="utf-8") as file:
         if "#SBATCH --array=0-5\n" not in file.read():
             raise Failure("12 (frame, tile) renders under MaxArraySize 8 are not 6 array tasks of 2")
-    check_states(cluster.wait_for_jobs([ids["render"], ids["assemble"]]), cluster, job_folder)
-    tiles = sorted(os.listdir(os.path.join(job_folder, "tiles")))
-    if len(tiles) != 12:
-        raise Failure(f"expected 12 tile files, found {tiles}")
+    check_dependencies(cluster, render_job, assemblies, {1: (0, 1), 3: (2, 3), 5: (4, 5)})
+    cluster.client("scontrol", "release", render_job, *assemblies.values())
+    check_states(cluster.wait_for_jobs([render_job, *assemblies.values()]), cluster, job_folder)
 
-    pairs = []
-    for frame in (1, 3, 5):
-        reference = os.path.join(folder, f"reference.{frame}.exr")
-        run([program, "render", kept, "--frame", str(frame), "-o", reference])
-        pairs.append((os.path.join(folder, "frames", f"sky.{frame:04d}.exr"), reference))
+    # Task 2 (frame 3's tiles 0 and 1) was requeued after its first tile:
+    # run again, it skipped that tile and rendered the other.
+    restarts = re.findall(r"Restarts=(\d+)", cluster.client("scontrol", "-o", "show", "job",
+                                                              f"{render_job}_2").stdout)
+    with open(os.path.join(job_folder, "logs", f"render-{render_job}_2.log"), encoding="utf-8") as file:
+        log = file.read()
+    if restarts != ["1"] or "frame0000003.tile0000.exr is already this render's image, skipped" not in log:
+        raise Failure(f"task 2 was not requeued once and did not skip its finished tile (restarts {restarts}):\n{log}")
+    print(f"task {render_job}_2 was requeued once and skipped the tile it had finished")
+    ends = {frame: cluster_time(cluster, job, "EndTime") for frame, job in assemblies.items()}
+    if not ends[1] < cluster_time(cluster, f"{render_job}_2", "EndTime") > ends[5]:
+        raise Failure(f"frames 1 and 5 were not assembled before the requeued task of frame 3 ended: {ends}")
+    print(f"frames 1 and 5 assembled by {ends[1]} and {ends[5]}, before the requeued task of frame 3 ended")
+    left = os.listdir(os.path.join(job_folder, "tiles"))
+    if left:
+        raise Failure(f"the tiles of assembled frames are still there: {sorted(left)}")
+
+    pairs = reference_pairs(program, folder, kept, frames_folder, (1, 3, 5), "sky")
     compare(pairs)
     if not same_pixels(pairs[0][1], pairs[2][1]):
         raise Failure("frames 1 and 5 of the animated document are the same image: the test proves nothing")
+
+    # --keep-tiles, through submit.sh: the frame's tiles stay.
+    keep_folder = os.path.join(folder, "kept-job")
+    run([program, "farm", "slurm", kept, "--frames", "3", "--tiles", "2", "--keep-tiles", "-o",
+         os.path.join(frames_folder, "kept.####.exr"), "--job-dir", keep_folder], env=cluster.environment)
+    submitted = run(["sh", os.path.join(keep_folder, "submit.sh")], env=cluster.environment)
+    render_job, assemblies = job_ids(submitted.stdout)
+    check_states(cluster.wait_for_jobs([render_job, *assemblies.values()]), cluster, keep_folder)
+    kept_tiles = os.listdir(os.path.join(keep_folder, "tiles"))
+    if len(kept_tiles) != 2:
+        raise Failure(f"--keep-tiles did not keep the frame's 2 tiles: {kept_tiles}")
+    compare(reference_pairs(program, folder, kept, frames_folder, (3,), "kept"))
 
 
 def run_whole_frames(program, cluster, folder, source):
