@@ -66,7 +66,10 @@ std::optional<std::string> ExrDifference(const std::filesystem::path& path, cons
     if (space != expected.metadata.colorSpace) {
         return "its colour space is " + space + ", not " + expected.metadata.colorSpace;
     }
-    if (header.rgbType != expected.pixelType) {
+    if (!header.rgbType) {
+        return "it holds no R, G and B of one type (" + header.channels + ")";
+    }
+    if (*header.rgbType != expected.pixelType) {
         return std::string("it holds ") +
                (expected.pixelType == ExrPixelType::Half ? "floats, not halves" : "halves, not floats");
     }
