@@ -62,9 +62,11 @@ std::optional<std::string> ExrDifference(const std::filesystem::path& path, cons
     if (!(header.data == expected.window)) {
         return std::string("it holds other pixels of the picture (its data window)");
     }
+    // Untagged values (either side) are the shader's own.
     const std::string space = TextOr(header.texts, kColorSpaceKey, kShaderSpaceName);
-    if (space != expected.metadata.colorSpace) {
-        return "its colour space is " + space + ", not " + expected.metadata.colorSpace;
+    const std::string wanted = expected.metadata.colorSpace.empty() ? kShaderSpaceName : expected.metadata.colorSpace;
+    if (space != wanted) {
+        return "its colour space is " + space + ", not " + wanted;
     }
     if (!header.rgbType) {
         return "it holds no R, G and B of one type (" + header.channels + ")";
