@@ -5,6 +5,7 @@
 #include "runtime/host.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #ifdef NOCTURNIA_HAVE_OCIO
@@ -290,14 +291,62 @@ ColorTransform ColorConfig::FromDisplay(const std::string& target, const std::st
     return transform;
 }
 
+namespace {
+
+// Runs at least this long of one colour are converted once and copied: a
+// render's rows are mostly such runs (a black or flat sky between stars),
+// and the conversion's pow per channel would otherwise cost as much as a
+// cheap scene's sampling. Shorter runs stay in the span handed to the
+// processor, whose every call has a fixed cost.
+constexpr std::size_t kShortestCopiedRun = 8;
+
+bool SameColor(const float* rgb, std::size_t a, std::size_t b)
+{
+    return std::memcmp(rgb + 3 * a, rgb + 3 * b, 3 * sizeof(float)) == 0;
+}
+
+// The end of the run of pixels of `first`'s colour that starts at `first`.
+std::size_t RunEnd(const float* rgb, std::size_t first, std::size_t pixels)
+{
+    std::size_t end = first + 1;
+    while (end < pixels && SameColor(rgb, end, first)) {
+        ++end;
+    }
+    return end;
+}
+
+void ApplyToSpan(const OCIO::CPUProcessor& processor, float* rgb, std::size_t first, std::size_t end)
+{
+    OCIO::PackedImageDesc image(rgb + 3 * first, static_cast<long>(end - first), 1, 3);
+    processor.apply(image);
+}
+
+}  // namespace
+
 void ColorTransform::Apply(float* rgb, std::size_t pixels) const
 {
-    if (pixels == 0) {
-        return;
+    // The processor works pixel by pixel, so a pixel's result does not
+    // depend on its neighbours: copying the converted first pixel of a run
+    // over the rest gives the bits converting each would.
+    const auto& processor = *static_cast<const OCIO::CPUProcessor*>(processor_.get());
+    std::size_t first = 0;
+    while (first < pixels) {
+        std::size_t run = first;
+        std::size_t runEnd = RunEnd(rgb, run, pixels);
+        while (runEnd < pixels && runEnd - run < kShortestCopiedRun) {
+            run = runEnd;
+            runEnd = RunEnd(rgb, run, pixels);
+        }
+        if (runEnd - run < kShortestCopiedRun) {  // no long run before the row's end
+            ApplyToSpan(processor, rgb, first, pixels);
+            return;
+        }
+        ApplyToSpan(processor, rgb, first, run + 1);
+        for (std::size_t pixel = run + 1; pixel < runEnd; ++pixel) {
+            std::memcpy(rgb + 3 * pixel, rgb + 3 * run, 3 * sizeof(float));
+        }
+        first = runEnd;
     }
-    const auto* processor = static_cast<const OCIO::CPUProcessor*>(processor_.get());
-    OCIO::PackedImageDesc image(rgb, static_cast<long>(pixels), 1, 3);
-    processor->apply(image);
 }
 
 #else

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #if defined(NOCTURNIA_HAVE_IMAGE_LIBRARIES) && defined(NOCTURNIA_TEST_HAVE_OCIO)
+#include "colour/color_config.h"
 #include "image/png_dither.h"
 #include "image_reading.h"
 
@@ -217,6 +218,34 @@ std::vector<float> ForDisplay(std::vector<float> pixels, const char* display, co
     OCIO::PackedImageDesc image(pixels.data(), static_cast<long>(pixels.size() / 3), 1, 3);
     processor->apply(image);
     return pixels;
+}
+
+TEST(ColorTransform, RowsWithRunsOfOneColourGetTheWholeRowsConversion)
+{
+    // Runs of every length up to 20, at the row's start and end, single
+    // pixels between them, and zeros of both signs (equal values, other bits).
+    std::vector<float> row;
+    std::uint32_t state = 12345;
+    for (int length = 1; length <= 20; ++length) {
+        state = state * 1664525u + 1013904223u;
+        const float value = static_cast<float>(state >> 8) / 16777216.0f;
+        for (int i = 0; i < length; ++i) {
+            row.insert(row.end(), {value, value * 0.5f, 1.5f * value});
+        }
+        row.insert(row.end(), {length % 2 == 0 ? -0.0f : 0.0f, 0.0f, 0.0f});
+    }
+    row.insert(row.end(), 3 * 9, 0.25f);
+    nocturnia::cli::ColorConfigChoice choice;
+    choice.file = (ProgramFolder() / "nocturnia.ocio").string();
+    const nocturnia::cli::ColorConfig config = nocturnia::cli::ColorConfig::Load(choice);
+    for (const char* view : {"Un-tone-mapped", "ACES 1.0 - SDR Video"}) {
+        std::vector<float> converted = row;
+        config.ToDisplay("Linear Rec.709", "sRGB", view).Apply(converted.data(), converted.size() / 3);
+        EXPECT_TRUE(SameBits(converted, ForDisplay(row, "sRGB", view))) << view;
+    }
+    std::vector<float> converted = row;
+    config.ToSpace("ACEScg").Apply(converted.data(), converted.size() / 3);
+    EXPECT_TRUE(SameBits(converted, Converted(row, "Linear Rec.709", "ACEScg")));
 }
 
 TEST_F(ColorManagement, PngsAreEncodedForTheirDisplayAndSaySo)
