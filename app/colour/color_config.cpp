@@ -256,16 +256,30 @@ std::vector<std::string> ColorConfig::DisplaySpaceNames(const std::string& displ
     return space != nullptr ? NamesOf(space) : std::vector<std::string>{};
 }
 
+namespace {
+
+// The processor of a display's view, from `space` (forward) or back to it.
+std::shared_ptr<const void> DisplayViewProcessor(const OCIO::Config& config, const std::string& space,
+                                                 const std::string& display, const std::string& view,
+                                                 OCIO::TransformDirection direction)
+{
+    OCIO::DisplayViewTransformRcPtr displayView = OCIO::DisplayViewTransform::Create();
+    displayView->setSrc(space.c_str());
+    displayView->setDisplay(display.c_str());
+    displayView->setView(view.c_str());
+    displayView->setDirection(direction);
+    return FloatProcessor(config.getProcessor(displayView));
+}
+
+}  // namespace
+
 ColorTransform ColorConfig::ToDisplay(const std::string& source, const std::string& display,
                                       const std::string& view) const
 {
     ColorTransform transform;
     try {
-        OCIO::DisplayViewTransformRcPtr displayView = OCIO::DisplayViewTransform::Create();
-        displayView->setSrc(source.c_str());
-        displayView->setDisplay(display.c_str());
-        displayView->setView(view.c_str());
-        transform.processor_ = FloatProcessor(state_->config->getProcessor(displayView));
+        transform.processor_ =
+            DisplayViewProcessor(*state_->config, source, display, view, OCIO::TRANSFORM_DIR_FORWARD);
     } catch (const OCIO::Exception& failure) {
         throw UserError(ErrorKind::kInput, "cannot convert " + source + " for the display " + display + ", view " +
                                                view + ": " + failure.what());
@@ -278,12 +292,8 @@ ColorTransform ColorConfig::FromDisplay(const std::string& target, const std::st
 {
     ColorTransform transform;
     try {
-        OCIO::DisplayViewTransformRcPtr displayView = OCIO::DisplayViewTransform::Create();
-        displayView->setSrc(target.c_str());
-        displayView->setDisplay(display.c_str());
-        displayView->setView(view.c_str());
-        displayView->setDirection(OCIO::TRANSFORM_DIR_INVERSE);
-        transform.processor_ = FloatProcessor(state_->config->getProcessor(displayView));
+        transform.processor_ =
+            DisplayViewProcessor(*state_->config, target, display, view, OCIO::TRANSFORM_DIR_INVERSE);
     } catch (const OCIO::Exception& failure) {
         throw UserError(ErrorKind::kInput, "cannot convert the display " + display + ", view " + view + ", back to " +
                                                target + ": " + failure.what());

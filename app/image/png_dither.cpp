@@ -24,6 +24,22 @@ std::uint32_t PositionHash(int x, int y, int channel)
     return h;
 }
 
+// A channel's code out of 0..top: 0 up to 0 (not-a-number too), top from 1
+// up, and in between `scaled` of the value (encoded, scaled to top and maybe
+// offset) rounded to the nearest code. The ends never pass through `scaled`,
+// so black stays black and white stays white whatever the offset.
+template <typename Scaled> long Quantised(float channel, long top, const Scaled& scaled)
+{
+    const double value = static_cast<double>(channel);
+    if (!(value > 0.0)) {
+        return 0;
+    }
+    if (value >= 1.0) {
+        return top;
+    }
+    return std::clamp(std::lround(scaled(value)), 0L, top);
+}
+
 }  // namespace
 
 double DitherOffset(int x, int y, int channel)
@@ -35,64 +51,30 @@ double DitherOffset(int x, int y, int channel)
 
 std::uint8_t DitheredSrgbByte(float linear, int x, int y, int channel)
 {
-    const double value = static_cast<double>(linear);
-    if (!(value > 0.0)) {  // also catches not-a-number
-        return 0;
-    }
-    if (value >= 1.0) {
-        return 255;
-    }
-    const double code = EncodeSrgb(value) * 255.0 + DitherOffset(x, y, channel);
-    return static_cast<std::uint8_t>(std::clamp(std::lround(code), 0L, 255L));
+    return static_cast<std::uint8_t>(
+        Quantised(linear, 255, [&](double value) { return EncodeSrgb(value) * 255.0 + DitherOffset(x, y, channel); }));
 }
 
 std::uint16_t SrgbWord(float linear)
 {
-    const double value = static_cast<double>(linear);
-    if (!(value > 0.0)) {
-        return 0;
-    }
-    if (value >= 1.0) {
-        return 65535;
-    }
-    return static_cast<std::uint16_t>(std::lround(EncodeSrgb(value) * 65535.0));
+    return static_cast<std::uint16_t>(
+        Quantised(linear, 65535, [](double value) { return EncodeSrgb(value) * 65535.0; }));
 }
 
 std::uint8_t DitheredByte(float encoded, int x, int y, int channel)
 {
-    const double value = static_cast<double>(encoded);
-    if (!(value > 0.0)) {
-        return 0;
-    }
-    if (value >= 1.0) {
-        return 255;
-    }
-    const double code = value * 255.0 + DitherOffset(x, y, channel);
-    return static_cast<std::uint8_t>(std::clamp(std::lround(code), 0L, 255L));
+    return static_cast<std::uint8_t>(
+        Quantised(encoded, 255, [&](double value) { return value * 255.0 + DitherOffset(x, y, channel); }));
 }
 
 std::uint16_t EncodedWord(float encoded)
 {
-    const double value = static_cast<double>(encoded);
-    if (!(value > 0.0)) {
-        return 0;
-    }
-    if (value >= 1.0) {
-        return 65535;
-    }
-    return static_cast<std::uint16_t>(std::lround(value * 65535.0));
+    return static_cast<std::uint16_t>(Quantised(encoded, 65535, [](double value) { return value * 65535.0; }));
 }
 
 std::uint8_t EncodedByte(float encoded)
 {
-    const double value = static_cast<double>(encoded);
-    if (!(value > 0.0)) {
-        return 0;
-    }
-    if (value >= 1.0) {
-        return 255;
-    }
-    return static_cast<std::uint8_t>(std::clamp(std::lround(value * 255.0), 0L, 255L));
+    return static_cast<std::uint8_t>(Quantised(encoded, 255, [](double value) { return value * 255.0; }));
 }
 
 }  // namespace nocturnia::cli

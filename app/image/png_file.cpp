@@ -1,6 +1,7 @@
 #include "image/png_file.h"
 
 #include "image/png_dither.h"
+#include "image/png_errors.h"
 #include "text/user_error.h"
 
 #include <png.h>
@@ -19,20 +20,6 @@
 namespace nocturnia::cli {
 
 namespace {
-
-// libpng reports errors by longjmp; its message is kept here first.
-struct PngErrorText {
-    char text[256] = "";
-};
-
-void KeepPngError(png_structp png, png_const_charp message)
-{
-    auto* error = static_cast<PngErrorText*>(png_get_error_ptr(png));
-    std::snprintf(error->text, sizeof error->text, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void IgnorePngWarning(png_structp, png_const_charp) {}
 
 // One row as 8-bit dithered codes or 16-bit big-endian codes, as PNG
 // stores them: linear values through the sRGB curve, or values encoded for

@@ -1,6 +1,7 @@
 #include "image/png_reading.h"
 
 #include "image/image_limits.h"
+#include "image/png_errors.h"
 #include "text/user_error.h"
 
 #include "runtime/input_file.h"
@@ -19,19 +20,6 @@ namespace {
 constexpr std::uint64_t kMaxPngFileBytes = 8ull << 30;
 // The largest chunk libpng may allocate: the metadata's texts are far smaller.
 constexpr png_alloc_size_t kMaxPngChunkBytes = 1 << 20;
-
-struct PngReadError {
-    char text[256] = "";
-};
-
-void KeepReadError(png_structp png, png_const_charp message)
-{
-    auto* error = static_cast<PngReadError*>(png_get_error_ptr(png));
-    std::snprintf(error->text, sizeof error->text, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void IgnoreReadWarning(png_structp, png_const_charp) {}
 
 // libpng's reads, from the checked file; a short read is an error (which
 // jumps out, so nothing with a destructor may be alive when it is raised).
@@ -80,8 +68,8 @@ PngHeader ReadPngHeader(const std::filesystem::path& path)
     if (!file) {
         throw UserError(ErrorKind::kInput, file.error());
     }
-    PngReadError error;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, KeepReadError, IgnoreReadWarning);
+    PngErrorText error;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, KeepPngError, IgnorePngWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_read_struct(&png, nullptr, nullptr);
