@@ -22,7 +22,6 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -295,18 +294,11 @@ nocturnia::cli::SequenceRequest SequenceRequestOf(const FileRenderArguments& arg
 }
 
 // ocio=, else $OCIO, else the program's own config. This process's program
-// is the interpreter, so the program's folder the package knows stands in for
-// it, named only when the file is written through a config at all (a plain
-// EXR reads none).
+// is the interpreter, so the program's folder the package knows stands in for it.
 nocturnia::cli::ColorConfigChoice ChosenColorConfig(const FileRenderArguments& arguments)
 {
     nocturnia::cli::ColorConfigChoice choice = arguments.colorConfig;
-    const char* environment = std::getenv("OCIO");
-    const bool named = choice.file || (environment != nullptr && *environment != '\0');
-    const auto format = nocturnia::cli::ImageFormatFor(arguments.path);
-    if (!named && format && nocturnia::cli::ColorConfigNeeded(choice, arguments.color, *format)) {
-        choice.file = (std::filesystem::path(PackageProgramFolder()) / nocturnia::cli::kOwnConfigName).string();
-    }
+    choice.programFolder = PackageProgramFolder();
     return choice;
 }
 

@@ -50,7 +50,9 @@ std::pair<std::string, bool> ConfigFile(const ColorConfigChoice& choice)
     if (const char* environment = std::getenv("OCIO"); environment != nullptr && *environment != '\0') {
         return {environment, false};
     }
-    return {(nocturnia::runtime::ProgramFolder() / kOwnConfigName).string(), true};
+    const std::filesystem::path folder =
+        choice.programFolder ? std::filesystem::path(*choice.programFolder) : nocturnia::runtime::ProgramFolder();
+    return {(folder / kOwnConfigName).string(), true};
 }
 
 OCIO::ConstConfigRcPtr ReadConfig(const std::string& file, bool own)

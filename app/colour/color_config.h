@@ -21,6 +21,10 @@ namespace nocturnia::cli {
 struct ColorConfigChoice {
     std::optional<std::string> file;          // --ocio FILE; else $OCIO; else the program's own
     std::optional<std::string> workingSpace;  // --working-space NAME
+    // The folder of the program whose own config is the last resort (default:
+    // this process's program; the Python package, loaded into an interpreter,
+    // names the program it belongs to).
+    std::optional<std::string> programFolder;
 };
 
 // False when the program was built without OpenColorIO.
