@@ -6,6 +6,7 @@
 #include "serve/page_assets.h"
 #include "serve/request_front.h"
 
+#include "text/color_text.h"
 #include "text/json_text.h"
 #include "text/user_error.h"
 
@@ -121,16 +122,11 @@ std::uint64_t NumberParameter(const httplib::Request& request, const char* name)
 // The codes of "#rrggbb", as a colour picker gives them.
 DisplayCodes CodesOfHex(const std::string& text)
 {
-    DisplayCodes codes{};
-    const bool hex =
-        text.size() == 7 && text[0] == '#' && text.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos;
-    if (!hex) {
+    const std::optional<DisplayCodes> codes = nocturnia::cli::ParseHexCodes(text);
+    if (!codes) {
         throw ApiError(400, "\"display\" must be a colour as #rrggbb (display codes, as a colour picker gives)");
     }
-    for (std::size_t channel = 0; channel < 3; ++channel) {
-        codes[channel] = static_cast<std::uint8_t>(std::stoi(text.substr(1 + 2 * channel, 2), nullptr, 16));
-    }
-    return codes;
+    return *codes;
 }
 
 // A linear value as a short number: a value the colour conversion gave as a

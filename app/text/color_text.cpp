@@ -19,19 +19,13 @@ int HexDigit(char c)
 
 std::optional<LinearColor> ParseHex(std::string_view text, std::string& problem)
 {
-    LinearColor color{};
-    for (std::size_t i = 0; i < 3 && text.size() == 7; ++i) {
-        const int high = HexDigit(text[1 + 2 * i]), low = HexDigit(text[2 + 2 * i]);
-        if (high < 0 || low < 0) {
-            break;
-        }
-        color[i] = SrgbToLinear((high * 16 + low) / 255.0);
-        if (i == 2) {
-            return color;
-        }
+    const std::optional<std::array<std::uint8_t, 3>> codes = ParseHexCodes(text);
+    if (!codes) {
+        problem = "expected an sRGB colour as #rrggbb (six hex digits)";
+        return std::nullopt;
     }
-    problem = "expected an sRGB colour as #rrggbb (six hex digits)";
-    return std::nullopt;
+    return LinearColor{SrgbToLinear((*codes)[0] / 255.0), SrgbToLinear((*codes)[1] / 255.0),
+                       SrgbToLinear((*codes)[2] / 255.0)};
 }
 
 std::optional<LinearColor> ParseSrgbCall(std::string_view text, std::string& problem)
@@ -59,6 +53,22 @@ std::optional<LinearColor> ParseSrgbCall(std::string_view text, std::string& pro
 }
 
 }  // namespace
+
+std::optional<std::array<std::uint8_t, 3>> ParseHexCodes(std::string_view text)
+{
+    if (text.size() != 7 || text[0] != '#') {
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, 3> codes{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const int high = HexDigit(text[1 + 2 * i]), low = HexDigit(text[2 + 2 * i]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        codes[i] = static_cast<std::uint8_t>(high * 16 + low);
+    }
+    return codes;
+}
 
 double SrgbToLinear(double encoded)
 {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,10 @@ double LinearToSrgb(double linear);
 
 // True when `text` is written in a display form ("#..." or "srgb(...)").
 bool IsDisplayColorText(std::string_view text);
+
+// The three 8-bit codes of "#rrggbb" (hex digits of either case); nothing
+// for any other text.
+std::optional<std::array<std::uint8_t, 3>> ParseHexCodes(std::string_view text);
 
 // The linear colour of "#rrggbb" or "srgb(r,g,b)"; nothing with `problem`
 // set when the text is not one of them or a channel lies outside 0 to 1.
